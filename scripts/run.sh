@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds Qorv and starts it.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh run
+
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}"
+cmake --build build --target qorv
+
+if [ -z "${DISPLAY:-}" ]; then
+    echo "No X display is set: starting Qorv inside a virtual X server (xvfb-run)."
+    exec xvfb-run -a -s "-screen 0 1600x1000x24" build/qorv
+fi
+exec build/qorv

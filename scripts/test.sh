@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Installs what is missing, then builds and runs the whole test suite:
+#   1. the core unit tests under AddressSanitizer and UndefinedBehaviorSanitizer,
+#   2. every fuzzer for a bounded number of runs,
+#   3. the MIDI engine's tests under ThreadSanitizer,
+#   4. the full build (program, panel, engine, tools, benchmarks) and all its
+#      tests, the sequencer tests inside a small virtual machine among them.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh test
+
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+
+stage() { printf '\n=== %s\n' "$*"; }
+build() {
+    local dir=$1
+    shift
+    cmake -S . -B "$dir" -G Ninja "${launcher[@]}" "$@"
+    cmake --build "$dir"
+}
+
+stage "Core unit tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+build build-asan -DCMAKE_BUILD_TYPE=Debug -DQORV_SCOPE=core -DQORV_SANITIZE=address,undefined
+ctest --test-dir build-asan --output-on-failure -j2
+
+stage "Fuzzers, bounded runs"
+build build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+    -DQORV_SCOPE=core -DQORV_BUILD_TESTS=OFF -DQORV_BUILD_FUZZERS=ON
+ctest --test-dir build-fuzz --output-on-failure
+
+stage "MIDI engine under ThreadSanitizer"
+build build-tsan -DCMAKE_BUILD_TYPE=Debug -DQORV_SCOPE=midi -DQORV_SANITIZE=thread
+ctest --test-dir build-tsan --output-on-failure -LE vm
+
+stage "Full build and test suite"
+build build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQORV_BUILD_BENCHMARKS=ON
+ctest --test-dir build --output-on-failure

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "patch/PatchModel.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+/** Every Juno-106 message the program sends or recognises, as pure functions
+    over bytes. The MIDI engine, the SysEx file and the tests all build and
+    read messages here and nowhere else. */
+namespace JunoMessages
+{
+constexpr uint8_t sysexStart = 0xF0;
+constexpr uint8_t sysexEnd = 0xF7;
+constexpr uint8_t rolandId = 0x41;
+constexpr uint8_t patchDumpCommand = 0x30;
+constexpr uint8_t manualDumpCommand = 0x31;
+constexpr uint8_t paramChangeCommand = 0x32;
+constexpr size_t patchDumpSize = 24;
+constexpr size_t dumpMinimumSize = 23;
+constexpr size_t paramChangeMinimumSize = 7;
+
+using PatchDump = std::array<uint8_t, patchDumpSize>;
+using ChannelMessage = std::array<uint8_t, 3>;
+
+/** F0 41 30, the channel byte, the patch number, the 18 patch bytes, F7.
+    The bytes are copied unchanged; nothing is masked. */
+PatchDump buildPatchDump (const PatchModel& patch, int channel, int patchNumber);
+
+ChannelMessage buildNoteOn (int channel, int note, int velocity);
+ChannelMessage buildNoteOff (int channel, int note, int velocity);
+/** The 7-bit value goes out as the most significant data byte, the least is 0. */
+ChannelMessage buildPitchBend (int channel, int value);
+ChannelMessage buildControlChange (int channel, int controller, int value);
+
+/** "A11" to "B88" from a patch number byte. */
+std::string patchNameFromNumber (uint8_t patchNumber);
+
+/** What one complete SysEx message turned out to be. */
+struct Recognised
+{
+    enum class Kind
+    {
+        none,
+        patchDump,
+        manualDump,
+        paramChange
+    };
+
+    Kind kind = Kind::none;
+    PatchModel patch;    // patch and manual dumps
+    int paramNumber = 0; // parameter changes
+    int paramValue = 0;
+};
+
+/** Applies the recognition rules in their order: length 4, F0 and the Roland
+    id, the channel byte, then the command with its minimum length. */
+Recognised recognise (const uint8_t* message, size_t length, int channel);
+} // namespace JunoMessages
