@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <random>
 #include <string>
 
 /** The bit fields of the two switch bytes of a patch. Every reader of the DCO
@@ -112,6 +113,10 @@ struct PatchModel
     /** Moves every fader by a small random step and, rarely, changes the range,
         waveforms, chorus and switches. The name is never changed. */
     void randomize();
+
+    /** The evolve mutation itself, drawing every random value from the given
+        engine in a fixed order; randomize() hands it a freshly seeded one. */
+    void evolve (std::mt19937& engine);
 
     bool sameSound (const PatchModel& other) const { return data == other.data; }
 

@@ -1,0 +1,257 @@
+#include "files/QorvFileIO.h"
+#include "files/FileBytes.h"
+
+#include <algorithm>
+#include <zlib.h>
+
+namespace
+{
+/** zlib keeps the CRC complemented between calls; the format keeps the raw
+    register (preset FFFFFFFF). One run of bytes advances the register. */
+uint32_t advanceCrc (uint32_t reg, const uint8_t* bytes, size_t count)
+{
+    return ~static_cast<uint32_t> (crc32_z (~reg & 0xFFFFFFFFUL, bytes, count));
+}
+
+constexpr uint32_t crcPreset = 0xFFFFFFFF;
+
+/** The multiplier of byte i of the record at position r. */
+uint8_t multiplier (size_t record, size_t byteIndex)
+{
+    // Unsigned wrap-around keeps the value mod 16 exact for any record index.
+    return QorvFileIO::LOOKUP[(137 * record + 10792 + byteIndex) % 16];
+}
+
+/** Bytes a record takes at least (empty name, no id string), used only to
+    bound how much room a claimed patch count may reserve. */
+constexpr size_t smallestRecord = 4 + 8 + 18 * 2 + 8;
+} // namespace
+
+// ------------------------------------------------------------------ CrcStream
+
+void QorvFileIO::CrcStream::writeRaw (const uint8_t* bytes, size_t count)
+{
+    buffer.insert (buffer.end(), bytes, bytes + count);
+    crc = advanceCrc (crc, bytes, count);
+}
+
+void QorvFileIO::CrcStream::writeI16 (short value)
+{
+    const auto bits = static_cast<uint16_t> (value);
+    const uint8_t bytes[] = {static_cast<uint8_t> (bits >> 8), static_cast<uint8_t> (bits)};
+    writeRaw (bytes, sizeof (bytes));
+}
+
+void QorvFileIO::CrcStream::writeI32 (int value)
+{
+    const auto bits = static_cast<uint32_t> (value);
+    uint8_t bytes[4];
+    for (int i = 0; i < 4; ++i)
+        bytes[i] = static_cast<uint8_t> (bits >> (24 - 8 * i));
+    writeRaw (bytes, sizeof (bytes));
+}
+
+void QorvFileIO::CrcStream::writeI64 (long long value)
+{
+    const auto bits = static_cast<unsigned long long> (value);
+    uint8_t bytes[8];
+    for (int i = 0; i < 8; ++i)
+        bytes[i] = static_cast<uint8_t> (bits >> (56 - 8 * i));
+    writeRaw (bytes, sizeof (bytes));
+}
+
+void QorvFileIO::CrcStream::writeStr (const std::string& text)
+{
+    writeI32 (static_cast<int> (text.size()));
+    writeRaw (reinterpret_cast<const uint8_t*> (text.data()), text.size());
+}
+
+void QorvFileIO::CrcStream::writeCrc()
+{
+    writeI64 (static_cast<long long> (~crc & 0xFFFFFFFFULL));
+    crc = crcPreset;
+}
+
+// ------------------------------------------------------------------ CrcReader
+
+const uint8_t* QorvFileIO::CrcReader::take (size_t count)
+{
+    if (count > size - pos)
+    {
+        ok = false;
+        return nullptr;
+    }
+    const uint8_t* bytes = data + pos;
+    pos += count;
+    crc = advanceCrc (crc, bytes, count);
+    return bytes;
+}
+
+unsigned long long QorvFileIO::CrcReader::readBigEndian (size_t count)
+{
+    const uint8_t* bytes = take (count);
+    unsigned long long value = 0;
+    for (size_t i = 0; bytes != nullptr && i < count; ++i)
+        value = (value << 8) | bytes[i];
+    return value;
+}
+
+short QorvFileIO::CrcReader::readI16()
+{
+    return static_cast<short> (static_cast<uint16_t> (readBigEndian (2)));
+}
+
+int QorvFileIO::CrcReader::readI32()
+{
+    return static_cast<int> (static_cast<uint32_t> (readBigEndian (4)));
+}
+
+long long QorvFileIO::CrcReader::readI64()
+{
+    return static_cast<long long> (readBigEndian (8));
+}
+
+std::string QorvFileIO::CrcReader::readStr()
+{
+    const int count = readI32();
+    if (count < 0 || static_cast<size_t> (count) > maxStringLength)
+    {
+        ok = false;
+        return {};
+    }
+    const uint8_t* bytes = take (static_cast<size_t> (count));
+    return bytes != nullptr ? std::string (reinterpret_cast<const char*> (bytes), static_cast<size_t> (count))
+                            : std::string();
+}
+
+uint8_t QorvFileIO::CrcReader::readRaw()
+{
+    const uint8_t* byte = take (1);
+    return byte != nullptr ? *byte : 0;
+}
+
+bool QorvFileIO::CrcReader::checkCrc()
+{
+    const auto expected = static_cast<long long> (~crc & 0xFFFFFFFFULL);
+    const long long stored = readI64();
+    crc = crcPreset;
+    return stored == expected;
+}
+
+// ------------------------------------------------------------------ patch bytes
+
+void QorvFileIO::encodeData (CrcStream& stream, const uint8_t* patchBytes, size_t record)
+{
+    for (size_t i = 0; i < PatchBits::numBytes; ++i)
+        stream.writeI16 (static_cast<short> (multiplier (record, i) * patchBytes[i]));
+}
+
+bool QorvFileIO::decodeData (CrcReader& reader, uint8_t* patchBytes, size_t record)
+{
+    for (size_t i = 0; i < PatchBits::numBytes; ++i)
+    {
+        const int stored = reader.readI16();
+        patchBytes[i] = static_cast<uint8_t> (stored / multiplier (record, i));
+    }
+    return reader.ok;
+}
+
+// ------------------------------------------------------------------ images
+
+bool QorvFileIO::toBytes (const LibraryModel& library, std::vector<uint8_t>& image)
+{
+    const auto readable = [] (const std::string& text) { return text.size() <= maxStringLength; };
+    if (!readable (library.name) || !std::all_of (library.patches.begin(),
+                                                  library.patches.end(),
+                                                  [&] (const PatchModel& patch) { return readable (patch.name); }))
+        return false;
+
+    CrcStream stream;
+    size_t expectedSize = 64 + library.name.size();
+    for (const PatchModel& patch : library.patches)
+        expectedSize += 100 + patch.name.size();
+    stream.buffer.reserve (expectedSize);
+
+    stream.writeRaw (MAGIC.data(), MAGIC.size());
+    stream.writeStr (typeTag);
+    stream.writeI32 (formatVersion);
+    stream.writeI32 (layoutWithIds);
+    stream.writeStr (library.name);
+    stream.writeI64 (static_cast<long long> (library.patches.size()));
+    stream.writeI64 (0);
+    stream.writeCrc();
+
+    const std::string id (patchId);
+    for (size_t record = 0; record < library.patches.size(); ++record)
+    {
+        const PatchModel& patch = library.patches[record];
+        stream.writeStr (patch.name);
+        stream.writeStr (id);
+        stream.writeI64 (0);
+        encodeData (stream, patch.data.data(), record);
+        stream.writeCrc();
+    }
+    stream.writeRaw (ENDING.data(), ENDING.size());
+
+    image = std::move (stream.buffer);
+    return true;
+}
+
+bool QorvFileIO::fromBytes (const uint8_t* image, size_t size, LibraryModel& library)
+{
+    CrcReader reader (image, size);
+    for (const uint8_t expected : MAGIC)
+        if (reader.readRaw() != expected || !reader.ok)
+            return false;
+    if (reader.readStr() != typeTag)
+        return false;
+    const int version = reader.readI32();
+    const int layout = reader.readI32();
+    if (version != formatVersion)
+        return false;
+
+    // Everything is parsed into locals; the caller's library changes only once
+    // the whole image has passed every check.
+    std::string name = reader.readStr();
+    const long long count = reader.readI64();
+    reader.readI64(); // reserved
+    if (!reader.checkCrc() || !reader.ok)
+        return false;
+
+    std::vector<PatchModel> patches;
+    if (count > 0)
+        patches.reserve (std::min (static_cast<size_t> (count), (size - reader.pos) / smallestRecord));
+    for (long long record = 0; record < count; ++record)
+    {
+        PatchModel patch;
+        patch.name = reader.readStr();
+        if (layout >= layoutWithIds)
+            reader.readStr(); // the id carries nothing we use
+        reader.readI64();     // reserved
+        if (!decodeData (reader, patch.data.data(), static_cast<size_t> (record)) || !reader.checkCrc() || !reader.ok)
+            return false;
+        patches.push_back (std::move (patch));
+    }
+
+    for (const uint8_t expected : ENDING)
+        if (reader.readRaw() != expected)
+            return false;
+    if (!reader.ok)
+        return false;
+
+    library.name = std::move (name);
+    library.patches = std::move (patches);
+    return true;
+}
+
+bool QorvFileIO::save (const std::string& path, const LibraryModel& library)
+{
+    std::vector<uint8_t> image;
+    return toBytes (library, image) && FileBytes::replaceAtomically (path, image.data(), image.size());
+}
+
+bool QorvFileIO::load (const std::string& path, LibraryModel& library)
+{
+    std::vector<uint8_t> image;
+    return FileBytes::readAll (path, FileBytes::maxFileSize, image) && fromBytes (image.data(), image.size(), library);
+}

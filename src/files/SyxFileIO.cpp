@@ -1,0 +1,41 @@
+#include "files/SyxFileIO.h"
+#include "files/FileBytes.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace
+{
+constexpr size_t firstPatchByte = 5;
+}
+
+JunoMessages::PatchDump SyxFileIO::build (const PatchModel& patch, int channel)
+{
+    return JunoMessages::buildPatchDump (patch, channel, 0);
+}
+
+bool SyxFileIO::parse (const uint8_t* bytes, size_t size, PatchModel& patch)
+{
+    if (size < fileSize)
+        return false;
+    if (bytes[0] != JunoMessages::sysexStart || bytes[1] != JunoMessages::rolandId ||
+        bytes[fileSize - 1] != JunoMessages::sysexEnd)
+        return false;
+    const uint8_t* patchBytes = bytes + firstPatchByte;
+    if (std::any_of (patchBytes, patchBytes + PatchBits::numBytes, [] (uint8_t b) { return b >= 0x80; }))
+        return false;
+    std::copy (patchBytes, patchBytes + PatchBits::numBytes, patch.data.begin());
+    return true;
+}
+
+bool SyxFileIO::load (const std::string& path, PatchModel& patch)
+{
+    std::vector<uint8_t> head;
+    return FileBytes::readHead (path, fileSize, head) && parse (head.data(), head.size(), patch);
+}
+
+bool SyxFileIO::save (const std::string& path, const PatchModel& patch, int channel)
+{
+    const JunoMessages::PatchDump dump = build (patch, channel);
+    return FileBytes::replaceAtomically (path, dump.data(), dump.size());
+}
