@@ -1,10 +1,17 @@
 # The JUCE modules are compiled once into a static library that the MIDI
 # engine, the panel, the app, the tools and the tests all link.
 # With QORV_SCOPE "midi" only the non-GUI modules are built.
+# Debian's JUCE uses the system's zlib, libpng and libjpeg instead of its bundled copies.
 add_library(qorv_juce STATIC)
-target_link_libraries(qorv_juce PRIVATE juce::juce_core juce::juce_events PUBLIC juce::juce_recommended_config_flags)
+target_link_libraries(qorv_juce
+    PRIVATE juce::juce_core juce::juce_events
+    PUBLIC juce::juce_recommended_config_flags ZLIB::ZLIB)
 if(QORV_SCOPE STREQUAL "all")
-    target_link_libraries(qorv_juce PRIVATE juce::juce_data_structures juce::juce_graphics juce::juce_gui_basics)
+    find_package(PNG REQUIRED)
+    find_package(JPEG REQUIRED)
+    target_link_libraries(qorv_juce
+        PRIVATE juce::juce_data_structures juce::juce_graphics juce::juce_gui_basics
+        PUBLIC PNG::PNG JPEG::JPEG)
 endif()
 
 target_compile_definitions(qorv_juce

@@ -1,0 +1,84 @@
+#include "ui/LibraryListBox.h"
+
+namespace
+{
+const juce::Colour displayRed (0xFFCC0011);
+const juce::Colour selectedRed (0xFFEA0011);
+const juce::Colour selectedBand (0x30CC0011);
+} // namespace
+
+LibraryListBox::LibraryListBox (LibraryModel& libraryToShow) : library (libraryToShow), listBox ({}, this)
+{
+    listBox.setModel (this);
+    listBox.setRowHeight (16);
+    listBox.setOpaque (false);
+    listBox.setColour (juce::ListBox::backgroundColourId, juce::Colour (0x00000000));
+    listBox.setColour (juce::ListBox::outlineColourId, juce::Colour (0xFF530004));
+    listBox.setOutlineThickness (0);
+
+    auto* viewport = listBox.getViewport();
+    viewport->setScrollBarThickness (14);
+    viewport->getVerticalScrollBar().setColour (juce::ScrollBar::thumbColourId, displayRed);
+    viewport->getVerticalScrollBar().setColour (juce::ScrollBar::trackColourId, juce::Colour (0xFF330002));
+
+    addAndMakeVisible (listBox);
+}
+
+LibraryListBox::~LibraryListBox()
+{
+    listBox.setModel (nullptr);
+}
+
+void LibraryListBox::resized()
+{
+    listBox.setBounds (getLocalBounds());
+}
+
+int LibraryListBox::getNumRows()
+{
+    return static_cast<int> (library.patches.size());
+}
+
+void LibraryListBox::paintListBoxItem (int rowNumber, juce::Graphics& g, int width, int height, bool rowIsSelected)
+{
+    if (rowNumber < 0 || rowNumber >= getNumRows())
+        return;
+    if (rowIsSelected)
+        g.fillAll (selectedBand);
+
+    g.setFont (juce::Font (
+        juce::Font::getDefaultMonospacedFontName(), 11.0f, rowIsSelected ? juce::Font::bold : juce::Font::plain));
+    g.setColour (rowIsSelected ? selectedRed : displayRed);
+    const auto& name = library.patches[static_cast<size_t> (rowNumber)].name;
+    g.drawText (juce::String::fromUTF8 (name.data(), static_cast<int> (name.size())),
+                4,
+                0,
+                width - 4,
+                height,
+                juce::Justification::centredLeft,
+                true);
+}
+
+void LibraryListBox::listBoxItemDoubleClicked (int row, const juce::MouseEvent&)
+{
+    if (onRowDoubleClicked)
+        onRowDoubleClicked (row);
+}
+
+void LibraryListBox::selectedRowsChanged (int lastRowSelected)
+{
+    if (onSelectionChanged)
+        onSelectionChanged (lastRowSelected);
+}
+
+void LibraryListBox::refresh()
+{
+    listBox.updateContent();
+    repaint();
+}
+
+void LibraryListBox::showRow (int row)
+{
+    listBox.selectRow (row, false, true);
+    listBox.scrollToEnsureRowIsOnscreen (row);
+}

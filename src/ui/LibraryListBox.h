@@ -1,0 +1,35 @@
+#pragma once
+
+#include "patch/LibraryModel.h"
+
+#include <juce_gui_basics/juce_gui_basics.h>
+
+/** The BANK list: one row per patch of the library, read from the library on
+    every paint. After the library changes, call refresh(). */
+class LibraryListBox : public juce::Component, public juce::ListBoxModel
+{
+public:
+    explicit LibraryListBox (LibraryModel& libraryToShow);
+    ~LibraryListBox() override;
+
+    void resized() override;
+
+    int getNumRows() override;
+    void paintListBoxItem (int rowNumber, juce::Graphics&, int width, int height, bool rowIsSelected) override;
+    void listBoxItemDoubleClicked (int row, const juce::MouseEvent&) override;
+    void selectedRowsChanged (int lastRowSelected) override;
+
+    /** Re-reads the library: the list's content is updated and repainted. */
+    void refresh();
+    /** Selects one row (deselecting others), scrolling it into view. */
+    void showRow (int row);
+    int selectedRow() const { return listBox.getSelectedRow (0); }
+
+    std::function<void (int)> onSelectionChanged;
+    std::function<void (int)> onRowDoubleClicked;
+    LibraryModel& library;
+    juce::ListBox listBox;
+
+private:
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (LibraryListBox)
+};

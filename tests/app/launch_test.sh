@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# Starts Qorv in its own virtual X server, finds its window, checks that the
+# panel fills it at the "Large" magnification (1092 x 720 under the menu bar),
+# then asks it to quit and expects a clean exit.
+set -euo pipefail
+qorv=$1
+
+if [ -z "${QORV_IN_XVFB:-}" ]; then
+    export QORV_IN_XVFB=1
+    exec xvfb-run -a -s "-screen 0 1600x1000x24" "$0" "$@"
+fi
+
+export XDG_CONFIG_HOME
+XDG_CONFIG_HOME=$(mktemp -d)
+trap 'rm -rf "$XDG_CONFIG_HOME"' EXIT
+
+"$qorv" &
+pid=$!
+
+window=""
+for _ in $(seq 1 100); do
+    window=$(xdotool search --onlyvisible --name '^qorv' 2>/dev/null | head -n 1 || true)
+    [ -n "$window" ] && break
+    sleep 0.1
+done
+if [ -z "$window" ]; then
+    echo "FAIL: no visible window titled qorv appeared"
+    kill "$pid" 2>/dev/null || true
+    exit 1
+fi
+
+title=$(xdotool getwindowname "$window")
+geometry=$(xwininfo -id "$window")
+width=$(awk '/Width:/ {print $2}' <<<"$geometry")
+height=$(awk '/Height:/ {print $2}' <<<"$geometry")
+menu_bar=$((height - 720))
+echo "window '$title' is ${width} x ${height} (menu bar ${menu_bar})"
+
+status=0
+[ "$width" -eq 1092 ] || { echo "FAIL: width $width, expected 1092"; status=1; }
+{ [ "$menu_bar" -ge 16 ] && [ "$menu_bar" -le 40 ]; } || { echo "FAIL: height $height is not 720 plus a menu bar"; status=1; }
+[ "$title" = "qorv - New Library" ] || { echo "FAIL: title '$title', expected 'qorv - New Library'"; status=1; }
+
+# The panel must reach the window's bottom-right corner: its last pixel is
+# panel artwork, not the window's own background.
+shot=$(mktemp --suffix=.png)
+import -window "$window" "$shot"
+corner=$(convert "$shot" -crop 1x1+$((width - 2))+$((height - 2)) -format '%[fx:int(255*r)],%[fx:int(255*g)],%[fx:int(255*b)]' info:)
+rm -f "$shot"
+echo "bottom-right pixel: $corner"
+[ "$corner" != "50,62,68" ] || { echo "FAIL: the bottom-right corner shows the window background"; status=1; }
+
+# Quit as the desktop would and expect a clean exit.
+kill -INT "$pid"
+if ! wait "$pid"; then
+    echo "FAIL: qorv did not exit cleanly"
+    status=1
+fi
+[ "$status" -eq 0 ] && echo "PASS"
+exit "$status"
