@@ -57,6 +57,9 @@ public:
     void evolve();
 
     // Library list and bank actions
+    /** Makes a copy of the patch the active one and the reference for the
+        edit history, shows it and sends it. */
+    void makeActivePatch (const PatchModel& source);
     void activateRow (int row);
     void newPatch();
     void showRenameDialog();
