@@ -1,0 +1,295 @@
+#include "midi/AlsaMidiPlatform.h"
+
+#include <alsa/asoundlib.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+namespace
+{
+constexpr uint8_t sysexStart = 0xF0;
+// A burst of incoming SysEx (a whole bank) overflows the default input pool.
+constexpr int inputPoolCells = 2000;
+constexpr size_t inputBufferBytes = 65536;
+
+uint32_t endpointOf (int client, int port)
+{
+    return (static_cast<uint32_t> (client) << 8) | static_cast<uint32_t> (port);
+}
+int clientOf (uint32_t endpoint)
+{
+    return static_cast<int> (endpoint >> 8);
+}
+int portOf (uint32_t endpoint)
+{
+    return static_cast<int> (endpoint & 0xFF);
+}
+
+bool isAnnouncement (int eventType)
+{
+    switch (eventType)
+    {
+        case SND_SEQ_EVENT_CLIENT_START:
+        case SND_SEQ_EVENT_CLIENT_EXIT:
+        case SND_SEQ_EVENT_CLIENT_CHANGE:
+        case SND_SEQ_EVENT_PORT_START:
+        case SND_SEQ_EVENT_PORT_EXIT:
+        case SND_SEQ_EVENT_PORT_CHANGE:
+            return true;
+        default:
+            return false;
+    }
+}
+} // namespace
+
+/** The open sequencer handle with our client, ports and event coders. */
+struct AlsaMidiPlatform::Sequencer
+{
+    static std::unique_ptr<Sequencer> open (const char* name)
+    {
+        auto seq = std::make_unique<Sequencer>();
+        if (snd_seq_open (&seq->handle, name, SND_SEQ_OPEN_DUPLEX, SND_SEQ_NONBLOCK) < 0)
+        {
+            seq->handle = nullptr;
+            return nullptr;
+        }
+        snd_seq_set_client_name (seq->handle, "Qorv");
+        seq->client = snd_seq_client_id (seq->handle);
+        seq->inPort = snd_seq_create_simple_port (seq->handle,
+                                                  "QorvIn",
+                                                  SND_SEQ_PORT_CAP_WRITE | SND_SEQ_PORT_CAP_SUBS_WRITE,
+                                                  SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_APPLICATION);
+        seq->outPort = snd_seq_create_simple_port (seq->handle,
+                                                   "QorvOut",
+                                                   SND_SEQ_PORT_CAP_READ | SND_SEQ_PORT_CAP_SUBS_READ,
+                                                   SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_APPLICATION);
+        if (seq->client < 0 || seq->inPort < 0 || seq->outPort < 0 || snd_midi_event_new (16, &seq->encoder) < 0 ||
+            snd_midi_event_new (16, &seq->decoder) < 0)
+            return nullptr;
+        snd_midi_event_no_status (seq->decoder, 1); // every decoded message starts with its status byte
+
+        snd_seq_set_client_pool_input (seq->handle, inputPoolCells);
+        snd_seq_set_input_buffer_size (seq->handle, inputBufferBytes);
+        // Appearing, vanishing and changing clients and ports are announced here.
+        snd_seq_connect_from (seq->handle, seq->inPort, SND_SEQ_CLIENT_SYSTEM, SND_SEQ_PORT_SYSTEM_ANNOUNCE);
+        return seq;
+    }
+
+    Sequencer() = default;
+    ~Sequencer()
+    {
+        if (encoder != nullptr)
+            snd_midi_event_free (encoder);
+        if (decoder != nullptr)
+            snd_midi_event_free (decoder);
+        if (handle != nullptr)
+            snd_seq_close (handle);
+    }
+    Sequencer (const Sequencer&) = delete;
+    Sequencer& operator= (const Sequencer&) = delete;
+
+    snd_seq_t* handle = nullptr;
+    int client = -1;
+    int inPort = -1;
+    int outPort = -1;
+    snd_midi_event_t* encoder = nullptr; // under outputLock
+    snd_midi_event_t* decoder = nullptr; // receive thread only
+};
+
+AlsaMidiPlatform::AlsaMidiPlatform (const char* sequencerName) : sequencer (Sequencer::open (sequencerName))
+{
+    if (sequencer != nullptr)
+        pacedOutput = std::make_unique<PacedSender> ([this] (const OutputPacer::Message& m) { writeMessage (m); });
+}
+
+AlsaMidiPlatform::~AlsaMidiPlatform()
+{
+    stop();
+    pacedOutput.reset(); // its thread writes through the sequencer
+}
+
+int AlsaMidiPlatform::clientNumber() const
+{
+    return sequencer != nullptr ? sequencer->client : -1;
+}
+
+std::vector<MidiPlatform::Port> AlsaMidiPlatform::sources() const
+{
+    return listPorts (SND_SEQ_PORT_CAP_READ | SND_SEQ_PORT_CAP_SUBS_READ);
+}
+
+std::vector<MidiPlatform::Port> AlsaMidiPlatform::destinations() const
+{
+    return listPorts (SND_SEQ_PORT_CAP_WRITE | SND_SEQ_PORT_CAP_SUBS_WRITE);
+}
+
+std::vector<MidiPlatform::Port> AlsaMidiPlatform::listPorts (unsigned requiredCapabilities) const
+{
+    std::vector<Port> ports;
+    if (sequencer == nullptr)
+        return ports;
+
+    snd_seq_client_info_t* clientInfo = nullptr;
+    snd_seq_port_info_t* portInfo = nullptr;
+    snd_seq_client_info_alloca (&clientInfo);
+    snd_seq_port_info_alloca (&portInfo);
+    snd_seq_client_info_set_client (clientInfo, -1);
+    while (snd_seq_query_next_client (sequencer->handle, clientInfo) >= 0)
+    {
+        const int client = snd_seq_client_info_get_client (clientInfo);
+        if (client == SND_SEQ_CLIENT_SYSTEM || client == sequencer->client)
+            continue;
+        snd_seq_port_info_set_client (portInfo, client);
+        snd_seq_port_info_set_port (portInfo, -1);
+        while (snd_seq_query_next_port (sequencer->handle, portInfo) >= 0)
+        {
+            const unsigned caps = snd_seq_port_info_get_capability (portInfo);
+            if ((caps & SND_SEQ_PORT_CAP_NO_EXPORT) != 0 || (caps & requiredCapabilities) != requiredCapabilities)
+                continue;
+            ports.push_back ({snd_seq_client_info_get_name (clientInfo),
+                              snd_seq_port_info_get_name (portInfo),
+                              endpointOf (client, snd_seq_port_info_get_port (portInfo))});
+        }
+    }
+    return ports;
+}
+
+void AlsaMidiPlatform::setSource (uint32_t endpoint)
+{
+    if (sequencer == nullptr)
+        return;
+    const uint32_t previous = source.exchange (endpoint);
+    if (previous != 0)
+        snd_seq_disconnect_from (sequencer->handle, sequencer->inPort, clientOf (previous), portOf (previous));
+    if (endpoint != 0)
+        snd_seq_connect_from (sequencer->handle, sequencer->inPort, clientOf (endpoint), portOf (endpoint));
+}
+
+void AlsaMidiPlatform::setDestination (uint32_t endpoint)
+{
+    if (sequencer == nullptr)
+        return;
+    // What still waits was meant for the previous destination.
+    pacedOutput->discardWaiting();
+    const std::lock_guard<std::mutex> guard (outputLock);
+    if (destination != 0)
+        snd_seq_disconnect_to (sequencer->handle, sequencer->outPort, clientOf (destination), portOf (destination));
+    destination = endpoint;
+    // A kernel MIDI port passes events on to its device only while it is subscribed to.
+    if (endpoint != 0)
+        snd_seq_connect_to (sequencer->handle, sequencer->outPort, clientOf (endpoint), portOf (endpoint));
+}
+
+void AlsaMidiPlatform::send (const uint8_t* bytes, size_t count, Delivery delivery)
+{
+    if (sequencer == nullptr || count == 0)
+        return;
+    pacedOutput->submit (OutputPacer::Message (bytes, bytes + count), delivery);
+}
+
+void AlsaMidiPlatform::writeMessage (const OutputPacer::Message& message)
+{
+    const std::lock_guard<std::mutex> guard (outputLock);
+    if (destination == 0)
+        return;
+
+    snd_seq_event_t event;
+    snd_seq_ev_clear (&event);
+    if (message.front() == sysexStart)
+    {
+        snd_seq_ev_set_sysex (&event, static_cast<unsigned> (message.size()), const_cast<uint8_t*> (message.data()));
+    }
+    else
+    {
+        snd_midi_event_reset_encode (sequencer->encoder);
+        if (snd_midi_event_encode (sequencer->encoder, message.data(), static_cast<long> (message.size()), &event) <=
+                0 ||
+            event.type == SND_SEQ_EVENT_NONE)
+            return;
+    }
+    snd_seq_ev_set_source (&event, sequencer->outPort);
+    snd_seq_ev_set_dest (&event, clientOf (destination), portOf (destination));
+    snd_seq_ev_set_direct (&event);
+    snd_seq_event_output_direct (sequencer->handle, &event);
+}
+
+void AlsaMidiPlatform::start (Receiver& newReceiver)
+{
+    stop();
+    receiver = &newReceiver;
+    if (sequencer == nullptr)
+        return;
+    wakeFd = eventfd (0, EFD_CLOEXEC);
+    if (wakeFd >= 0)
+        receiveThread = std::thread ([this] { receiveLoop(); });
+}
+
+void AlsaMidiPlatform::stop()
+{
+    if (receiveThread.joinable())
+    {
+        const uint64_t one = 1;
+        [[maybe_unused]] const auto written = write (wakeFd, &one, sizeof (one));
+        receiveThread.join();
+    }
+    if (wakeFd >= 0)
+        close (wakeFd);
+    wakeFd = -1;
+    receiver = nullptr;
+}
+
+void AlsaMidiPlatform::receiveLoop()
+{
+    const int count = snd_seq_poll_descriptors_count (sequencer->handle, POLLIN);
+    std::vector<pollfd> descriptors (static_cast<size_t> (count) + 1);
+    descriptors[0] = {wakeFd, POLLIN, 0};
+    snd_seq_poll_descriptors (sequencer->handle, descriptors.data() + 1, static_cast<unsigned> (count), POLLIN);
+
+    for (;;)
+    {
+        drainInput();
+        if (poll (descriptors.data(), descriptors.size(), -1) < 0 && errno != EINTR)
+            return;
+        if ((descriptors[0].revents & POLLIN) != 0)
+            return;
+    }
+}
+
+void AlsaMidiPlatform::drainInput()
+{
+    for (;;)
+    {
+        snd_seq_event_t* event = nullptr;
+        const int result = snd_seq_event_input (sequencer->handle, &event);
+        if (result == -ENOSPC)
+        {
+            // The input overflowed: events are lost, perhaps part of a message or an announcement.
+            receiver->receivedBytesLost();
+            receiver->setupChanged();
+            continue;
+        }
+        if (result < 0 || event == nullptr)
+            return; // -EAGAIN: nothing more for now
+
+        if (isAnnouncement (event->type))
+        {
+            if (event->source.client == SND_SEQ_CLIENT_SYSTEM && event->data.addr.client != sequencer->client)
+                receiver->setupChanged();
+            continue;
+        }
+        if (endpointOf (event->source.client, event->source.port) != source.load())
+            continue; // a disconnected source's last events, or a connection made by someone else
+
+        if (event->type == SND_SEQ_EVENT_SYSEX)
+        {
+            receiver->rawBytesReceived (static_cast<const uint8_t*> (event->data.ext.ptr), event->data.ext.len);
+        }
+        else
+        {
+            uint8_t bytes[16];
+            const long length = snd_midi_event_decode (sequencer->decoder, bytes, sizeof (bytes), event);
+            if (length > 0)
+                receiver->rawBytesReceived (bytes, static_cast<size_t> (length));
+        }
+    }
+}

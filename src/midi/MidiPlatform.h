@@ -1,0 +1,64 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+/** What the MIDI engine needs of the operating system's MIDI service: port
+    lists, one connected source, one destination, sending whole messages and
+    a feed of received bytes. The engine keeps every rule; a platform only
+    carries out these effects. AlsaMidiPlatform is the real one; tests use an
+    in-memory one. */
+class MidiPlatform
+{
+public:
+    /** One source or destination as the service names it. */
+    struct Port
+    {
+        std::string deviceName; // empty when the port has no device
+        std::string portName;
+        uint32_t endpoint = 0; // never 0 for a listed port
+    };
+
+    /** How a message may be handled while it waits for a slow link. */
+    enum class Delivery
+    {
+        inOrder,   // notes, bend, controllers: never dropped, never reordered
+        latestWins // a whole-patch dump: a newer one replaces one still waiting
+    };
+
+    /** Gets what the platform receives. Its calls come from the platform's
+        receive thread (setupChanged perhaps from another), never after stop(). */
+    class Receiver
+    {
+    public:
+        virtual ~Receiver() = default;
+        /** One received chunk of raw MIDI bytes from the connected source, in arrival order. */
+        virtual void rawBytesReceived (const uint8_t* bytes, size_t count) = 0;
+        /** Received bytes were lost (an input overflow): an open message cannot be trusted. */
+        virtual void receivedBytesLost() = 0;
+        /** A source or destination appeared, disappeared or changed. */
+        virtual void setupChanged() = 0;
+    };
+
+    MidiPlatform() = default;
+    virtual ~MidiPlatform() = default;
+    MidiPlatform (const MidiPlatform&) = delete;
+    MidiPlatform& operator= (const MidiPlatform&) = delete;
+
+    virtual std::vector<Port> sources() const = 0;
+    virtual std::vector<Port> destinations() const = 0;
+
+    /** Makes the endpoint the only connected source; 0 connects none. */
+    virtual void setSource (uint32_t endpoint) = 0;
+    /** Makes the endpoint the destination of every send; 0 means none. */
+    virtual void setDestination (uint32_t endpoint) = 0;
+    /** Hands one whole message to the destination. Never waits for the link. */
+    virtual void send (const uint8_t* bytes, size_t count, Delivery delivery) = 0;
+
+    /** Starts delivering to the receiver, which must outlive stop(). */
+    virtual void start (Receiver& receiver) = 0;
+    /** Stops delivering; when it returns no receiver call is running or will run. */
+    virtual void stop() = 0;
+};

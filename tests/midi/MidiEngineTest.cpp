@@ -1,0 +1,303 @@
+#include "midi/MidiEngine.h"
+#include "MemoryMidiPlatform.h"
+#include "MessageLoop.h"
+#include "midi/AlsaMidiPlatform.h"
+
+#include <gtest/gtest.h>
+#include <juce_events/juce_events.h>
+
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace
+{
+using Bytes = std::vector<uint8_t>;
+using Delivery = MidiPlatform::Delivery;
+
+Bytes dumpBytes (uint8_t command, uint8_t channel, uint8_t patchNumber, uint8_t firstValue = 1)
+{
+    Bytes bytes{0xF0, 0x41, command, channel, patchNumber};
+    for (uint8_t i = 0; i < 18; ++i)
+        bytes.push_back (static_cast<uint8_t> ((firstValue + i) & 0x7F));
+    bytes.push_back (0xF7);
+    return bytes;
+}
+
+Bytes paramBytes (uint8_t channel, uint8_t number, uint8_t value)
+{
+    return {0xF0, 0x41, 0x32, channel, number, value, 0xF7};
+}
+
+std::array<uint8_t, 18> patchData (uint8_t firstValue)
+{
+    std::array<uint8_t, 18> data{};
+    for (uint8_t i = 0; i < 18; ++i)
+        data[i] = static_cast<uint8_t> ((firstValue + i) & 0x7F);
+    return data;
+}
+
+/** An engine over the in-memory MIDI layer that writes down, in order, every
+    delivery with the thread it ran on. */
+class EngineTest : public testing::Test
+{
+protected:
+    EngineTest()
+    {
+        engine.onPatchReceived = [this] (const PatchModel& p) { record ("patch " + p.name, p); };
+        engine.onManualReceived = [this] (const PatchModel& p) { record ("manual " + p.name, p); };
+        engine.onParamReceived = [this] (int number, int value)
+        { record ("param " + std::to_string (number) + " " + std::to_string (value), {}); };
+        engine.onDevicesChanged = [this] { record ("devices", {}); };
+        engine.openInput (0x1000);
+        engine.openOutput (0x1100);
+    }
+
+    void record (const std::string& what, const PatchModel& patch)
+    {
+        deliveries.push_back (what);
+        patches.push_back (patch);
+        allOnMessageThread = allOnMessageThread && juce::MessageManager::existsAndIsCurrentThread();
+    }
+
+    /** Injects each chunk and returns what reached the callbacks. */
+    std::vector<std::string> receive (const std::vector<Bytes>& chunks)
+    {
+        deliveries.clear();
+        patches.clear();
+        for (const auto& chunk : chunks)
+            EXPECT_TRUE (platform->inject (chunk));
+        EXPECT_TRUE (runPostedMessages());
+        return deliveries;
+    }
+
+    std::unique_ptr<MemoryMidiPlatform> owned = std::make_unique<MemoryMidiPlatform>();
+    MemoryMidiPlatform* platform = owned.get();
+    MidiEngine engine{std::move (owned)};
+    std::vector<std::string> deliveries;
+    std::vector<PatchModel> patches;
+    bool allOnMessageThread = true;
+};
+
+TEST_F (EngineTest, ListsDevicesByTheDisplayNameRuleInPlatformOrder)
+{
+    platform->inputs = {
+        {"Synth", "Port A", 0x1000}, {"Same", "Same", 0x1100}, {"", "Virtual", 0x1200}, {"Synth", "Port A", 0x1300}};
+    platform->outputs = {{"Virtual Raw MIDI 0-0", "VirMIDI 0-0", 0x1000}};
+
+    const auto inputs = engine.getInputDevices();
+    ASSERT_EQ (inputs.size(), 4u);
+    const std::vector<std::pair<std::string, uint32_t>> expected = {
+        {"Synth Port A", 0x1000}, {"Same", 0x1100}, {"Virtual", 0x1200}, {"Synth Port A", 0x1300}};
+    for (size_t i = 0; i < inputs.size(); ++i)
+    {
+        EXPECT_EQ (inputs[i].name, expected[i].first);
+        EXPECT_EQ (inputs[i].endpoint, expected[i].second);
+    }
+    const auto outputs = engine.getOutputDevices();
+    ASSERT_EQ (outputs.size(), 1u);
+    EXPECT_EQ (outputs[0].name, "Virtual Raw MIDI 0-0 VirMIDI 0-0");
+}
+
+TEST_F (EngineTest, OpeningAPortReplacesThePreviousOne)
+{
+    engine.openInput (0x1300);
+    EXPECT_EQ (platform->source, 0x1300u);
+    EXPECT_EQ (engine.inputEndpoint, 0x1300u);
+    engine.openOutput (0x1400);
+    EXPECT_EQ (platform->destination, 0x1400u);
+    EXPECT_EQ (engine.outputEndpoint, 0x1400u);
+
+    engine.openInput (0);
+    engine.openOutput (0);
+    EXPECT_EQ (platform->source, 0u);
+    EXPECT_EQ (engine.inputEndpoint, 0u);
+    EXPECT_EQ (platform->destination, 0u);
+    EXPECT_EQ (engine.outputEndpoint, 0u);
+    EXPECT_FALSE (platform->inject (dumpBytes (0x30, 0, 0))); // nothing arrives with no source
+}
+
+TEST_F (EngineTest, SendsEachMessageOnceInOrderWithItsDelivery)
+{
+    PatchModel init;
+    engine.sendPatch (init, 0);
+    engine.sendNoteOn (0, 60, 60);
+    engine.sendPitchBend (0, 64);
+    engine.sendCC (0, 1, 127);
+    engine.sendNoteOff (0, 60, 60);
+
+    const std::vector<Bytes> expected = {{0xF0, 0x41, 0x30, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x7F, 0x00,
+                                          0x00, 0x00, 0x00, 0x7F, 0x00, 0x00, 0x00, 0x00, 0x00, 0x2A, 0x19, 0xF7},
+                                         {0x90, 60, 60},
+                                         {0xE0, 0x00, 0x40},
+                                         {0xB0, 1, 127},
+                                         {0x80, 60, 60}};
+    EXPECT_EQ (platform->sent, expected);
+    const std::vector<Delivery> expectedDelivery = {
+        Delivery::latestWins, Delivery::inOrder, Delivery::inOrder, Delivery::inOrder, Delivery::inOrder};
+    EXPECT_EQ (platform->sentDelivery, expectedDelivery);
+}
+
+TEST_F (EngineTest, PatchDumpsCarryTheEngineChannelAndChannelMessagesTheirOwn)
+{
+    engine.setMidiChannel (3);
+    EXPECT_EQ (engine.midiChannel, 3);
+    engine.sendPatch (PatchModel(), 0);
+    engine.sendNoteOn (0, 60, 60);
+    ASSERT_EQ (platform->sent.size(), 2u);
+    EXPECT_EQ (platform->sent[0][3], 3);
+    EXPECT_EQ (platform->sent[1][0], 0x90);
+}
+
+TEST_F (EngineTest, SendsNothingWhileTheOutputIsClosed)
+{
+    engine.openOutput (0);
+    engine.sendPatch (PatchModel(), 0);
+    engine.sendNoteOn (0, 60, 60);
+    engine.sendNoteOff (0, 60, 60);
+    engine.sendPitchBend (0, 64);
+    engine.sendCC (0, 1, 0);
+    EXPECT_TRUE (platform->sent.empty());
+
+    engine.openOutput (0x1100);
+    engine.sendCC (0, 1, 0);
+    EXPECT_EQ (platform->sent.size(), 1u);
+}
+
+TEST_F (EngineTest, DeliversTheThreeMessagesInArrivalOrderOnTheMessageThread)
+{
+    const auto received = receive ({dumpBytes (0x30, 0, 0x0A, 5), paramBytes (0, 5, 64), dumpBytes (0x31, 0, 0x33, 9)});
+    EXPECT_EQ (received, (std::vector<std::string>{"patch A23", "param 5 64", "manual "}));
+    EXPECT_EQ (patches[0].data, patchData (5));
+    EXPECT_EQ (patches[2].data, patchData (9));
+    EXPECT_TRUE (allOnMessageThread);
+}
+
+TEST_F (EngineTest, NamesReceivedDumpsFromTheirPatchNumber)
+{
+    const std::vector<std::pair<uint8_t, std::string>> names = {{0x00, "patch A11"},
+                                                                {0x07, "patch A18"},
+                                                                {0x08, "patch A21"},
+                                                                {0x3F, "patch A88"},
+                                                                {0x40, "patch B11"},
+                                                                {0x7F, "patch B88"}};
+    for (const auto& [number, name] : names)
+        EXPECT_EQ (receive ({dumpBytes (0x30, 0, number)}), std::vector<std::string>{name});
+}
+
+TEST_F (EngineTest, ReceivesOnlyTheEngineChannel)
+{
+    engine.setMidiChannel (2);
+    EXPECT_EQ (receive ({dumpBytes (0x30, 2, 0), dumpBytes (0x30, 0, 1), paramBytes (0, 1, 1), paramBytes (2, 1, 2)}),
+               (std::vector<std::string>{"patch A11", "param 1 2"}));
+}
+
+TEST_F (EngineTest, IgnoresWhatIsNotAJunoMessage)
+{
+    const Bytes shortParam = {0xF0, 0x41, 0x32, 0x00, 0x05, 0xF7};
+    const Bytes otherCommand = {0xF0, 0x41, 0x35, 0x00, 0x05, 0x40, 0xF7};
+    const Bytes otherMaker = {0xF0, 0x43, 0x32, 0x00, 0x05, 0x40, 0xF7};
+    EXPECT_TRUE (receive ({{0x90, 0x3C, 0x40}, shortParam, otherCommand, otherMaker, {0xF7}}).empty());
+}
+
+TEST_F (EngineTest, ReassemblesMessagesAcrossChunksAndSkipsClockBytes)
+{
+    const auto dump = dumpBytes (0x30, 0, 0, 20);
+    const Bytes head (dump.begin(), dump.begin() + 10);
+    Bytes tailWithClock{0xF8};
+    tailWithClock.insert (tailWithClock.end(), dump.begin() + 10, dump.begin() + 15);
+    tailWithClock.push_back (0xF8);
+    tailWithClock.insert (tailWithClock.end(), dump.begin() + 15, dump.end());
+
+    EXPECT_EQ (receive ({head, tailWithClock}), std::vector<std::string>{"patch A11"});
+    EXPECT_EQ (patches[0].data, patchData (20));
+}
+
+TEST_F (EngineTest, LostInputDropsTheOpenMessage)
+{
+    const auto dump = dumpBytes (0x30, 0, 0);
+    EXPECT_TRUE (platform->inject (Bytes (dump.begin(), dump.begin() + 12)));
+    platform->injectLoss();
+    EXPECT_TRUE (receive ({Bytes (dump.begin() + 12, dump.end())}).empty());
+}
+
+TEST_F (EngineTest, EmptyCallbacksDropTheirMessages)
+{
+    engine.onPatchReceived = nullptr;
+    engine.onParamReceived = nullptr;
+    EXPECT_EQ (receive ({dumpBytes (0x30, 0, 0), paramBytes (0, 1, 1), dumpBytes (0x31, 0, 0)}),
+               std::vector<std::string>{"manual "});
+}
+
+TEST_F (EngineTest, SetupChangesReachOnDevicesChangedOnTheMessageThread)
+{
+    std::thread announcer ([this] { platform->announceSetupChange(); });
+    announcer.join();
+    EXPECT_TRUE (runPostedMessages());
+    EXPECT_EQ (deliveries, std::vector<std::string>{"devices"});
+    EXPECT_TRUE (allOnMessageThread);
+}
+
+TEST_F (EngineTest, ReceivesFromAnotherThreadWhileTheChannelChanges)
+{
+    // The receive filter reads the channel while the message thread sets it.
+    std::thread receiving (
+        [this]
+        {
+            for (int i = 0; i < 200; ++i)
+            {
+                platform->inject (dumpBytes (0x30, 0, 0));
+                platform->inject (paramBytes (1, 2, 3));
+            }
+        });
+    for (int i = 0; i < 200; ++i)
+        engine.setMidiChannel (i % 2);
+    receiving.join();
+    engine.setMidiChannel (0);
+    EXPECT_TRUE (runPostedMessages());
+    EXPECT_FALSE (deliveries.empty());
+    EXPECT_TRUE (allOnMessageThread);
+}
+
+TEST (MidiEngineLifetime, CallsPostedBeforeDestructionDoNothingAfterIt)
+{
+    auto dumpAndParam = dumpBytes (0x30, 0, 0);
+    const auto param = paramBytes (0, 1, 2);
+    dumpAndParam.insert (dumpAndParam.end(), param.begin(), param.end());
+
+    for (int round = 0; round < 50; ++round)
+    {
+        int callsBeforeDestruction = 0;
+        int calls = 0;
+        {
+            auto owned = std::make_unique<MemoryMidiPlatform>();
+            auto* platform = owned.get();
+            MidiEngine engine (std::move (owned));
+            engine.onPatchReceived = [&calls] (const PatchModel&) { ++calls; };
+            engine.onParamReceived = [&calls] (int, int) { ++calls; };
+            engine.openInput (1);
+            platform->startReceiving (dumpAndParam);
+            // Destroyed with its receive thread still busy and its posts still queued.
+            ASSERT_TRUE (pumpMessagesUntil ([&] { return calls > 0 && platform->timesReceived() > 10; }));
+            callsBeforeDestruction = calls;
+        }
+        ASSERT_TRUE (runPostedMessages());
+        ASSERT_EQ (calls, callsBeforeDestruction) << "round " << round;
+    }
+}
+
+TEST (MidiEngineWithoutSequencer, ListsNothingSendsNothingAndRunsOn)
+{
+    auto owned = std::make_unique<AlsaMidiPlatform> ("qorv-no-such-sequencer");
+    EXPECT_FALSE (owned->isOpen());
+    MidiEngine engine (std::move (owned));
+    EXPECT_TRUE (engine.getInputDevices().empty());
+    EXPECT_TRUE (engine.getOutputDevices().empty());
+    engine.openInput (0x1000);
+    engine.openOutput (0x1000);
+    engine.sendPatch (PatchModel(), 0);
+    engine.sendNoteOn (0, 60, 60);
+    EXPECT_EQ (engine.inputEndpoint, 0x1000u);
+    EXPECT_EQ (engine.outputEndpoint, 0x1000u);
+}
+} // namespace
