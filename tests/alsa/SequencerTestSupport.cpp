@@ -1,0 +1,95 @@
+#include "SequencerTestSupport.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+std::string spacedHex (const Bytes& bytes)
+{
+    std::string text;
+    char byte[4];
+    for (const auto b : bytes)
+    {
+        std::snprintf (byte, sizeof (byte), "%02X ", b);
+        text += byte;
+    }
+    return text;
+}
+
+std::string compactHex (const Bytes& bytes)
+{
+    std::string text;
+    char byte[3];
+    for (const auto b : bytes)
+    {
+        std::snprintf (byte, sizeof (byte), "%02X", b);
+        text += byte;
+    }
+    return text;
+}
+
+int runCommand (const std::string& command)
+{
+    return std::system (command.c_str());
+}
+
+Bytes distinctDump (uint8_t command, uint8_t channel, uint8_t patchNumber, int seed)
+{
+    Bytes dump{0xF0, 0x41, command, channel, patchNumber};
+    for (int i = 0; i < 18; ++i)
+        dump.push_back (static_cast<uint8_t> (i < 2 ? (seed >> (7 * i)) & 0x7F : (seed + i) & 0x7F));
+    dump.push_back (0xF7);
+    return dump;
+}
+
+OtherClient::OtherClient (const char* clientName, const char* portName)
+{
+    if (snd_seq_open (&seq, "default", SND_SEQ_OPEN_DUPLEX, 0) < 0)
+    {
+        seq = nullptr;
+        return;
+    }
+    snd_seq_set_client_name (seq, clientName);
+    port = snd_seq_create_simple_port (seq,
+                                       portName,
+                                       SND_SEQ_PORT_CAP_READ | SND_SEQ_PORT_CAP_SUBS_READ | SND_SEQ_PORT_CAP_WRITE |
+                                           SND_SEQ_PORT_CAP_SUBS_WRITE,
+                                       SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_APPLICATION);
+}
+
+OtherClient::~OtherClient()
+{
+    if (seq != nullptr)
+        snd_seq_close (seq);
+}
+
+uint32_t OtherClient::endpoint() const
+{
+    return seq != nullptr ? (static_cast<uint32_t> (snd_seq_client_id (seq)) << 8) | static_cast<uint32_t> (port) : 0;
+}
+
+void OtherClient::sendSysexEvent (const Bytes& bytes)
+{
+    snd_seq_event_t event;
+    snd_seq_ev_clear (&event);
+    snd_seq_ev_set_sysex (&event, static_cast<unsigned> (bytes.size()), const_cast<uint8_t*> (bytes.data()));
+    snd_seq_ev_set_source (&event, port);
+    snd_seq_ev_set_subs (&event);
+    snd_seq_ev_set_direct (&event);
+    snd_seq_event_output_direct (seq, &event);
+}
+
+void OtherClient::connectTo (uint32_t destination)
+{
+    snd_seq_connect_to (seq, port, static_cast<int> (destination >> 8), static_cast<int> (destination & 0xFF));
+}
+
+void OtherClient::sendSysexTo (uint32_t destination, const Bytes& bytes)
+{
+    snd_seq_event_t event;
+    snd_seq_ev_clear (&event);
+    snd_seq_ev_set_sysex (&event, static_cast<unsigned> (bytes.size()), const_cast<uint8_t*> (bytes.data()));
+    snd_seq_ev_set_source (&event, port);
+    snd_seq_ev_set_dest (&event, static_cast<int> (destination >> 8), static_cast<int> (destination & 0xFF));
+    snd_seq_ev_set_direct (&event);
+    snd_seq_event_output_direct (seq, &event);
+}
