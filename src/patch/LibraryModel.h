@@ -29,4 +29,8 @@ struct LibraryModel
     std::string name{"New Library"};
     std::vector<PatchModel> patches;
     std::function<void()> onChange;
+
+private:
+    /** uniqueName by binary search, for when `patches` is known to be sorted. */
+    std::string uniqueNameInSortedList (const std::string& wanted) const;
 };

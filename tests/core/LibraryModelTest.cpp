@@ -82,6 +82,7 @@ TEST (LibraryModelTest, UniqueNameTable)
         {{"Init (3)", "Init", "Init (1)", "Init (2)"}, "Init", "Init (4)"},
         {{"Init", "Init (01)", "Init (1", "Init(1)", "Init (1) ", "Init  (1)", "Init (+1)"}, "Init", "Init (1)"},
         {{"Init", "Init (0)"}, "Init", "Init (1)"},
+        {{"Init", "Init (1)", "Init (5)", "Init (3)"}, "Init", "Init (2)"},
         {{"Init", "Init (1)", "Init (1)", "Init (2)"}, "Init", "Init (3)"},
         {{"Init", "Init (99999999999999999999999999)"}, "Init", "Init (1)"},
         {{"\xC3\xA9t\xC3\xA9", "\xC3\xA9t\xC3\xA9 (1)"}, "\xC3\xA9t\xC3\xA9", "\xC3\xA9t\xC3\xA9 (2)"},
@@ -188,6 +189,24 @@ TEST (LibraryModelTest, ManyClashingAdditionsFindTheFirstFreeSuffix)
     library.addPatch (PatchModel());
     EXPECT_EQ (library.uniqueName ("Init"), "Init (301)");
     EXPECT_TRUE (std::is_sorted (library.patches.begin(), library.patches.end(), LibraryModel::nameLess));
+}
+
+TEST (LibraryModelTest, FullSuffixRunsAroundWordSizes)
+{
+    // Suffixes 1 to n all taken, for n around multiples of 64: the answer is n + 1.
+    for (const int taken : {62, 63, 64, 65, 127, 128})
+    {
+        Names names{"Init"};
+        for (int n = 1; n <= taken; ++n)
+            names.push_back ("Init (" + std::to_string (n) + ")");
+        std::sort (names.begin(), names.end(), unsignedByteLess);
+        LibraryModel library = libraryOf (names);
+        const std::string expected = "Init (" + std::to_string (taken + 1) + ")";
+        EXPECT_EQ (library.uniqueName ("Init"), expected);
+        library.addPatch (PatchModel());
+        const Names after = namesOf (library);
+        EXPECT_NE (std::find (after.begin(), after.end(), expected), after.end()) << taken;
+    }
 }
 
 TEST (LibraryModelTest, CopiesAreDeep)

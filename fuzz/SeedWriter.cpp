@@ -1,0 +1,112 @@
+// Writes small valid inputs for each fuzzer, made with the program's own
+// writers, into <folder>/<target>/. Run by CTest before the fuzzers.
+
+#include "FactoryPatches.h"
+#include "files/QorvFileIO.h"
+#include "files/SyxFileIO.h"
+#include "midi/protocol/JunoMessages.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+namespace
+{
+using Bytes = std::vector<uint8_t>;
+
+bool writeSeed (const std::filesystem::path& folder, const std::string& name, const Bytes& bytes)
+{
+    std::filesystem::create_directories (folder);
+    std::ofstream out (folder / name, std::ios::binary | std::ios::trunc);
+    out.write (reinterpret_cast<const char*> (bytes.data()), static_cast<std::streamsize> (bytes.size()));
+    return static_cast<bool> (out);
+}
+
+Bytes libraryImage (std::string name, std::vector<PatchModel> patches)
+{
+    LibraryModel library;
+    library.name = std::move (name);
+    library.patches = std::move (patches);
+    Bytes image;
+    QorvFileIO::toBytes (library, image);
+    return image;
+}
+
+std::string base64 (const Bytes& bytes)
+{
+    static const char* digits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string text;
+    for (size_t i = 0; i < bytes.size(); i += 3)
+    {
+        const size_t n = std::min<size_t> (3, bytes.size() - i);
+        uint32_t group = 0;
+        for (size_t j = 0; j < 3; ++j)
+            group = group << 8 | (j < n ? bytes[i + j] : 0);
+        for (size_t j = 0; j < 4; ++j)
+            text += j <= n ? digits[(group >> (18 - 6 * j)) & 63] : '=';
+    }
+    return text;
+}
+
+Bytes preset (const PatchModel& patch, const char* lineBreak)
+{
+    const std::string payload = base64 (Bytes (patch.data.begin(), patch.data.end()));
+    const std::string text = "<?xml version=\"1.0\"?>\n<preset>\n  <sysexData>\n    <data>" + payload.substr (0, 12) +
+                             lineBreak + payload.substr (12) + "</data>\n  </sysexData>\n</preset>\n";
+    return Bytes (text.begin(), text.end());
+}
+
+Bytes dump (const PatchModel& patch, int channel, int number)
+{
+    const auto message = JunoMessages::buildPatchDump (patch, channel, number);
+    return Bytes (message.begin(), message.end());
+}
+
+/** A sysex-fuzzer input: the control byte (channel, chunk size), then the stream. */
+Bytes stream (uint8_t control, std::initializer_list<Bytes> parts)
+{
+    Bytes bytes{control};
+    for (const Bytes& part : parts)
+        bytes.insert (bytes.end(), part.begin(), part.end());
+    return bytes;
+}
+} // namespace
+
+int main (int argc, char** argv)
+{
+    if (argc != 2)
+    {
+        std::fprintf (stderr, "usage: %s <seed folder>\n", argv[0]);
+        return 2;
+    }
+    const std::filesystem::path root = argv[1];
+    const std::vector<FactoryPatch> factory = loadFactoryPatches();
+    const PatchModel& brass = factory[0].patch;
+    const PatchModel& last = factory.back().patch;
+    bool ok = true;
+
+    ok &= writeSeed (root / "library", "new.106", libraryImage ("New Library", {PatchModel()}));
+    ok &= writeSeed (root / "library", "empty.106", libraryImage ("Empty", {}));
+    ok &= writeSeed (root / "library", "factory3.106", libraryImage ("Factory", {brass, factory[1].patch, last}));
+
+    ok &= writeSeed (root / "syx", "init.syx", dump (PatchModel(), 0, 0));
+    ok &= writeSeed (root / "syx", "brass.syx", dump (brass, 0, 0));
+    Bytes manual = dump (last, 15, 0);
+    manual[2] = JunoMessages::manualDumpCommand;
+    ok &= writeSeed (root / "syx", "manual.syx", manual);
+
+    ok &= writeSeed (root / "jep", "init.jep", preset (PatchModel(), "\n      "));
+    ok &= writeSeed (root / "jep", "brass.jep", preset (brass, "\r\n"));
+
+    const Bytes param{0xF0, 0x41, 0x32, 0x00, 0x05, 0x40, 0xF7};
+    ok &= writeSeed (root / "sysex", "dump", stream (0x00, {dump (brass, 0, 0)}));
+    ok &= writeSeed (root / "sysex", "param", stream (0x00, {param}));
+    Bytes manualOn3 = dump (last, 3, 64);
+    manualOn3[2] = JunoMessages::manualDumpCommand;
+    ok &= writeSeed (root / "sysex", "manual-ch3", stream (0x53, {manualOn3}));
+    ok &= writeSeed (
+        root / "sysex",
+        "mixed-stream",
+        stream (0x20, {{0x90, 0x3C, 0x40}, dump (last, 0, 127), {0xF8}, param, {0xF0, 0x41}, dump (brass, 0, 9)}));
+    return ok ? 0 : 1;
+}
