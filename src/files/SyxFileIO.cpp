@@ -7,7 +7,14 @@
 namespace
 {
 constexpr size_t firstPatchByte = 5;
+
+/** The reader's rule for the patch bytes; a byte of 0x80 or more would end
+    the SysEx message on any MIDI device. */
+bool allSevenBit (const uint8_t* patchBytes)
+{
+    return std::none_of (patchBytes, patchBytes + PatchBits::numBytes, [] (uint8_t b) { return b >= 0x80; });
 }
+} // namespace
 
 JunoMessages::PatchDump SyxFileIO::build (const PatchModel& patch, int channel)
 {
@@ -22,7 +29,7 @@ bool SyxFileIO::parse (const uint8_t* bytes, size_t size, PatchModel& patch)
         bytes[fileSize - 1] != JunoMessages::sysexEnd)
         return false;
     const uint8_t* patchBytes = bytes + firstPatchByte;
-    if (std::any_of (patchBytes, patchBytes + PatchBits::numBytes, [] (uint8_t b) { return b >= 0x80; }))
+    if (!allSevenBit (patchBytes))
         return false;
     std::copy (patchBytes, patchBytes + PatchBits::numBytes, patch.data.begin());
     return true;
@@ -36,6 +43,10 @@ bool SyxFileIO::load (const std::string& path, PatchModel& patch)
 
 bool SyxFileIO::save (const std::string& path, const PatchModel& patch, int channel)
 {
+    // Bytes above 127 (from an imported preset or library) would make a file
+    // that no reader, ours included, takes back: refuse rather than lose it.
+    if (!allSevenBit (patch.data.data()))
+        return false;
     const JunoMessages::PatchDump dump = build (patch, channel);
     return FileBytes::replaceAtomically (path, dump.data(), dump.size());
 }

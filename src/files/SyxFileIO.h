@@ -24,6 +24,8 @@ public:
     static bool parse (const uint8_t* bytes, size_t size, PatchModel& patch);
 
     static bool load (const std::string& path, PatchModel& patch);
-    /** Replaces the file atomically, so a failure leaves any old file as it was. */
+    /** Replaces the file atomically, so a failure leaves any old file as it
+        was. A patch with a byte above 127 is refused before touching the disk,
+        since the file could never be loaded again. */
     static bool save (const std::string& path, const PatchModel& patch, int channel);
 };

@@ -39,6 +39,23 @@ TEST (SyxFileIOTest, InitPatchFileIsByteExactAndLoadsBack)
     EXPECT_EQ (patch.name, "Odd");
 }
 
+TEST (SyxFileIOTest, PatchesWithBytesAbove127AreNeverWritten)
+{
+    TempFolder folder;
+    const std::string path = folder.path ("patch.syx");
+    ASSERT_TRUE (SyxFileIO::save (path, PatchModel(), 0));
+    const Bytes before = readBytes (path);
+    for (size_t i = 0; i < 18; ++i)
+    {
+        PatchModel patch;
+        patch.data[i] = 0x80;
+        EXPECT_FALSE (SyxFileIO::save (path, patch, 0)) << i;
+        EXPECT_FALSE (SyxFileIO::save (folder.path ("new.syx"), patch, 0)) << i;
+    }
+    EXPECT_EQ (readBytes (path), before);
+    EXPECT_EQ (folder.entries().size(), 1u);
+}
+
 TEST (SyxFileIOTest, SaveWritesTheChannelUnmasked)
 {
     EXPECT_EQ (SyxFileIO::build (PatchModel(), 0x0F)[3], 0x0F);
