@@ -58,10 +58,11 @@ int openForReading (const std::string& path)
     return fd;
 }
 
+constexpr size_t chunk = 64 * 1024;
+
 /** Appends up to `limit` bytes; false on a read error. */
 bool readUpTo (int fd, size_t limit, std::vector<uint8_t>& out)
 {
-    constexpr size_t chunk = 64 * 1024;
     while (out.size() < limit)
     {
         const size_t start = out.size();
@@ -159,7 +160,7 @@ bool readAll (const std::string& path, size_t maxSize, std::vector<uint8_t>& byt
     // Read one byte past the cap so a file that grew (or has no size) is still refused.
     std::vector<uint8_t> image;
     if (S_ISREG (info.st_mode))
-        image.reserve (static_cast<size_t> (info.st_size));
+        image.reserve (static_cast<size_t> (info.st_size) + chunk); // room for the read that finds the end
     if (!readUpTo (file.get(), maxSize + 1, image) || image.size() > maxSize)
         return false;
     bytes = std::move (image);

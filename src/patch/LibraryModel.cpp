@@ -1,6 +1,7 @@
 #include "patch/LibraryModel.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 namespace
