@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <juce_events/juce_events.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -145,6 +146,40 @@ TEST_F (SequencerTest, UnloadedAndReloadedDeviceReachesOnDevicesChanged)
     EXPECT_TRUE (
         pumpMessagesUntil ([&] { return setupChanges > 0 && listed (engine.getOutputDevices(), name); }, waitMs));
     EXPECT_TRUE (allOnMessageThread);
+}
+
+TEST_F (SequencerTest, OnlyTheLastOpenedPortsAreConnected)
+{
+    const auto qorvReads = [] (uint32_t port)
+    {
+        const auto readers = connectedClients (port, true);
+        return std::count (readers.begin(), readers.end(), "Qorv");
+    };
+    const auto qorvWrites = [] (uint32_t port)
+    {
+        const auto writers = connectedClients (port, false);
+        return std::count (writers.begin(), writers.end(), "Qorv");
+    };
+
+    engine.openInput (virMidi00);
+    engine.openOutput (virMidi00);
+    EXPECT_EQ (qorvReads (virMidi00), 1);
+    EXPECT_EQ (qorvWrites (virMidi00), 1);
+
+    engine.openInput (virMidi01);
+    engine.openOutput (virMidi01);
+    EXPECT_EQ (qorvReads (virMidi00), 0);
+    EXPECT_EQ (qorvWrites (virMidi00), 0);
+    EXPECT_EQ (qorvReads (virMidi01), 1);
+    EXPECT_EQ (qorvWrites (virMidi01), 1);
+
+    engine.openInput (virMidi01); // reopening connects it afresh, once
+    EXPECT_EQ (qorvReads (virMidi01), 1);
+
+    engine.openInput (0);
+    engine.openOutput (0);
+    EXPECT_EQ (qorvReads (virMidi01), 0);
+    EXPECT_EQ (qorvWrites (virMidi01), 0);
 }
 
 TEST_F (SequencerTest, SentMessagesArriveByteExactAtTheDevice)

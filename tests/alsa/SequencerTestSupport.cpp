@@ -41,6 +41,32 @@ Bytes distinctDump (uint8_t command, uint8_t channel, uint8_t patchNumber, int s
     return dump;
 }
 
+std::vector<std::string> connectedClients (uint32_t endpoint, bool readers)
+{
+    std::vector<std::string> names;
+    snd_seq_t* seq = nullptr;
+    if (snd_seq_open (&seq, "default", SND_SEQ_OPEN_DUPLEX, 0) < 0)
+        return names;
+    snd_seq_query_subscribe_t* query = nullptr;
+    snd_seq_client_info_t* info = nullptr;
+    snd_seq_query_subscribe_alloca (&query);
+    snd_seq_client_info_alloca (&info);
+    snd_seq_addr_t root;
+    root.client = static_cast<unsigned char> (endpoint >> 8);
+    root.port = static_cast<unsigned char> (endpoint & 0xFF);
+    snd_seq_query_subscribe_set_root (query, &root);
+    snd_seq_query_subscribe_set_type (query, readers ? SND_SEQ_QUERY_SUBS_READ : SND_SEQ_QUERY_SUBS_WRITE);
+    snd_seq_query_subscribe_set_index (query, 0);
+    while (snd_seq_query_port_subscribers (seq, query) >= 0)
+    {
+        if (snd_seq_get_any_client_info (seq, snd_seq_query_subscribe_get_addr (query)->client, info) >= 0)
+            names.push_back (snd_seq_client_info_get_name (info));
+        snd_seq_query_subscribe_set_index (query, snd_seq_query_subscribe_get_index (query) + 1);
+    }
+    snd_seq_close (seq);
+    return names;
+}
+
 OtherClient::OtherClient (const char* clientName, const char* portName)
 {
     if (snd_seq_open (&seq, "default", SND_SEQ_OPEN_DUPLEX, 0) < 0)

@@ -18,6 +18,10 @@ int runCommand (const std::string& command);
 /** A patch dump on channel 0 whose data bytes all differ from those of other seeds. */
 Bytes distinctDump (uint8_t command, uint8_t channel, uint8_t patchNumber, int seed);
 
+/** The names of the clients connected to a port: those that take its events
+    (readers) or those that send it theirs. */
+std::vector<std::string> connectedClients (uint32_t endpoint, bool readers);
+
 /** Another sequencer client with one port, as another program or a plugged-in
     device appears to the engine. */
 class OtherClient
