@@ -3,6 +3,7 @@
 //   xvfb-run -a build/benchmarks/qorv_ui_benchmarks
 
 #include "MemoryMidiPlatform.h"
+#include "UiTestSupport.h"
 #include "ui/MainComponent.h"
 
 #include <benchmark/benchmark.h>
@@ -20,26 +21,6 @@ struct Panel
         midi = platform.get();
         panel = std::make_unique<MainComponent> (std::move (platform));
         panel->midiEngine.openOutput (1);
-    }
-
-    juce::MouseEvent dragEventAt (juce::Component& target, float y) const
-    {
-        const auto now = juce::Time::getCurrentTime();
-        return juce::MouseEvent (juce::Desktop::getInstance().getMainMouseSource(),
-                                 {12.0f, y},
-                                 juce::ModifierKeys::leftButtonModifier,
-                                 juce::MouseInputSource::defaultPressure,
-                                 juce::MouseInputSource::defaultOrientation,
-                                 juce::MouseInputSource::defaultRotation,
-                                 juce::MouseInputSource::defaultTiltX,
-                                 juce::MouseInputSource::defaultTiltY,
-                                 &target,
-                                 &target,
-                                 now,
-                                 {12.0f, 48.0f},
-                                 now,
-                                 1,
-                                 true);
     }
 
     /** Renders the part of the panel inside area (logical pixels) at a magnification. */
@@ -76,7 +57,7 @@ void faderDragEvent (benchmark::State& state)
     for (auto _ : state)
     {
         y = y >= 88.0f ? 8.0f : y + 1.0f;
-        fader.mouseDrag (p.dragEventAt (fader, y));
+        UiTest::drag (fader, 12.0f, y);
         p.render (image, xLarge, faderArea);
         if (p.midi->sent.size() > 10000)
             p.midi->clearSent();

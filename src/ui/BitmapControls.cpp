@@ -119,12 +119,7 @@ void BitmapSlider::mouseWheelMove (const juce::MouseEvent&, const juce::MouseWhe
 
 void BitmapSlider::paint (juce::Graphics& g)
 {
-    g.drawImage (handleImage,
-                 juce::Rectangle<float> (0.0f,
-                                         static_cast<float> (handleTop()),
-                                         static_cast<float> (handleWidth),
-                                         static_cast<float> (handleHeight)),
-                 juce::RectanglePlacement::stretchToFit);
+    drawStretched (g, handleImage, juce::Rectangle<int> (0, handleTop(), handleWidth, handleHeight).toFloat());
 }
 
 //==============================================================================
@@ -155,12 +150,7 @@ void BitmapSwitch::mouseDown (const juce::MouseEvent&)
 
 void BitmapSwitch::paint (juce::Graphics& g)
 {
-    g.drawImage (handleImage,
-                 juce::Rectangle<float> (0.0f,
-                                         static_cast<float> (handleTop()),
-                                         static_cast<float> (handleWidth),
-                                         static_cast<float> (handleHeight)),
-                 juce::RectanglePlacement::stretchToFit);
+    drawStretched (g, handleImage, juce::Rectangle<int> (0, handleTop(), handleWidth, handleHeight).toFloat());
 }
 
 //==============================================================================
