@@ -2,11 +2,39 @@
 
 #include <juce_data_structures/juce_data_structures.h>
 
-/** Owns the settings file. */
+#include <memory>
+
+/** Owns the settings file: qorv.cfg in the program's own folder under the
+    user's configuration folder. The file is read here, once; only the main
+    window's loadState and saveState use its values. */
 class AppState
 {
 public:
+    /** The nine keys, in the order saveState writes them. */
+    struct Keys
+    {
+        static constexpr const char* midiIn = "MIDI_IN";
+        static constexpr const char* midiOut = "MIDI_OUT";
+        static constexpr const char* midiChannel = "MIDI_CHANNEL";
+        static constexpr const char* keyboardOctave = "KEYBOARD_OCTAVE";
+        static constexpr const char* keyboardKeys = "KEYBOARD_KEYS";
+        static constexpr const char* keyboardMouse = "KEYBOARD_MOUSE";
+        static constexpr const char* scale = "SCALE";
+        static constexpr const char* syncManual = "SYNC_MANUAL";
+        static constexpr const char* syncCC = "SYNC_CC";
+    };
+
+    static constexpr const char* folderName = "org.qorv.Qorv";
+
+    /** Opens (or prepares to create) the settings file at settingsFile(). */
     AppState();
+
+    static juce::PropertiesFile::Options options();
+
+    /** $XDG_CONFIG_HOME/org.qorv.Qorv/qorv.cfg, with ~/.config standing in
+        when the variable is unset, empty or not an absolute path. JUCE's own
+        Linux default would put the folder in the home folder itself. */
+    static juce::File settingsFile();
 
     std::unique_ptr<juce::PropertiesFile> propertiesFile;
 

@@ -3,7 +3,8 @@
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
-/** Starts and stops the one window; the settings holder lives as long as the application. */
+/** Starts and stops the one window; the settings holder lives as long as the
+    application, so the settings file is read before the window exists. */
 class QorvApplication : public juce::JUCEApplication
 {
 public:
@@ -16,9 +17,17 @@ public:
     void initialise (const juce::String&) override
     {
         mainWindow = std::make_unique<MainWindow> (getApplicationName(), appState);
+        // The window carries its own menu bar: there is no global one to install here.
+        mainWindow->loadState();
+        // Last, so the devices opened from the settings are not second-guessed.
+        mainWindow->installDeviceChangeHandler();
     }
 
-    void shutdown() override { mainWindow.reset(); }
+    void shutdown() override
+    {
+        mainWindow->saveState();
+        mainWindow.reset();
+    }
 
     void getCommandInfo (juce::CommandID, juce::ApplicationCommandInfo&) override {}
     void getAllCommands (juce::Array<juce::CommandID>&) override {}

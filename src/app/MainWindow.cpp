@@ -1,23 +1,41 @@
 #include "app/MainWindow.h"
 
-MainWindow::PanelHolder::PanelHolder (std::unique_ptr<MainComponent> panelToHold) : panel (std::move (panelToHold))
+namespace
+{
+void quitApplication()
+{
+    if (auto* app = juce::JUCEApplicationBase::getInstance())
+        app->systemRequestedQuit();
+}
+
+bool isQuitKey (const juce::KeyPress& key)
+{
+    return key == juce::KeyPress ('q', juce::ModifierKeys::ctrlModifier, 0);
+}
+} // namespace
+
+MainWindow::PanelHolder::PanelHolder (std::unique_ptr<MidiPlatform> midiPlatform)
+    : panel (midiPlatform != nullptr ? std::make_unique<MainComponent> (std::move (midiPlatform))
+                                     : std::make_unique<MainComponent>())
 {
     addAndMakeVisible (*panel);
 }
 
-MainWindow::MainWindow (const juce::String& name, AppState& state)
+MainWindow::MainWindow (const juce::String& name, AppState& state) : MainWindow (name, state, nullptr) {}
+
+MainWindow::MainWindow (const juce::String& name, AppState& state, std::unique_ptr<MidiPlatform> midiPlatform)
     : DocumentWindow (name,
                       juce::LookAndFeel::getDefaultLookAndFeel().findColour (juce::ResizableWindow::backgroundColourId),
                       DocumentWindow::allButtons,
                       true),
-      appState (state)
+      requestQuit (quitApplication), panelHolder (std::move (midiPlatform)), mainComponent (panelHolder.panel.get()),
+      appState (state), fileCommands (*mainComponent)
 {
     setUsingNativeTitleBar (true);
     setMenuBar (this);
 
-    auto panel = std::make_unique<MainComponent>();
-    mainComponent = panel.get();
-    setContentOwned (new PanelHolder (std::move (panel)), false);
+    // Placing the panel in the window makes it set the window's title.
+    setContentNonOwned (&panelHolder, false);
 
     setResizable (false, false);
     centreWithSize (MainComponent::panelWidth, MainComponent::panelHeight + getMenuBarComponent()->getHeight());
@@ -27,13 +45,25 @@ MainWindow::MainWindow (const juce::String& name, AppState& state)
 
 MainWindow::~MainWindow()
 {
+    mainComponent->midiEngine.onDevicesChanged = nullptr;
     setMenuBar (nullptr);
     clearContentComponent();
 }
 
 void MainWindow::closeButtonPressed()
 {
-    juce::JUCEApplication::getInstance()->systemRequestedQuit();
+    requestQuit();
+}
+
+bool MainWindow::keyPressed (const juce::KeyPress& key)
+{
+    // Reached when no control of the panel wanted the key.
+    if (isQuitKey (key))
+    {
+        requestQuit();
+        return true;
+    }
+    return DocumentWindow::keyPressed (key);
 }
 
 juce::Rectangle<int> MainWindow::scaledPanelBounds (int index)
@@ -54,14 +84,98 @@ void MainWindow::applyScale (int index)
     setTopLeftPosition (topLeft);
 }
 
-juce::StringArray MainWindow::getMenuBarNames()
+//==============================================================================
+// Settings
+
+void MainWindow::loadState()
 {
-    return {"File", "View", "MIDI"};
+    auto& settings = *appState.propertiesFile;
+    auto& panel = *mainComponent;
+    auto& engine = panel.midiEngine;
+
+    switch (settings.getIntValue (AppState::Keys::scale, 150))
+    {
+        case 100:
+            scaleIndex = 0;
+            break;
+        case 125:
+            scaleIndex = 1;
+            break;
+        case 150:
+            scaleIndex = 2;
+            break;
+        case 175:
+            scaleIndex = 3;
+            break;
+        default:
+            break;
+    }
+    applyScale (scaleIndex);
+
+    // Devices are remembered by name; the first listed device of that name is opened.
+    const auto openByName = [] (const juce::String& stored, const std::vector<MidiEngine::DeviceInfo>& devices)
+    {
+        const std::string name = stored.toStdString();
+        for (const auto& device : devices)
+            if (device.name == name)
+                return device.endpoint;
+        return uint32_t{0};
+    };
+    const juce::String inputName = settings.getValue (AppState::Keys::midiIn);
+    const juce::String outputName = settings.getValue (AppState::Keys::midiOut);
+    if (inputName.isNotEmpty())
+        if (const auto endpoint = openByName (inputName, engine.getInputDevices()); endpoint != 0)
+            engine.openInput (endpoint);
+    if (outputName.isNotEmpty())
+        if (const auto endpoint = openByName (outputName, engine.getOutputDevices()); endpoint != 0)
+            engine.openOutput (endpoint);
+
+    // The program only ever stores 0 to 15; anything else comes from a hand-edited file.
+    const int channel = settings.getIntValue (AppState::Keys::midiChannel, 0);
+    engine.setMidiChannel (channel >= 0 && channel < numChannels ? channel : 0);
+
+    panel.keyboard.keysEnabled = settings.getBoolValue (AppState::Keys::keyboardKeys, true);
+    panel.keyboard.mouseEnabled = settings.getBoolValue (AppState::Keys::keyboardMouse, true);
+    panel.kybdInd.setOn (panel.keyboard.keysEnabled);
+    panel.mouseInd.setOn (panel.keyboard.mouseEnabled);
+
+    // Stepped as the OCTAVE buttons step, so nothing is left sounding.
+    const int octave = settings.getIntValue (AppState::Keys::keyboardOctave, 3);
+    if (octave >= 1 && octave <= 4)
+    {
+        while (panel.keyboard.octave < octave)
+            panel.octaveUp();
+        while (panel.keyboard.octave > octave)
+            panel.octaveDown();
+    }
+
+    panel.syncManual = settings.getBoolValue (AppState::Keys::syncManual, false);
+    panel.syncCC = settings.getBoolValue (AppState::Keys::syncCC, false);
 }
 
-juce::PopupMenu MainWindow::getMenuForIndex (int, const juce::String&)
+void MainWindow::saveState()
 {
-    return {};
-}
+    auto& settings = *appState.propertiesFile;
+    const auto& panel = *mainComponent;
+    const auto& engine = panel.midiEngine;
 
-void MainWindow::menuItemSelected (int, int) {}
+    const auto nameOf = [] (uint32_t endpoint, const std::vector<MidiEngine::DeviceInfo>& devices)
+    {
+        std::string name;
+        for (const auto& device : devices)
+            if (device.endpoint == endpoint)
+                name = device.name;
+        return juce::String::fromUTF8 (name.data(), static_cast<int> (name.size()));
+    };
+
+    settings.setValue (AppState::Keys::midiIn, nameOf (engine.inputEndpoint, engine.getInputDevices()));
+    settings.setValue (AppState::Keys::midiOut, nameOf (engine.outputEndpoint, engine.getOutputDevices()));
+    settings.setValue (AppState::Keys::midiChannel, engine.midiChannel);
+    settings.setValue (AppState::Keys::keyboardOctave, panel.keyboard.octave);
+    settings.setValue (AppState::Keys::keyboardKeys, panel.keyboard.keysEnabled);
+    settings.setValue (AppState::Keys::keyboardMouse, panel.keyboard.mouseEnabled);
+    settings.setValue (AppState::Keys::scale, static_cast<int> (scaleFactors[scaleIndex] * 100.0f));
+    settings.setValue (AppState::Keys::syncManual, panel.syncManual);
+    settings.setValue (AppState::Keys::syncCC, panel.syncCC);
+    settings.saveIfNeeded();
+}

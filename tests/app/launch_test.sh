@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Starts Qorv in its own virtual X server, finds its window, checks that the
 # panel fills it at the "Large" magnification (1092 x 720 under the menu bar),
-# then asks it to quit and expects a clean exit.
+# then quits it with Ctrl+Q and expects a clean exit with the settings saved.
 set -euo pipefail
 qorv=$1
 
@@ -50,11 +50,34 @@ rm -f "$shot"
 echo "bottom-right pixel: $corner"
 [ "$corner" != "50,62,68" ] || { echo "FAIL: the bottom-right corner shows the window background"; status=1; }
 
-# Quit as the desktop would and expect a clean exit.
-kill -INT "$pid"
+# Quit with Ctrl+Q, as a user would, and expect a clean exit.
+xdotool windowfocus --sync "$window"
+xdotool key --clearmodifiers ctrl+q
+for _ in $(seq 1 100); do
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+done
+if kill -0 "$pid" 2>/dev/null; then
+    echo "FAIL: Ctrl+Q did not quit"
+    kill -INT "$pid"
+    status=1
+fi
 if ! wait "$pid"; then
     echo "FAIL: qorv did not exit cleanly"
     status=1
+fi
+
+# Quitting saves the nine settings: a first run stores the defaults.
+settings=$XDG_CONFIG_HOME/org.qorv.Qorv/qorv.cfg
+if [ ! -f "$settings" ]; then
+    echo "FAIL: no settings file at $settings"
+    status=1
+else
+    keys=$(grep -o 'name="[A-Z_]*"' "$settings" | tr -d '"' | sed 's/name=//' | tr '\n' ' ')
+    echo "settings: $keys"
+    expected="MIDI_IN MIDI_OUT MIDI_CHANNEL KEYBOARD_OCTAVE KEYBOARD_KEYS KEYBOARD_MOUSE SCALE SYNC_MANUAL SYNC_CC "
+    [ "$keys" = "$expected" ] || { echo "FAIL: settings keys '$keys'"; status=1; }
+    grep -q 'name="SCALE" val="150"' "$settings" || { echo "FAIL: SCALE is not stored as 150"; status=1; }
 fi
 [ "$status" -eq 0 ] && echo "PASS"
 exit "$status"

@@ -1,0 +1,353 @@
+#include "app/FileCommands.h"
+
+#include "files/JepFileIO.h"
+#include "files/QorvFileIO.h"
+#include "files/SyxFileIO.h"
+
+#include <algorithm>
+#include <unordered_set>
+
+namespace
+{
+using Browser = juce::FileBrowserComponent;
+
+constexpr int openOneFile = Browser::openMode | Browser::canSelectFiles;
+constexpr int openFiles = Browser::openMode | Browser::canSelectFiles | Browser::canSelectMultipleItems;
+constexpr int openFolder = Browser::openMode | Browser::canSelectDirectories;
+constexpr int saveOneFile = Browser::saveMode | Browser::canSelectFiles;
+
+const char* const readFailedMessage = "Could not read library file.";
+// How many unwritten files an export warning names before it only counts the rest.
+constexpr int maxNamedFailures = 10;
+
+std::string pathOf (const juce::File& file)
+{
+    return file.getFullPathName().toStdString();
+}
+
+juce::File firstOf (const juce::Array<juce::File>& files)
+{
+    return files.isEmpty() ? juce::File() : files.getFirst();
+}
+
+juce::File documentsFolder()
+{
+    return juce::File::getSpecialLocation (juce::File::userDocumentsDirectory);
+}
+
+juce::String unwrittenFilesMessage (const juce::StringArray& paths)
+{
+    juce::String message (paths.size() == 1 ? "Could not write this file:" : "Could not write these files:");
+    for (int i = 0; i < paths.size() && i < maxNamedFailures; ++i)
+        message << "\n" << paths[i];
+    if (paths.size() > maxNamedFailures)
+        message << "\n(and " << (paths.size() - maxNamedFailures) << " more)";
+    return message;
+}
+} // namespace
+
+FileCommands::FileCommands (MainComponent& panelToActOn)
+    : openDialog (launchNativeDialog), showWarning (showWarningBox), askMergeChoice (showMergeQuestion),
+      panel (panelToActOn)
+{
+}
+
+//==============================================================================
+// The menu's commands
+
+void FileCommands::newLibrary()
+{
+    panel.library.patches.clear();
+    panel.library.name = "New Library";
+    panel.library.patches.push_back (PatchModel());
+
+    panel.refreshBankList();
+    panel.libraryList.showRow (0);
+    panel.statusLabel.setText ("New Library", juce::dontSendNotification);
+
+    panel.currentFile.clear();
+    panel.libraryModified = false;
+    panel.updateWindowTitle();
+
+    panel.makeActivePatch (panel.library.patches.front());
+    panel.eraseBtn.setEnabledState (false);
+}
+
+void FileCommands::chooseLibraryToLoad()
+{
+    ask ({"Load Library", {}, "*.106", openOneFile},
+         [] (FileCommands& self, const juce::Array<juce::File>& files) { self.loadLibrary (firstOf (files)); });
+}
+
+void FileCommands::saveLibrary()
+{
+    if (panel.currentFile.empty())
+        chooseSaveLibraryAs();
+    else
+        writeLibraryTo (juce::File (toDisplayString (panel.currentFile)));
+}
+
+void FileCommands::chooseSaveLibraryAs()
+{
+    const juce::File proposal = panel.currentFile.empty()
+                                    ? documentsFolder().getChildFile (legalFileName (panel.library.name, ".106"))
+                                    : juce::File (toDisplayString (panel.currentFile));
+    ask ({"Save Library as", proposal, "*.106", saveOneFile},
+         [] (FileCommands& self, const juce::Array<juce::File>& files) { self.saveLibraryAs (firstOf (files)); });
+}
+
+void FileCommands::chooseSysexToImport()
+{
+    ask ({"Import Sysex", {}, "*.syx", openFiles},
+         [] (FileCommands& self, const juce::Array<juce::File>& files) { self.importSysex (files); });
+}
+
+void FileCommands::choosePresetsToImport()
+{
+    ask ({"Import JEP", {}, "*.jep", openFiles},
+         [] (FileCommands& self, const juce::Array<juce::File>& files) { self.importPresets (files); });
+}
+
+void FileCommands::chooseLibraryToMerge()
+{
+    ask ({"Merge from Library", {}, "*.106", openOneFile},
+         [] (FileCommands& self, const juce::Array<juce::File>& files) { self.mergeLibrary (firstOf (files)); });
+}
+
+void FileCommands::chooseActivePatchExport()
+{
+    const juce::File proposal = documentsFolder().getChildFile (legalFileName (panel.patch.name, ".syx"));
+    ask ({"Export Sysex", proposal, "*.syx", saveOneFile},
+         [] (FileCommands& self, const juce::Array<juce::File>& files) { self.exportActivePatch (firstOf (files)); });
+}
+
+void FileCommands::chooseExportFolder()
+{
+    ask ({"Export All Patches as .syx", documentsFolder(), {}, openFolder},
+         [] (FileCommands& self, const juce::Array<juce::File>& files) { self.exportAllPatches (firstOf (files)); });
+}
+
+//==============================================================================
+// The work
+
+void FileCommands::loadLibrary (const juce::File& file)
+{
+    if (!file.existsAsFile())
+        return;
+
+    LibraryModel loaded;
+    if (!QorvFileIO::load (pathOf (file), loaded))
+    {
+        showWarning ("Load failed", readFailedMessage);
+        return;
+    }
+
+    // Name and list only: the library object and its hook stay the panel's.
+    panel.library.name = std::move (loaded.name);
+    panel.library.patches = std::move (loaded.patches);
+    panel.refreshBankList();
+    panel.libraryList.showRow (0);
+    panel.statusLabel.setText (file.getFileNameWithoutExtension(), juce::dontSendNotification);
+
+    panel.currentFile = pathOf (file);
+    panel.libraryModified = false;
+    panel.updateWindowTitle();
+
+    if (!panel.library.patches.empty())
+        panel.makeActivePatch (panel.library.patches.front());
+    panel.eraseBtn.setEnabledState (false);
+}
+
+void FileCommands::saveLibraryAs (const juce::File& file)
+{
+    if (file == juce::File())
+        return;
+    writeLibraryTo (file);
+}
+
+void FileCommands::writeLibraryTo (const juce::File& file)
+{
+    // A failed write keeps the old current file and the unsaved mark: the
+    // library on disk is not the one on screen.
+    if (!QorvFileIO::save (pathOf (file), panel.library))
+    {
+        showWarning ("Save failed", "Could not write the library file:\n" + file.getFullPathName());
+        return;
+    }
+    panel.currentFile = pathOf (file);
+    panel.libraryModified = false;
+    panel.updateWindowTitle();
+}
+
+void FileCommands::importSysex (const juce::Array<juce::File>& files)
+{
+    importPatches (files, &SyxFileIO::load);
+}
+
+void FileCommands::importPresets (const juce::Array<juce::File>& files)
+{
+    importPatches (files, &JepFileIO::load);
+}
+
+void FileCommands::importPatches (const juce::Array<juce::File>& files, bool (*read) (const std::string&, PatchModel&))
+{
+    for (const auto& file : files)
+    {
+        PatchModel imported;
+        if (!read (pathOf (file), imported))
+            continue; // an unreadable file is skipped; the others still come in
+        imported.name = file.getFileNameWithoutExtension().toStdString();
+        panel.library.addPatch (std::move (imported));
+    }
+    panel.refreshBankList();
+}
+
+void FileCommands::mergeLibrary (const juce::File& file)
+{
+    if (!file.existsAsFile())
+        return;
+
+    LibraryModel other;
+    if (!QorvFileIO::load (pathOf (file), other))
+    {
+        showWarning ("Merge failed", readFailedMessage);
+        return;
+    }
+    if (other.patches.empty())
+        return;
+
+    std::unordered_set<std::string> namesHere;
+    for (const auto& existing : panel.library.patches)
+        namesHere.insert (existing.name);
+    const auto clashes =
+        std::count_if (other.patches.begin(),
+                       other.patches.end(),
+                       [&] (const PatchModel& incoming) { return namesHere.count (incoming.name) > 0; });
+    if (clashes == 0)
+    {
+        for (const auto& incoming : other.patches)
+            panel.library.addPatch (incoming);
+        panel.refreshBankList();
+        return;
+    }
+
+    const juce::String title = "Merge from " + toDisplayString (other.name) + " (" +
+                               juce::String (static_cast<int> (other.patches.size())) + " patches)";
+    const juce::String message =
+        juce::String (static_cast<int> (clashes)) + " name conflicts found. How to handle duplicates?";
+    askMergeChoice (title,
+                    message,
+                    [weakThis = juce::WeakReference<FileCommands> (this), other] (int choice)
+                    {
+                        if (auto* self = weakThis.get())
+                            self->applyMerge (other, choice);
+                    });
+}
+
+void FileCommands::applyMerge (const LibraryModel& other, int choice)
+{
+    if (choice != autoRename && choice != overwrite && choice != discard)
+        return; // Cancel adds nothing at all, not even the patches without a clash
+
+    auto& library = panel.library;
+    for (const auto& incoming : other.patches)
+    {
+        // Searched afresh each time: patches added earlier in this walk count.
+        const auto same = std::find_if (library.patches.begin(),
+                                        library.patches.end(),
+                                        [&] (const PatchModel& existing) { return existing.name == incoming.name; });
+        if (same == library.patches.end())
+        {
+            library.addPatch (incoming);
+        }
+        else if (choice == autoRename)
+        {
+            PatchModel renamed = incoming;
+            renamed.name = library.uniqueName (incoming.name);
+            library.addPatch (std::move (renamed));
+        }
+        else if (choice == overwrite)
+        {
+            same->data = incoming.data;
+        }
+    }
+    panel.refreshBankList();
+}
+
+void FileCommands::exportActivePatch (const juce::File& file)
+{
+    if (file == juce::File())
+        return;
+    if (!SyxFileIO::save (pathOf (file), panel.patch, 0))
+        showWarning ("Export failed", unwrittenFilesMessage ({file.getFullPathName()}));
+}
+
+void FileCommands::exportAllPatches (const juce::File& folder)
+{
+    if (!folder.isDirectory())
+        return;
+
+    juce::StringArray unwritten;
+    for (const auto& each : panel.library.patches)
+    {
+        // Built by hand rather than with getChildFile, which would read a
+        // leading "~" as someone's home folder.
+        const juce::File target (folder.getFullPathName() + "/" + legalFileName (each.name, ".syx"));
+        if (target.getParentDirectory() != folder || !SyxFileIO::save (pathOf (target), each, 0))
+            unwritten.add (target.getFullPathName());
+    }
+    if (!unwritten.isEmpty())
+        showWarning ("Export failed", unwrittenFilesMessage (unwritten));
+}
+
+juce::String FileCommands::legalFileName (const std::string& name, const juce::String& extension)
+{
+    juce::String base;
+    for (const auto c : toDisplayString (name))
+        if (c >= 0x20 && c != 0x7f)
+            base << juce::String::charToString (c);
+    base = juce::File::createLegalFileName (base + extension)
+               .dropLastCharacters (extension.length())
+               .trimCharactersAtStart ("."); // no hidden files, no "." or ".."
+    if (base.trim().isEmpty())
+        base = "Untitled";
+    return base + extension;
+}
+
+//==============================================================================
+// Where the commands meet the user
+
+void FileCommands::ask (const Dialog& dialog, std::function<void (FileCommands&, const juce::Array<juce::File>&)> work)
+{
+    openDialog (dialog,
+                [weakThis = juce::WeakReference<FileCommands> (this), work] (const juce::Array<juce::File>& files)
+                {
+                    if (auto* self = weakThis.get())
+                        work (*self, files);
+                });
+}
+
+void FileCommands::launchNativeDialog (const Dialog& dialog, DialogDone done)
+{
+    auto chooser = std::make_shared<juce::FileChooser> (dialog.title, dialog.initialFile, dialog.pattern, true, false);
+    // The callback holds the chooser, so it lives until its answer has been handled.
+    chooser->launchAsync (dialog.flags,
+                          [chooser, done] (const juce::FileChooser& finished) { done (finished.getResults()); });
+}
+
+void FileCommands::showWarningBox (const juce::String& title, const juce::String& message)
+{
+    juce::AlertWindow::showMessageBoxAsync (juce::MessageBoxIconType::WarningIcon, title, message);
+}
+
+void FileCommands::showMergeQuestion (const juce::String& title, const juce::String& message, MergeAnswer answer)
+{
+    auto window = std::make_shared<juce::AlertWindow> (title, message, juce::MessageBoxIconType::QuestionIcon);
+    window->addButton ("Auto-rename", autoRename);
+    window->addButton ("Overwrite", overwrite);
+    window->addButton ("Discard", discard);
+    window->addButton ("Cancel", cancelMerge);
+    // The callback owns the window; it is released once the answer is handled.
+    window->enterModalState (
+        true, juce::ModalCallbackFunction::create ([window, answer] (int choice) { answer (choice); }), false);
+}

@@ -1,0 +1,218 @@
+// The menu bar: File, View and MIDI, and the handler that follows MIDI devices
+// coming and going.
+
+#include "app/MainWindow.h"
+
+#include <algorithm>
+
+namespace
+{
+const char* const scaleNames[MainWindow::numScales] = {"Small", "Medium", "Large", "X-Large"};
+
+bool lists (const std::vector<MidiEngine::DeviceInfo>& devices, uint32_t endpoint)
+{
+    return std::any_of (devices.begin(),
+                        devices.end(),
+                        [endpoint] (const MidiEngine::DeviceInfo& d) { return d.endpoint == endpoint; });
+}
+
+juce::String displayName (const std::string& bytes)
+{
+    return juce::String::fromUTF8 (bytes.data(), static_cast<int> (bytes.size()));
+}
+
+/** One device item per listed device; past the last id the menu can hand
+    back, a device is still shown but cannot be chosen. */
+void addDevices (juce::PopupMenu& menu,
+                 const std::vector<MidiEngine::DeviceInfo>& devices,
+                 uint32_t openEndpoint,
+                 int firstId,
+                 int lastId)
+{
+    for (size_t i = 0; i < devices.size(); ++i)
+    {
+        const int id = firstId + static_cast<int> (i);
+        const bool selectable = id <= lastId;
+        menu.addItem (selectable ? id : MainWindow::unavailableDeviceId,
+                      displayName (devices[i].name),
+                      selectable,
+                      devices[i].endpoint == openEndpoint);
+    }
+}
+} // namespace
+
+juce::StringArray MainWindow::getMenuBarNames()
+{
+    return {"File", "View", "MIDI"};
+}
+
+juce::PopupMenu MainWindow::getMenuForIndex (int, const juce::String& menuName)
+{
+    if (menuName == "File")
+        return fileMenu();
+    if (menuName == "View")
+        return viewMenu();
+    if (menuName == "MIDI")
+        return midiMenu();
+    return {};
+}
+
+juce::PopupMenu MainWindow::fileMenu() const
+{
+    juce::PopupMenu menu;
+    menu.addItem (newLibraryId, "New Library");
+    menu.addItem (loadLibraryId, "Load Library (.106)...");
+    menu.addItem (saveLibraryId, "Save Library");
+    menu.addItem (saveLibraryAsId, "Save Library as...");
+    menu.addSeparator();
+
+    juce::PopupMenu importMenu;
+    importMenu.addItem (importSysexId, "Binary Sysex (.syx)...");
+    importMenu.addItem (importPresetId, "Juno Editor Preset (.jep)...");
+    importMenu.addItem (mergeLibraryId, "Patches from other Library (.106)...");
+    menu.addSubMenu ("Import", importMenu);
+
+    juce::PopupMenu exportMenu;
+    exportMenu.addItem (exportActivePatchId, "Active Patch as .syx...");
+    exportMenu.addItem (exportAllPatchesId, "All Patches as .syx files...");
+    menu.addSubMenu ("Export", exportMenu);
+
+    // Linux has no application menu to hold Quit, so the File menu does.
+    menu.addSeparator();
+    juce::PopupMenu::Item quit ("Quit");
+    quit.itemID = quitId;
+    quit.shortcutKeyDescription = "Ctrl+Q"; // the key itself is handled by keyPressed
+    menu.addItem (std::move (quit));
+    return menu;
+}
+
+juce::PopupMenu MainWindow::viewMenu() const
+{
+    juce::PopupMenu menu;
+    for (int i = 0; i < numScales; ++i)
+        menu.addItem (firstScaleId + i, scaleNames[i], true, scaleIndex == i);
+    return menu;
+}
+
+juce::PopupMenu MainWindow::midiMenu()
+{
+    closeGoneDevices(); // never tick a device that has gone
+
+    const auto& engine = mainComponent->midiEngine;
+    juce::PopupMenu devices;
+    devices.addSectionHeader ("Input");
+    devices.addItem (inputOffId, "Disabled", true, engine.inputEndpoint == 0);
+    addDevices (devices, engine.getInputDevices(), engine.inputEndpoint, firstInputId, lastInputId);
+    devices.addSeparator();
+    devices.addSectionHeader ("Output");
+    devices.addItem (outputOffId, "Disabled", true, engine.outputEndpoint == 0);
+    addDevices (devices, engine.getOutputDevices(), engine.outputEndpoint, firstOutputId, lastOutputId);
+
+    juce::PopupMenu channels;
+    for (int n = 0; n < numChannels; ++n)
+        channels.addItem (firstChannelId + n, juce::String (n + 1), true, engine.midiChannel == n);
+
+    juce::PopupMenu menu;
+    menu.addSubMenu ("Device", devices);
+    menu.addSubMenu ("Channel", channels);
+    menu.addSeparator();
+    menu.addItem (syncManualId, "Sync to Manual Mode", true, mainComponent->syncManual);
+    menu.addItem (syncCCId, "Sync to Control Changes", true, mainComponent->syncCC);
+    return menu;
+}
+
+void MainWindow::menuItemSelected (int menuItemID, int)
+{
+    auto& files = fileCommands;
+    auto& panel = *mainComponent;
+    switch (menuItemID)
+    {
+        case newLibraryId:
+            files.newLibrary();
+            return;
+        case loadLibraryId:
+            files.chooseLibraryToLoad();
+            return;
+        case saveLibraryId:
+            files.saveLibrary();
+            return;
+        case saveLibraryAsId:
+            files.chooseSaveLibraryAs();
+            return;
+        case importSysexId:
+            files.chooseSysexToImport();
+            return;
+        case importPresetId:
+            files.choosePresetsToImport();
+            return;
+        case mergeLibraryId:
+            files.chooseLibraryToMerge();
+            return;
+        case exportActivePatchId:
+            files.chooseActivePatchExport();
+            return;
+        case exportAllPatchesId:
+            files.chooseExportFolder();
+            return;
+        case quitId:
+            requestQuit();
+            return;
+        case syncManualId:
+            panel.syncManual = !panel.syncManual;
+            break;
+        case syncCCId:
+            panel.syncCC = !panel.syncCC;
+            break;
+        case inputOffId:
+            panel.midiEngine.openInput (0);
+            break;
+        case outputOffId:
+            panel.midiEngine.openOutput (0);
+            break;
+        default:
+            if (menuItemID >= firstScaleId && menuItemID < firstScaleId + numScales)
+                applyScale (menuItemID - firstScaleId);
+            else if (menuItemID >= firstChannelId && menuItemID < firstChannelId + numChannels)
+                panel.midiEngine.setMidiChannel (menuItemID - firstChannelId);
+            else if ((menuItemID >= firstInputId && menuItemID <= lastInputId) ||
+                     (menuItemID >= firstOutputId && menuItemID <= lastOutputId))
+                openDeviceItem (menuItemID);
+            else
+                return; // not an item of these menus
+            break;
+    }
+    menuItemsChanged(); // the ticks follow the change
+}
+
+void MainWindow::openDeviceItem (int menuItemID)
+{
+    // The list is fetched again: devices may have come and gone since the menu was built.
+    auto& engine = mainComponent->midiEngine;
+    const bool isInput = menuItemID <= lastInputId;
+    const auto devices = isInput ? engine.getInputDevices() : engine.getOutputDevices();
+    const size_t index = static_cast<size_t> (menuItemID - (isInput ? firstInputId : firstOutputId));
+    if (index >= devices.size())
+        return;
+    if (isInput)
+        engine.openInput (devices[index].endpoint);
+    else
+        engine.openOutput (devices[index].endpoint);
+}
+
+void MainWindow::closeGoneDevices()
+{
+    auto& engine = mainComponent->midiEngine;
+    if (engine.inputEndpoint != 0 && !lists (engine.getInputDevices(), engine.inputEndpoint))
+        engine.openInput (0);
+    if (engine.outputEndpoint != 0 && !lists (engine.getOutputDevices(), engine.outputEndpoint))
+        engine.openOutput (0);
+}
+
+void MainWindow::installDeviceChangeHandler()
+{
+    mainComponent->midiEngine.onDevicesChanged = [this]
+    {
+        closeGoneDevices();
+        menuItemsChanged(); // the device submenu is rebuilt
+    };
+}

@@ -1,0 +1,543 @@
+#include "ShellFixture.h"
+#include "files/QorvFileIO.h"
+#include "files/SyxFileIO.h"
+
+namespace
+{
+using Browser = juce::FileBrowserComponent;
+
+PatchModel patchNamed (const std::string& name, uint8_t level)
+{
+    PatchModel p;
+    p.name = name;
+    p.data[0] = level; // LFO rate: tells the sounds apart
+    return p;
+}
+
+LibraryModel libraryOf (const std::string& name, const std::vector<PatchModel>& patches)
+{
+    LibraryModel library;
+    library.name = name;
+    library.patches = patches;
+    return library;
+}
+
+std::vector<std::string> namesOf (const LibraryModel& library)
+{
+    std::vector<std::string> names;
+    for (const auto& p : library.patches)
+        names.push_back (p.name);
+    return names;
+}
+
+juce::File fileAt (const TempFolder& folder, const std::string& name)
+{
+    return juce::File (folder.path (name));
+}
+} // namespace
+
+/** The window with a known library on screen: two patches, the first active. */
+class FileCommandsTest : public ShellTest
+{
+protected:
+    FileCommandsTest()
+    {
+        engine().openOutput (1);
+        auto& p = panel();
+        p.library.name = "Mine";
+        p.library.patches = {patchNamed ("Init", 1), patchNamed ("Pad", 2)};
+        p.refreshBankList();
+        p.makeActivePatch (p.library.patches[0]);
+        p.currentFile = folder.path ("mine.106");
+        p.libraryModified = true;
+        p.updateWindowTitle();
+        midi->clearSent();
+    }
+
+    FileCommands& commands() { return window->fileCommands; }
+
+    /** How many rows the BANK list knows of since its last refresh: the rows it
+        lets be selected. Changes the selection, so call it last. */
+    int rowsShown()
+    {
+        auto& list = panel().libraryList;
+        int rows = 0;
+        while (rows < 1000 && (list.showRow (rows), list.selectedRow() == rows))
+            ++rows;
+        return rows;
+    }
+
+    void writeLibrary (const std::string& fileName, const LibraryModel& library)
+    {
+        ASSERT_TRUE (QorvFileIO::save (folder.path (fileName), library));
+    }
+
+    /** What every command that fails or is cancelled must leave as it was. */
+    struct Snapshot
+    {
+        std::vector<std::string> names;
+        std::vector<std::array<uint8_t, PatchBits::numBytes>> sounds;
+        std::string libraryName, currentFile, title, activeName;
+        std::array<uint8_t, PatchBits::numBytes> activeSound;
+        bool modified;
+        size_t undoSteps;
+
+        bool operator== (const Snapshot& o) const
+        {
+            return names == o.names && sounds == o.sounds && libraryName == o.libraryName &&
+                   currentFile == o.currentFile && title == o.title && activeName == o.activeName &&
+                   activeSound == o.activeSound && modified == o.modified && undoSteps == o.undoSteps;
+        }
+    };
+
+    Snapshot snapshot()
+    {
+        auto& p = panel();
+        Snapshot s{namesOf (p.library),
+                   {},
+                   p.library.name,
+                   p.currentFile,
+                   title(),
+                   p.patch.name,
+                   p.patch.data,
+                   p.libraryModified,
+                   p.undoStack.size()};
+        for (const auto& each : p.library.patches)
+            s.sounds.push_back (each.data);
+        return s;
+    }
+
+    TempFolder folder;
+};
+
+TEST_F (FileCommandsTest, EachFileItemOpensItsDialog)
+{
+    const auto documents = juce::File::getSpecialLocation (juce::File::userDocumentsDirectory);
+    panel().currentFile.clear();
+    panel().patch.name = "Brass 1";
+
+    struct Case
+    {
+        int id;
+        std::string title;
+        juce::File initialFile;
+        std::string pattern;
+        int flags;
+    };
+    const Case cases[] = {
+        {11, "Load Library", {}, "*.106", Browser::openMode | Browser::canSelectFiles},
+        {12,
+         "Save Library as",
+         documents.getChildFile ("Mine.106"),
+         "*.106",
+         Browser::saveMode | Browser::canSelectFiles},
+        {13,
+         "Save Library as",
+         documents.getChildFile ("Mine.106"),
+         "*.106",
+         Browser::saveMode | Browser::canSelectFiles},
+        {20,
+         "Import Sysex",
+         {},
+         "*.syx",
+         Browser::openMode | Browser::canSelectFiles | Browser::canSelectMultipleItems},
+        {21, "Import JEP", {}, "*.jep", Browser::openMode | Browser::canSelectFiles | Browser::canSelectMultipleItems},
+        {22, "Merge from Library", {}, "*.106", Browser::openMode | Browser::canSelectFiles},
+        {30,
+         "Export Sysex",
+         documents.getChildFile ("Brass 1.syx"),
+         "*.syx",
+         Browser::saveMode | Browser::canSelectFiles},
+        {31, "Export All Patches as .syx", documents, "", Browser::openMode | Browser::canSelectDirectories},
+    };
+    for (const auto& c : cases)
+    {
+        dialogs.clear();
+        window->menuItemSelected (c.id, 0);
+        ASSERT_EQ (dialogs.size(), 1u) << c.id;
+        EXPECT_EQ (dialogs[0].title.toStdString(), c.title) << c.id;
+        EXPECT_EQ (dialogs[0].initialFile, c.initialFile) << c.id;
+        EXPECT_EQ (dialogs[0].pattern.toStdString(), c.pattern) << c.id;
+        EXPECT_EQ (dialogs[0].flags, c.flags) << c.id;
+    }
+
+    // With a current file, Save as proposes it, and Save writes to it without asking.
+    panel().currentFile = folder.path ("mine.106");
+    dialogs.clear();
+    window->menuItemSelected (13, 0);
+    ASSERT_EQ (dialogs.size(), 1u);
+    EXPECT_EQ (dialogs[0].initialFile, fileAt (folder, "mine.106"));
+    dialogs.clear();
+    window->menuItemSelected (12, 0);
+    EXPECT_TRUE (dialogs.empty());
+    EXPECT_TRUE (fileAt (folder, "mine.106").existsAsFile());
+}
+
+TEST_F (FileCommandsTest, CancelledDialogsChangeNothing)
+{
+    panel().currentFile.clear();
+    const auto before = snapshot();
+    for (const int id : {11, 12, 13, 20, 21, 22, 30, 31})
+    {
+        dialogs.clear();
+        window->menuItemSelected (id, 0);
+        ASSERT_EQ (dialogs.size(), 1u) << id;
+        answerDialog ({}); // what a cancelled dialog hands back
+        EXPECT_EQ (snapshot(), before) << id;
+    }
+    EXPECT_TRUE (warnings.empty());
+    EXPECT_TRUE (questions.empty());
+    EXPECT_TRUE (midi->sent.empty());
+    EXPECT_TRUE (folder.entries().empty());
+}
+
+TEST_F (FileCommandsTest, NewLibraryReplacesEverythingWithoutAsking)
+{
+    panel().undoStack.push_back (panel().patch);
+    window->menuItemSelected (10, 0);
+
+    auto& p = panel();
+    EXPECT_EQ (namesOf (p.library), std::vector<std::string>{"Init"});
+    EXPECT_TRUE (p.library.patches[0].sameSound (PatchModel()));
+    EXPECT_EQ (p.library.name, "New Library");
+    EXPECT_EQ (p.libraryList.selectedRow(), 0);
+    EXPECT_EQ (p.statusLabel.getText(), "New Library");
+    EXPECT_EQ (title(), "qorv - New Library");
+    EXPECT_TRUE (p.currentFile.empty());
+    EXPECT_FALSE (p.libraryModified);
+    EXPECT_TRUE (p.patch.sameSound (PatchModel()));
+    EXPECT_EQ (p.activePatchLabel.getText(), "Init");
+    EXPECT_TRUE (p.undoStack.empty());
+    EXPECT_FALSE (p.eraseBtn.isEnabledState());
+    EXPECT_EQ (sentDumps(), std::vector<Bytes>{dumpOf (PatchModel())});
+}
+
+TEST_F (FileCommandsTest, LoadingALibraryShowsItAndMakesItsFirstPatchActive)
+{
+    writeLibrary ("Strings.106", libraryOf ("Strings", {patchNamed ("Cello", 30), patchNamed ("Viola", 31)}));
+    panel().undoStack.push_back (panel().patch);
+
+    window->menuItemSelected (11, 0);
+    answerDialog ({fileAt (folder, "Strings.106")});
+
+    auto& p = panel();
+    EXPECT_EQ (p.library.name, "Strings");
+    EXPECT_EQ (namesOf (p.library), (std::vector<std::string>{"Cello", "Viola"}));
+    EXPECT_EQ (p.libraryList.selectedRow(), 0);
+    EXPECT_EQ (p.patch.name, "Cello");
+    EXPECT_EQ (p.patch.data[0], 30);
+    EXPECT_TRUE (p.undoStack.empty());
+    EXPECT_EQ (p.statusLabel.getText(), "Strings");
+    EXPECT_EQ (p.currentFile, folder.path ("Strings.106"));
+    EXPECT_EQ (title(), "qorv - Strings");
+    EXPECT_FALSE (p.eraseBtn.isEnabledState());
+    EXPECT_EQ (sentDumps(), std::vector<Bytes>{dumpOf (p.patch)});
+    EXPECT_TRUE (warnings.empty());
+    EXPECT_EQ (rowsShown(), 2);
+}
+
+TEST_F (FileCommandsTest, LoadingAnEmptyLibraryKeepsTheActivePatch)
+{
+    writeLibrary ("Empty.106", libraryOf ("Empty", {}));
+    panel().undoStack.push_back (panel().patch);
+    const auto active = panel().patch;
+
+    commands().loadLibrary (fileAt (folder, "Empty.106"));
+
+    auto& p = panel();
+    EXPECT_TRUE (p.library.patches.empty());
+    EXPECT_EQ (rowsShown(), 0);
+    EXPECT_EQ (title(), "qorv - Empty");
+    EXPECT_EQ (p.patch.name, active.name);
+    EXPECT_TRUE (p.patch.sameSound (active));
+    EXPECT_EQ (p.undoStack.size(), 1u);
+    EXPECT_TRUE (midi->sent.empty());
+}
+
+TEST_F (FileCommandsTest, AFileThatIsNotALibraryIsRefused)
+{
+    const auto before = snapshot();
+    ASSERT_TRUE (fileAt (folder, "notes.106").replaceWithText ("shopping list"));
+    writeLibrary ("Good.106", libraryOf ("Good", {patchNamed ("Lead", 3)}));
+    auto truncated = readBytes (folder.path ("Good.106"));
+    truncated.resize (truncated.size() - 5);
+    writeBytes (folder.path ("cut.106"), truncated);
+
+    for (const char* name : {"notes.106", "cut.106"})
+    {
+        warnings.clear();
+        commands().loadLibrary (fileAt (folder, name));
+        ASSERT_EQ (warnings.size(), 1u) << name;
+        EXPECT_EQ (warnings[0].title, "Load failed");
+        EXPECT_EQ (warnings[0].message, "Could not read library file.");
+        EXPECT_EQ (snapshot(), before) << name;
+
+        warnings.clear();
+        commands().mergeLibrary (fileAt (folder, name));
+        ASSERT_EQ (warnings.size(), 1u) << name;
+        EXPECT_EQ (warnings[0].title, "Merge failed");
+        EXPECT_EQ (warnings[0].message, "Could not read library file.");
+        EXPECT_EQ (snapshot(), before) << name;
+    }
+
+    // A file that is not there (the dialog's answer went stale) is ignored without a word.
+    warnings.clear();
+    commands().loadLibrary (fileAt (folder, "gone.106"));
+    commands().mergeLibrary (fileAt (folder, "gone.106"));
+    EXPECT_TRUE (warnings.empty());
+    EXPECT_EQ (snapshot(), before);
+}
+
+TEST_F (FileCommandsTest, SavingWritesTheLibraryAndClearsTheMark)
+{
+    panel().currentFile.clear();
+    commands().saveLibraryAs (fileAt (folder, "Saved")); // no extension is added
+    auto& p = panel();
+    EXPECT_EQ (p.currentFile, folder.path ("Saved"));
+    EXPECT_FALSE (p.libraryModified);
+    EXPECT_EQ (title(), "qorv - Saved");
+
+    LibraryModel reread;
+    ASSERT_TRUE (QorvFileIO::load (folder.path ("Saved"), reread));
+    EXPECT_EQ (reread.name, "Mine");
+    EXPECT_EQ (namesOf (reread), namesOf (p.library));
+
+    // Save (12) writes to the current file.
+    p.library.addPatch (patchNamed ("Bass", 9));
+    p.libraryModified = true;
+    window->menuItemSelected (12, 0);
+    ASSERT_TRUE (QorvFileIO::load (folder.path ("Saved"), reread));
+    EXPECT_EQ (namesOf (reread), (std::vector<std::string>{"Bass", "Init", "Pad"}));
+    EXPECT_FALSE (p.libraryModified);
+    EXPECT_TRUE (warnings.empty());
+}
+
+TEST_F (FileCommandsTest, AFailedSaveWarnsAndKeepsTheLibraryMarked)
+{
+    ASSERT_TRUE (fileAt (folder, "taken.106").createDirectory());
+    const auto unwritable = {fileAt (folder, "no/such/folder/lib.106"), fileAt (folder, "taken.106")};
+    for (const auto& target : unwritable)
+    {
+        warnings.clear();
+        const auto before = snapshot();
+        commands().saveLibraryAs (target);
+        ASSERT_EQ (warnings.size(), 1u);
+        EXPECT_EQ (warnings[0].title, "Save failed");
+        EXPECT_NE (warnings[0].message.find (target.getFullPathName().toStdString()), std::string::npos);
+        EXPECT_EQ (snapshot(), before) << "the library stays marked and keeps its file";
+    }
+
+    // Save to a current file that can no longer be written.
+    panel().currentFile = folder.path ("taken.106");
+    panel().updateWindowTitle();
+    warnings.clear();
+    window->menuItemSelected (12, 0);
+    ASSERT_EQ (warnings.size(), 1u);
+    EXPECT_EQ (warnings[0].title, "Save failed");
+    EXPECT_TRUE (panel().libraryModified);
+    EXPECT_EQ (title(), "qorv - taken *");
+}
+
+TEST_F (FileCommandsTest, ImportingThreeSysexFilesOfWhichOneIsBad)
+{
+    ASSERT_TRUE (SyxFileIO::save (folder.path ("Brass.syx"), patchNamed ("x", 40), 0));
+    ASSERT_TRUE (fileAt (folder, "Broken.syx").replaceWithText ("not a patch dump"));
+    ASSERT_TRUE (SyxFileIO::save (folder.path ("Init.syx"), patchNamed ("x", 41), 5));
+    const auto before = snapshot();
+
+    window->menuItemSelected (20, 0);
+    answerDialog ({fileAt (folder, "Brass.syx"), fileAt (folder, "Broken.syx"), fileAt (folder, "Init.syx")});
+
+    auto& p = panel();
+    EXPECT_EQ (namesOf (p.library), (std::vector<std::string>{"Brass", "Init", "Init (1)", "Pad"}));
+    EXPECT_EQ (p.library.patches[0].data[0], 40);
+    EXPECT_EQ (p.library.patches[2].data[0], 41);
+    EXPECT_EQ (rowsShown(), 4);
+    EXPECT_TRUE (warnings.empty());
+    EXPECT_EQ (title(), before.title);
+    EXPECT_EQ (p.libraryModified, before.modified);
+    EXPECT_EQ (p.patch.name, before.activeName);
+    EXPECT_EQ (p.currentFile, before.currentFile);
+}
+
+TEST_F (FileCommandsTest, ImportingPresets)
+{
+    const std::string preset = "<preset>\n  <sysexData>\n    <data>AAAAAAB/AAAAAH8AAAAAACoZ</data>\n"
+                               "  </sysexData>\n</preset>\n";
+    ASSERT_TRUE (fileAt (folder, "Warm Pad.jep").replaceWithText (preset));
+    ASSERT_TRUE (fileAt (folder, "Empty.jep").replaceWithText ("<preset/>"));
+
+    window->menuItemSelected (21, 0);
+    answerDialog ({fileAt (folder, "Empty.jep"), fileAt (folder, "Warm Pad.jep")});
+
+    EXPECT_EQ (namesOf (panel().library), (std::vector<std::string>{"Init", "Pad", "Warm Pad"}));
+    const auto& imported = panel().library.patches[2];
+    EXPECT_EQ (imported.data[5], 127);
+    EXPECT_EQ (imported.data[16], 0x2A);
+    EXPECT_TRUE (warnings.empty());
+}
+
+struct MergeCase
+{
+    int choice;
+    std::vector<std::string> names;
+    uint8_t initSound; // the sound of the library's "Init" afterwards
+};
+
+void PrintTo (const MergeCase& c, std::ostream* out)
+{
+    *out << "answer " << c.choice;
+}
+
+class MergeChoiceTest : public FileCommandsTest, public ::testing::WithParamInterface<MergeCase>
+{
+};
+
+TEST_P (MergeChoiceTest, EveryAnswerResolvesTheClashesItsOwnWay)
+{
+    // "Init" clashes; "Lead" does not; the second "Init" clashes with the first
+    // one once that one is in.
+    writeLibrary ("Other.106", libraryOf ("Other", {patchNamed ("Init", 50), patchNamed ("Lead", 51)}));
+    const auto before = snapshot();
+
+    window->menuItemSelected (22, 0);
+    answerDialog ({fileAt (folder, "Other.106")});
+    ASSERT_EQ (questions.size(), 1u);
+    EXPECT_EQ (questions[0].title, "Merge from Other (2 patches)");
+    EXPECT_EQ (questions[0].message, "1 name conflicts found. How to handle duplicates?");
+    EXPECT_EQ (snapshot(), before) << "nothing changes before the answer";
+
+    answerQuestion (GetParam().choice);
+    auto& p = panel();
+    EXPECT_EQ (namesOf (p.library), GetParam().names);
+    EXPECT_EQ (p.library.patches[0].data[0], GetParam().initSound);
+    EXPECT_EQ (rowsShown(), static_cast<int> (GetParam().names.size()));
+    EXPECT_EQ (title(), before.title);
+    EXPECT_EQ (p.libraryModified, before.modified);
+    EXPECT_EQ (p.patch.name, before.activeName);
+    EXPECT_TRUE (p.patch.data == before.activeSound);
+}
+
+INSTANTIATE_TEST_SUITE_P (Answers,
+                          MergeChoiceTest,
+                          ::testing::Values (MergeCase{0, {"Init", "Pad"}, 1},
+                                             MergeCase{1, {"Init", "Init (1)", "Lead", "Pad"}, 1},
+                                             MergeCase{2, {"Init", "Lead", "Pad"}, 50},
+                                             MergeCase{3, {"Init", "Lead", "Pad"}, 1}));
+
+TEST_F (FileCommandsTest, MergeWalksTheLibraryAsItGrows)
+{
+    // The second "Lead" clashes only with the first, added earlier in the same walk.
+    commands().applyMerge (libraryOf ("Other", {patchNamed ("Lead", 60), patchNamed ("Lead", 61)}),
+                           FileCommands::overwrite);
+    EXPECT_EQ (namesOf (panel().library), (std::vector<std::string>{"Init", "Lead", "Pad"}));
+    EXPECT_EQ (panel().library.patches[1].data[0], 61);
+
+    commands().applyMerge (libraryOf ("Other", {patchNamed ("Lead", 62), patchNamed ("Lead", 63)}),
+                           FileCommands::autoRename);
+    EXPECT_EQ (namesOf (panel().library), (std::vector<std::string>{"Init", "Lead", "Lead (1)", "Lead (2)", "Pad"}));
+}
+
+TEST_F (FileCommandsTest, MergeWithoutClashesOrPatchesAsksNothing)
+{
+    writeLibrary ("Fresh.106", libraryOf ("Fresh", {patchNamed ("Lead", 51), patchNamed ("Bass", 52)}));
+    writeLibrary ("Empty.106", libraryOf ("Empty", {}));
+
+    commands().mergeLibrary (fileAt (folder, "Empty.106"));
+    commands().mergeLibrary (fileAt (folder, "Fresh.106"));
+    EXPECT_TRUE (questions.empty());
+    EXPECT_EQ (namesOf (panel().library), (std::vector<std::string>{"Bass", "Init", "Lead", "Pad"}));
+    EXPECT_TRUE (warnings.empty());
+}
+
+TEST_F (FileCommandsTest, MergeQuestionIsAModalAlertWithFourAnswers)
+{
+    commands().askMergeChoice = FileCommands::showMergeQuestion; // the real alert
+    writeLibrary ("Other.106", libraryOf ("Other", {patchNamed ("Pad", 70)}));
+
+    commands().mergeLibrary (fileAt (folder, "Other.106"));
+    auto* alert = dynamic_cast<juce::AlertWindow*> (juce::Component::getCurrentlyModalComponent());
+    ASSERT_NE (alert, nullptr);
+    EXPECT_EQ (alert->getName(), "Merge from Other (1 patches)");
+    ASSERT_EQ (alert->getNumButtons(), 4);
+    std::vector<std::string> labels;
+    for (auto* child : alert->getChildren())
+        if (auto* button = dynamic_cast<juce::TextButton*> (child))
+            labels.push_back (button->getButtonText().toStdString());
+    EXPECT_EQ (labels, (std::vector<std::string>{"Auto-rename", "Overwrite", "Discard", "Cancel"}));
+
+    alert->triggerButtonClick ("Overwrite");
+    EXPECT_TRUE (pumpMessagesUntil ([] { return juce::Component::getCurrentlyModalComponent() == nullptr; }));
+    ASSERT_TRUE (runPostedMessages());
+    EXPECT_EQ (namesOf (panel().library), (std::vector<std::string>{"Init", "Pad"}));
+    EXPECT_EQ (panel().library.patches[1].data[0], 70) << "Overwrite gave the existing patch the incoming sound";
+}
+
+TEST_F (FileCommandsTest, ExportingTheActivePatch)
+{
+    panel().patch.data[3] = 99; // edited, not stored: the active patch is what goes out
+    commands().exportActivePatch (fileAt (folder, "out.syx"));
+    const auto d = SyxFileIO::build (panel().patch, 0);
+    EXPECT_EQ (readBytes (folder.path ("out.syx")), Bytes (d.begin(), d.end()));
+
+    commands().exportActivePatch (fileAt (folder, "missing/out.syx"));
+    ASSERT_EQ (warnings.size(), 1u);
+    EXPECT_EQ (warnings[0].title, "Export failed");
+    EXPECT_NE (warnings[0].message.find (folder.path ("missing/out.syx")), std::string::npos);
+}
+
+TEST_F (FileCommandsTest, ExportAllKeepsHostileNamesInsideTheFolder)
+{
+    auto& p = panel();
+    p.library.patches = {patchNamed ("../../escape", 1),
+                         patchNamed ("a/b", 2),
+                         patchNamed ("~root", 3),
+                         patchNamed ("", 4),
+                         patchNamed ("..", 5),
+                         patchNamed ("Tab\there", 6),
+                         patchNamed ("Good", 7),
+                         patchNamed ("Good", 8)};
+    const auto out = fileAt (folder, "deep/out");
+    ASSERT_TRUE (out.createDirectory());
+
+    window->menuItemSelected (31, 0);
+    answerDialog ({out});
+
+    std::vector<std::string> written;
+    for (const auto& f : out.findChildFiles (juce::File::findFilesAndDirectories, false))
+    {
+        written.push_back (f.getFileName().toStdString());
+        EXPECT_EQ (f.getSize(), 24) << f.getFileName();
+    }
+    std::sort (written.begin(), written.end());
+    // "" and ".." both become "Untitled": equal names write one file.
+    EXPECT_EQ (
+        written,
+        (std::vector<std::string>{"Good.syx", "Tabhere.syx", "Untitled.syx", "ab.syx", "escape.syx", "~root.syx"}));
+    EXPECT_EQ (folder.entries(), std::vector<std::string>{"deep"});
+    EXPECT_EQ (fileAt (folder, "deep").getNumberOfChildFiles (juce::File::findFilesAndDirectories), 1);
+
+    PatchModel reread;
+    ASSERT_TRUE (SyxFileIO::load (out.getChildFile ("Good.syx").getFullPathName().toStdString(), reread));
+    EXPECT_EQ (reread.data[0], 8) << "the later of two equal names is written last";
+    EXPECT_TRUE (warnings.empty());
+}
+
+TEST_F (FileCommandsTest, ExportAllReportsTheFilesItCouldNotWrite)
+{
+    const auto out = fileAt (folder, "out");
+    ASSERT_TRUE (out.getChildFile ("Pad.syx").createDirectory()); // stands in the way of one file
+
+    commands().exportAllPatches (out);
+    EXPECT_EQ (out.getChildFile ("Init.syx").getSize(), 24);
+    ASSERT_EQ (warnings.size(), 1u);
+    EXPECT_EQ (warnings[0].title, "Export failed");
+    EXPECT_NE (warnings[0].message.find (out.getChildFile ("Pad.syx").getFullPathName().toStdString()),
+               std::string::npos);
+    EXPECT_EQ (warnings[0].message.find ("Init.syx"), std::string::npos);
+
+    // Not a folder: nothing is written and nothing said.
+    warnings.clear();
+    commands().exportAllPatches (out.getChildFile ("Init.syx"));
+    EXPECT_TRUE (warnings.empty());
+}

@@ -1,0 +1,207 @@
+#include "ShellFixture.h"
+
+namespace
+{
+MidiPlatform::Port port (const std::string& name, uint32_t endpoint)
+{
+    return {"", name, endpoint}; // listed under its port name
+}
+
+using Setting = std::pair<std::string, std::string>;
+
+/** The stored settings as they appear in the file, in file order. */
+std::vector<Setting> readSettings (const juce::File& file)
+{
+    std::vector<Setting> settings;
+    const auto xml = juce::XmlDocument::parse (file);
+    if (xml == nullptr)
+        return settings;
+    for (auto* value : xml->getChildWithTagNameIterator ("VALUE"))
+        settings.push_back (
+            {value->getStringAttribute ("name").toStdString(), value->getStringAttribute ("val").toStdString()});
+    return settings;
+}
+
+/** A settings file as a person might edit it by hand. */
+void writeSettings (const juce::File& file, const std::vector<Setting>& settings)
+{
+    juce::XmlElement xml ("PROPERTIES");
+    for (const auto& [name, value] : settings)
+    {
+        auto* element = xml.createNewChildElement ("VALUE");
+        element->setAttribute ("name", juce::String (name));
+        element->setAttribute ("val", juce::String (value));
+    }
+    ASSERT_TRUE (file.getParentDirectory().createDirectory());
+    ASSERT_TRUE (xml.writeTo (file));
+}
+} // namespace
+
+TEST_F (ShellTest, SettingsFileLivesInTheConfigurationFolder)
+{
+    EXPECT_EQ (AppState::settingsFile(), settingsFile());
+
+    // An empty or relative XDG_CONFIG_HOME is not a configuration folder.
+    for (const char* value : {"", "relative/config"})
+    {
+        ::setenv ("XDG_CONFIG_HOME", value, 1);
+        EXPECT_EQ (AppState::settingsFile(), juce::File ("~/.config/org.qorv.Qorv/qorv.cfg")) << value;
+    }
+    ::unsetenv ("XDG_CONFIG_HOME");
+    EXPECT_EQ (AppState::settingsFile(), juce::File ("~/.config/org.qorv.Qorv/qorv.cfg"));
+}
+
+TEST_F (ShellTest, FirstRunUsesTheDefaultsAndSavesAllNineKeysInOrder)
+{
+    closeWindow();
+    openWindow ({port ("In", 5)}, {port ("Out", 7)});
+    ASSERT_FALSE (settingsFile().exists());
+    window->loadState();
+
+    EXPECT_EQ (window->scaleIndex, 2);
+    EXPECT_EQ (contentSize(), juce::Rectangle<int> (1092, 720));
+    EXPECT_EQ (engine().inputEndpoint, 0u);
+    EXPECT_EQ (engine().outputEndpoint, 0u);
+    EXPECT_EQ (engine().midiChannel, 0);
+    EXPECT_EQ (panel().keyboard.octave, 3);
+    EXPECT_TRUE (panel().keyboard.keysEnabled);
+    EXPECT_TRUE (panel().keyboard.mouseEnabled);
+    EXPECT_TRUE (panel().kybdInd.isLit());
+    EXPECT_TRUE (panel().mouseInd.isLit());
+    EXPECT_FALSE (panel().syncManual);
+    EXPECT_FALSE (panel().syncCC);
+
+    window->saveState();
+    EXPECT_EQ (readSettings (settingsFile()),
+               (std::vector<Setting>{{"MIDI_IN", ""},
+                                     {"MIDI_OUT", ""},
+                                     {"MIDI_CHANNEL", "0"},
+                                     {"KEYBOARD_OCTAVE", "3"},
+                                     {"KEYBOARD_KEYS", "1"},
+                                     {"KEYBOARD_MOUSE", "1"},
+                                     {"SCALE", "150"},
+                                     {"SYNC_MANUAL", "0"},
+                                     {"SYNC_CC", "0"}}));
+}
+
+TEST_F (ShellTest, SmallAndChannelTenComeBackAfterARestart)
+{
+    window->menuItemSelected (401, 1);
+    window->menuItemSelected (809, 2);
+    restart();
+
+    EXPECT_EQ (contentSize(), juce::Rectangle<int> (728, 480));
+    EXPECT_EQ (tickedIds (window->getMenuForIndex (1, "View")), std::vector<int>{401});
+    EXPECT_EQ (engine().midiChannel, 9);
+    EXPECT_EQ (tickedIds (submenuOf (window->getMenuForIndex (2, "MIDI"), "Channel")), std::vector<int>{809});
+
+    const auto stored = readSettings (settingsFile());
+    EXPECT_NE (std::find (stored.begin(), stored.end(), Setting{"MIDI_CHANNEL", "9"}), stored.end());
+    EXPECT_NE (std::find (stored.begin(), stored.end(), Setting{"SCALE", "100"}), stored.end());
+}
+
+TEST_F (ShellTest, EverySettingSurvivesARestart)
+{
+    const Ports inputs{port ("Juno In", 5), port ("Other In", 6)};
+    const Ports outputs{port ("Juno Out", 7)};
+    closeWindow();
+    openWindow (inputs, outputs);
+    window->menuItemSelected (603, 2);
+    window->menuItemSelected (702, 2);
+    window->menuItemSelected (404, 1);
+    window->menuItemSelected (501, 2);
+    window->menuItemSelected (502, 2);
+    panel().octaveUp();
+    panel().toggleKeys();
+    panel().toggleMouse();
+
+    // The devices come back by name, whatever their endpoints are now.
+    restart ({port ("Juno In", 15), port ("Other In", 16)}, {port ("Juno Out", 17)});
+    EXPECT_EQ (engine().inputEndpoint, 16u);
+    EXPECT_EQ (engine().outputEndpoint, 17u);
+    EXPECT_EQ (window->scaleIndex, 3);
+    EXPECT_EQ (contentSize(), juce::Rectangle<int> (1274, 840));
+    EXPECT_TRUE (panel().syncManual);
+    EXPECT_TRUE (panel().syncCC);
+    EXPECT_EQ (panel().keyboard.octave, 4);
+    EXPECT_FALSE (panel().keyboard.keysEnabled);
+    EXPECT_FALSE (panel().keyboard.mouseEnabled);
+    EXPECT_FALSE (panel().kybdInd.isLit());
+    EXPECT_FALSE (panel().mouseInd.isLit());
+
+    // A remembered device that is not there stays closed, and is forgotten at the next shut-down.
+    restart ({}, {port ("Juno Out", 17)});
+    EXPECT_EQ (engine().inputEndpoint, 0u);
+    EXPECT_EQ (engine().outputEndpoint, 17u);
+    window->saveState();
+    EXPECT_EQ (readSettings (settingsFile()).front(), (Setting{"MIDI_IN", ""}));
+}
+
+TEST_F (ShellTest, AStoredNameThatMatchesTwoDevicesOpensTheFirst)
+{
+    writeSettings (settingsFile(), {{"MIDI_IN", "Juno"}, {"MIDI_OUT", "Juno"}});
+    closeWindow();
+    openWindow ({port ("Other", 4), port ("Juno", 5), port ("Juno", 6)}, {port ("Juno", 8), port ("Juno", 7)});
+    window->loadState();
+    EXPECT_EQ (engine().inputEndpoint, 5u);
+    EXPECT_EQ (engine().outputEndpoint, 8u);
+}
+
+TEST_F (ShellTest, StoredOctaveIsReachedByOctaveSteps)
+{
+    writeSettings (settingsFile(), {{"KEYBOARD_OCTAVE", "1"}});
+    closeWindow();
+    openWindow ({}, {port ("Out", 7)});
+    engine().openOutput (7);
+
+    // A held computer key sounds until a step lets it go, as the OCTAVE buttons do.
+    auto& keyboard = panel().keyboard;
+    const int heldKey = QorvKeyboardComponent::keyMap[0];
+    keyboard.isKeyDown = [heldKey] (int keyCode) { return keyCode == heldKey; };
+    keyboard.keyStateChanged (true);
+    ASSERT_EQ (midi->sent.size(), 1u);
+    const Bytes noteOn = midi->sent.back();
+    keyboard.isKeyDown = [] (int) { return false; };
+
+    window->loadState();
+    EXPECT_EQ (keyboard.octave, 1);
+    ASSERT_EQ (midi->sent.size(), 2u);
+    EXPECT_EQ (midi->sent.back()[0], 0x80);
+    EXPECT_EQ (midi->sent.back()[1], noteOn[1]) << "the held note is released";
+}
+
+TEST_F (ShellTest, UnusableStoredValuesAreIgnored)
+{
+    struct Case
+    {
+        std::string key;
+        std::string value;
+    };
+    const Case cases[] = {{"MIDI_CHANNEL", "16"},
+                          {"MIDI_CHANNEL", "-1"},
+                          {"MIDI_CHANNEL", "99"},
+                          {"MIDI_CHANNEL", "ten"},
+                          {"KEYBOARD_OCTAVE", "0"},
+                          {"KEYBOARD_OCTAVE", "5"},
+                          {"SCALE", "120"},
+                          {"SCALE", "1.5"}};
+    for (const auto& c : cases)
+    {
+        closeWindow();
+        writeSettings (settingsFile(), {{c.key, c.value}});
+        openWindow();
+        window->loadState();
+        EXPECT_EQ (engine().midiChannel, 0) << c.key << "=" << c.value;
+        EXPECT_EQ (panel().keyboard.octave, 3) << c.key << "=" << c.value;
+        EXPECT_EQ (window->scaleIndex, 2) << c.key << "=" << c.value;
+        EXPECT_EQ (contentSize(), juce::Rectangle<int> (1092, 720)) << c.key << "=" << c.value;
+    }
+
+    // An unreadable file gives the defaults too.
+    closeWindow();
+    ASSERT_TRUE (settingsFile().replaceWithText ("not a settings file"));
+    openWindow();
+    window->loadState();
+    EXPECT_EQ (window->scaleIndex, 2);
+    EXPECT_TRUE (panel().keyboard.keysEnabled);
+}
