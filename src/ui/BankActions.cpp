@@ -41,16 +41,21 @@ void MainComponent::applyEraseRule (int row)
     eraseBtn.setEnabledState (!rowIsActivePatch);
 }
 
-void MainComponent::activateRow (int row)
+void MainComponent::makeActivePatch (const PatchModel& source)
 {
-    if (!isRowOf (library, row))
-        return;
-    patch = library.patches[static_cast<size_t> (row)];
+    patch = source;
     storedPatch = patch;
     undoStack.clear();
     activePatchLabel.setText (toDisplayString (patch.name), juce::dontSendNotification);
     loadPatchToSliders();
     sendActivePatch();
+}
+
+void MainComponent::activateRow (int row)
+{
+    if (!isRowOf (library, row))
+        return;
+    makeActivePatch (library.patches[static_cast<size_t> (row)]);
     eraseBtn.setEnabledState (false);
     showControl ("Activated", patch.name.c_str());
 }
