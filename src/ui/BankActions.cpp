@@ -34,6 +34,13 @@ void MainComponent::refreshBankList()
     libraryList.refresh();
 }
 
+void MainComponent::libraryChanged()
+{
+    refreshBankList();
+    libraryModified = true;
+    updateWindowTitle();
+}
+
 void MainComponent::applyEraseRule (int row)
 {
     const bool rowIsActivePatch =
@@ -66,9 +73,7 @@ void MainComponent::newPatch()
     fresh.init();
     fresh.name = library.uniqueName ("Init");
     library.addPatch (fresh);
-    refreshBankList();
-    libraryModified = true;
-    updateWindowTitle();
+    libraryChanged();
 }
 
 void MainComponent::duplicatePatch()
@@ -79,9 +84,7 @@ void MainComponent::duplicatePatch()
     PatchModel copy = library.patches[static_cast<size_t> (row)];
     copy.name = library.uniqueName (copy.name);
     library.addPatch (copy);
-    refreshBankList();
-    libraryModified = true;
-    updateWindowTitle();
+    libraryChanged();
 }
 
 void MainComponent::erasePatch()
@@ -99,9 +102,7 @@ void MainComponent::erasePatch()
         fresh.name = "Init";
         library.patches.push_back (fresh);
     }
-    refreshBankList();
-    libraryModified = true;
-    updateWindowTitle();
+    libraryChanged();
 
     const int count = static_cast<int> (library.patches.size());
     const int newRow = row < count ? row : count - 1;
@@ -155,9 +156,7 @@ void MainComponent::renamePatch (int row, const std::string& oldName, const std:
     const std::string uniqueName = library.uniqueName (newName);
     renamed.name = uniqueName;
     library.addPatch (renamed);
-    refreshBankList();
-    libraryModified = true;
-    updateWindowTitle();
+    libraryChanged();
 
     if (patch.name == oldName)
     {

@@ -34,9 +34,7 @@ void MainComponent::offerReceivedPatch (const PatchModel& received, const std::s
         const std::string uniqueName = library.uniqueName (offeredName);
         copy.name = uniqueName;
         library.addPatch (copy);
-        refreshBankList();
-        libraryModified = true;
-        updateWindowTitle();
+        libraryChanged();
         midiInLabel.setText (toDisplayString (uniqueName), juce::dontSendNotification);
         return;
     }
@@ -87,9 +85,7 @@ void MainComponent::savePendingPatch()
         return;
     receivedPatch->name = toModelString (midiInLabel.getText (false));
     library.addPatch (*receivedPatch);
-    refreshBankList();
-    libraryModified = true;
-    updateWindowTitle();
+    libraryChanged();
     ignorePendingPatch();
 }
 

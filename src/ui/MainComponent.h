@@ -69,6 +69,8 @@ public:
     void erasePatch();
     void applyEraseRule (int row);
     void refreshBankList();
+    /** After an edit of the library's patches: the BANK list, the modified mark and the title. */
+    void libraryChanged();
 
     // Incoming patches
     void offerReceivedPatch (const PatchModel& received, const std::string& offeredName);
