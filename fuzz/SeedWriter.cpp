@@ -1,6 +1,7 @@
 // Writes small valid inputs for each fuzzer, made with the program's own
 // writers, into <folder>/<target>/. Run by CTest before the fuzzers.
 
+#include "Base64Text.h"
 #include "FactoryPatches.h"
 #include "files/QorvFileIO.h"
 #include "files/SyxFileIO.h"
@@ -32,25 +33,9 @@ Bytes libraryImage (std::string name, std::vector<PatchModel> patches)
     return image;
 }
 
-std::string base64 (const Bytes& bytes)
-{
-    static const char* digits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string text;
-    for (size_t i = 0; i < bytes.size(); i += 3)
-    {
-        const size_t n = std::min<size_t> (3, bytes.size() - i);
-        uint32_t group = 0;
-        for (size_t j = 0; j < 3; ++j)
-            group = group << 8 | (j < n ? bytes[i + j] : 0);
-        for (size_t j = 0; j < 4; ++j)
-            text += j <= n ? digits[(group >> (18 - 6 * j)) & 63] : '=';
-    }
-    return text;
-}
-
 Bytes preset (const PatchModel& patch, const char* lineBreak)
 {
-    const std::string payload = base64 (Bytes (patch.data.begin(), patch.data.end()));
+    const std::string payload = base64Text (Bytes (patch.data.begin(), patch.data.end()));
     const std::string text = "<?xml version=\"1.0\"?>\n<preset>\n  <sysexData>\n    <data>" + payload.substr (0, 12) +
                              lineBreak + payload.substr (12) + "</data>\n  </sysexData>\n</preset>\n";
     return Bytes (text.begin(), text.end());

@@ -1,4 +1,5 @@
 #include "files/JepFileIO.h"
+#include "Base64Text.h"
 #include "TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -11,23 +12,6 @@ using Bytes = std::vector<uint8_t>;
 
 const Bytes initBytes{0, 0, 0, 0, 0, 127, 0, 0, 0, 0, 127, 0, 0, 0, 0, 0, 0x2A, 0x19};
 const std::string initBase64 = "AAAAAAB/AAAAAH8AAAAAACoZ"; // 18 bytes, no padding needed
-
-/** Standard base64 with padding, written independently of the decoder. */
-std::string encode (const Bytes& bytes)
-{
-    static const char* digits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string text;
-    for (size_t i = 0; i < bytes.size(); i += 3)
-    {
-        const size_t n = std::min<size_t> (3, bytes.size() - i);
-        uint32_t group = 0;
-        for (size_t j = 0; j < 3; ++j)
-            group = group << 8 | (j < n ? bytes[i + j] : 0);
-        for (size_t j = 0; j < 4; ++j)
-            text += j <= n ? digits[(group >> (18 - 6 * j)) & 63] : '=';
-    }
-    return text;
-}
 
 std::string preset (const std::string& payload)
 {
@@ -82,7 +66,7 @@ TEST (JepFileIOTest, Base64DecodeInvertsTheEncoder)
         Bytes bytes (length);
         for (auto& byte : bytes)
             byte = static_cast<uint8_t> (random());
-        std::string text = encode (bytes);
+        std::string text = base64Text (bytes);
         EXPECT_EQ (JepFileIO::base64Decode (text), bytes) << length;
         text.erase (std::remove (text.begin(), text.end(), '='), text.end());
         EXPECT_EQ (JepFileIO::base64Decode (text), bytes) << "unpadded " << length;
