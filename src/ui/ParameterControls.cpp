@@ -205,15 +205,15 @@ void MainComponent::faderMoved (const FaderRow& row, int value)
 void MainComponent::buttonClicked (const ButtonRow& row)
 {
     pushUndo();
-    auto& flags = patch.data[dcoFlagsIndex];
-    flags = row.change (flags);
+    auto& dcoFlags = patch.data[dcoFlagsIndex];
+    dcoFlags = row.change (dcoFlags);
     patchEdited();
     updateIndicators();
     checkPatchChanged();
     if (row.statusValue != nullptr)
         showControl (row.statusName, row.statusValue);
     else
-        showControl (row.statusName, isSet (flags, row.shownBit) ? 1 : 0);
+        showControl (row.statusName, isSet (dcoFlags, row.shownBit) ? 1 : 0);
 }
 
 void MainComponent::switchMoved (const SwitchRow& row, int position)
@@ -230,9 +230,9 @@ void MainComponent::switchMoved (const SwitchRow& row, int position)
 
 void MainComponent::updateIndicators()
 {
-    const uint8_t flags = patch.data[dcoFlagsIndex];
+    const uint8_t dcoFlags = patch.data[dcoFlagsIndex];
     for (const auto& row : lampRows)
-        (this->*row.lamp).setOn (row.isLit (flags));
+        (this->*row.lamp).setOn (row.isLit (dcoFlags));
 }
 
 void MainComponent::loadPatchToSliders()
