@@ -49,7 +49,8 @@ protected:
     static Bytes incomingDump (uint8_t command, uint8_t number, const PatchModel& p)
     {
         Bytes d{0xF0, 0x41, command, 0x00, number};
-        d.insert (d.end(), p.data.begin(), p.data.end());
+        for (const uint8_t b : p.data)
+            d.push_back (b);
         d.push_back (0xF7);
         return d;
     }
