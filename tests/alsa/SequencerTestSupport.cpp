@@ -3,28 +3,29 @@
 #include <cstdio>
 #include <cstdlib>
 
-std::string spacedHex (const Bytes& bytes)
+namespace
+{
+std::string hex (const Bytes& bytes, const char* format)
 {
     std::string text;
     char byte[4];
     for (const auto b : bytes)
     {
-        std::snprintf (byte, sizeof (byte), "%02X ", b);
+        std::snprintf (byte, sizeof (byte), format, b);
         text += byte;
     }
     return text;
 }
+} // namespace
+
+std::string spacedHex (const Bytes& bytes)
+{
+    return hex (bytes, "%02X ");
+}
 
 std::string compactHex (const Bytes& bytes)
 {
-    std::string text;
-    char byte[3];
-    for (const auto b : bytes)
-    {
-        std::snprintf (byte, sizeof (byte), "%02X", b);
-        text += byte;
-    }
-    return text;
+    return hex (bytes, "%02X");
 }
 
 int runCommand (const std::string& command)
