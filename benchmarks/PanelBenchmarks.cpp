@@ -48,7 +48,7 @@ juce::Image panelImage (float scale)
 void faderDragEvent (benchmark::State& state)
 {
     Panel p;
-    auto& fader = p.panel->vcfFreqSlider;
+    auto& fader = p.panel->voice.vcfFreqSlider;
     auto image = panelImage (xLarge);
     const auto faderArea = fader.getBounds();
     p.render (image, xLarge, p.panel->getLocalBounds()); // the background is composed once per magnification

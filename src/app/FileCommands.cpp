@@ -3,9 +3,9 @@
 #include "files/JepFileIO.h"
 #include "files/QorvFileIO.h"
 #include "files/SyxFileIO.h"
+#include "ui/PanelText.h"
 
-#include <algorithm>
-#include <unordered_set>
+#include <utility>
 
 namespace
 {
@@ -46,9 +46,9 @@ juce::String unwrittenFilesMessage (const juce::StringArray& paths)
 }
 } // namespace
 
-FileCommands::FileCommands (MainComponent& panelToActOn)
+FileCommands::FileCommands (EditSession& sessionToActOn, StatusHook showStatusMessage)
     : openDialog (launchNativeDialog), showWarning (showWarningBox), askMergeChoice (showMergeQuestion),
-      panel (panelToActOn)
+      session (sessionToActOn), showStatus (std::move (showStatusMessage))
 {
 }
 
@@ -57,20 +57,8 @@ FileCommands::FileCommands (MainComponent& panelToActOn)
 
 void FileCommands::newLibrary()
 {
-    panel.library.patches.clear();
-    panel.library.name = "New Library";
-    panel.library.patches.push_back (PatchModel());
-
-    panel.refreshBankList();
-    panel.libraryList.showRow (0);
-    panel.statusLabel.setText ("New Library", juce::dontSendNotification);
-
-    panel.currentFile.clear();
-    panel.libraryModified = false;
-    panel.updateWindowTitle();
-
-    panel.makeActivePatch (panel.library.patches.front());
-    panel.eraseBtn.setEnabledState (false);
+    session.newLibrary();
+    showStatus (EditSession::newLibraryName);
 }
 
 void FileCommands::chooseLibraryToLoad()
@@ -81,17 +69,17 @@ void FileCommands::chooseLibraryToLoad()
 
 void FileCommands::saveLibrary()
 {
-    if (panel.currentFile.empty())
+    if (session.currentFile().empty())
         chooseSaveLibraryAs();
     else
-        writeLibraryTo (juce::File (toDisplayString (panel.currentFile)));
+        writeLibraryTo (juce::File (toDisplayString (session.currentFile())));
 }
 
 void FileCommands::chooseSaveLibraryAs()
 {
-    const juce::File proposal = panel.currentFile.empty()
-                                    ? documentsFolder().getChildFile (legalFileName (panel.library.name, ".106"))
-                                    : juce::File (toDisplayString (panel.currentFile));
+    const juce::File proposal = session.currentFile().empty()
+                                    ? documentsFolder().getChildFile (legalFileName (session.library().name, ".106"))
+                                    : juce::File (toDisplayString (session.currentFile()));
     ask ({"Save Library as", proposal, "*.106", saveOneFile},
          [] (FileCommands& self, const juce::Array<juce::File>& files) { self.saveLibraryAs (firstOf (files)); });
 }
@@ -116,7 +104,7 @@ void FileCommands::chooseLibraryToMerge()
 
 void FileCommands::chooseActivePatchExport()
 {
-    const juce::File proposal = documentsFolder().getChildFile (legalFileName (panel.patch.name, ".syx"));
+    const juce::File proposal = documentsFolder().getChildFile (legalFileName (session.activePatch().name, ".syx"));
     ask ({"Export Sysex", proposal, "*.syx", saveOneFile},
          [] (FileCommands& self, const juce::Array<juce::File>& files) { self.exportActivePatch (firstOf (files)); });
 }
@@ -142,20 +130,8 @@ void FileCommands::loadLibrary (const juce::File& file)
         return;
     }
 
-    // Name and list only: the library object and its hook stay the panel's.
-    panel.library.name = std::move (loaded.name);
-    panel.library.patches = std::move (loaded.patches);
-    panel.refreshBankList();
-    panel.libraryList.showRow (0);
-    panel.statusLabel.setText (file.getFileNameWithoutExtension(), juce::dontSendNotification);
-
-    panel.currentFile = pathOf (file);
-    panel.libraryModified = false;
-    panel.updateWindowTitle();
-
-    if (!panel.library.patches.empty())
-        panel.makeActivePatch (panel.library.patches.front());
-    panel.eraseBtn.setEnabledState (false);
+    session.openLibrary (std::move (loaded), pathOf (file));
+    showStatus (file.getFileNameWithoutExtension());
 }
 
 void FileCommands::saveLibraryAs (const juce::File& file)
@@ -169,14 +145,12 @@ void FileCommands::writeLibraryTo (const juce::File& file)
 {
     // A failed write keeps the old current file and the unsaved mark: the
     // library on disk is not the one on screen.
-    if (!QorvFileIO::save (pathOf (file), panel.library))
+    if (!QorvFileIO::save (pathOf (file), session.library()))
     {
         showWarning ("Save failed", "Could not write the library file:\n" + file.getFullPathName());
         return;
     }
-    panel.currentFile = pathOf (file);
-    panel.libraryModified = false;
-    panel.updateWindowTitle();
+    session.librarySaved (pathOf (file));
 }
 
 void FileCommands::importSysex (const juce::Array<juce::File>& files)
@@ -191,15 +165,16 @@ void FileCommands::importPresets (const juce::Array<juce::File>& files)
 
 void FileCommands::importPatches (const juce::Array<juce::File>& files, bool (*read) (const std::string&, PatchModel&))
 {
+    std::vector<PatchModel> imported;
     for (const auto& file : files)
     {
-        PatchModel imported;
-        if (!read (pathOf (file), imported))
+        PatchModel patch;
+        if (!read (pathOf (file), patch))
             continue; // an unreadable file is skipped; the others still come in
-        imported.name = file.getFileNameWithoutExtension().toStdString();
-        panel.library.addPatch (std::move (imported));
+        patch.name = file.getFileNameWithoutExtension().toStdString();
+        imported.push_back (std::move (patch));
     }
-    panel.refreshBankList();
+    session.importPatches (std::move (imported));
 }
 
 void FileCommands::mergeLibrary (const juce::File& file)
@@ -216,18 +191,10 @@ void FileCommands::mergeLibrary (const juce::File& file)
     if (other.patches.empty())
         return;
 
-    std::unordered_set<std::string> namesHere;
-    for (const auto& existing : panel.library.patches)
-        namesHere.insert (existing.name);
-    const auto clashes =
-        std::count_if (other.patches.begin(),
-                       other.patches.end(),
-                       [&] (const PatchModel& incoming) { return namesHere.count (incoming.name) > 0; });
+    const size_t clashes = session.countClashes (other);
     if (clashes == 0)
     {
-        for (const auto& incoming : other.patches)
-            panel.library.addPatch (incoming);
-        panel.refreshBankList();
+        session.merge (other, EditSession::MergeChoice::autoRename);
         return;
     }
 
@@ -246,39 +213,20 @@ void FileCommands::mergeLibrary (const juce::File& file)
 
 void FileCommands::applyMerge (const LibraryModel& other, int choice)
 {
-    if (choice != autoRename && choice != overwrite && choice != discard)
-        return; // Cancel adds nothing at all, not even the patches without a clash
-
-    auto& library = panel.library;
-    for (const auto& incoming : other.patches)
-    {
-        // Searched afresh each time: patches added earlier in this walk count.
-        const auto same = std::find_if (library.patches.begin(),
-                                        library.patches.end(),
-                                        [&] (const PatchModel& existing) { return existing.name == incoming.name; });
-        if (same == library.patches.end())
-        {
-            library.addPatch (incoming);
-        }
-        else if (choice == autoRename)
-        {
-            PatchModel renamed = incoming;
-            renamed.name = library.uniqueName (incoming.name);
-            library.addPatch (std::move (renamed));
-        }
-        else if (choice == overwrite)
-        {
-            same->data = incoming.data;
-        }
-    }
-    panel.refreshBankList();
+    // Cancel adds nothing at all, not even the patches without a clash.
+    if (choice == autoRename)
+        session.merge (other, EditSession::MergeChoice::autoRename);
+    else if (choice == overwrite)
+        session.merge (other, EditSession::MergeChoice::overwrite);
+    else if (choice == discard)
+        session.merge (other, EditSession::MergeChoice::discard);
 }
 
 void FileCommands::exportActivePatch (const juce::File& file)
 {
     if (file == juce::File())
         return;
-    if (!SyxFileIO::save (pathOf (file), panel.patch, 0))
+    if (!SyxFileIO::save (pathOf (file), session.activePatch(), 0))
         showWarning ("Export failed", unwrittenFilesMessage ({file.getFullPathName()}));
 }
 
@@ -288,7 +236,7 @@ void FileCommands::exportAllPatches (const juce::File& folder)
         return;
 
     juce::StringArray unwritten;
-    for (const auto& each : panel.library.patches)
+    for (const auto& each : session.library().patches)
     {
         // Built by hand rather than with getChildFile, which would read a
         // leading "~" as someone's home folder.

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "patch/LibraryModel.h"
-#include "ui/MainComponent.h"
+#include "session/EditSession.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
@@ -11,7 +11,7 @@
 /** The File menu's commands. Each command that asks for a file opens its
     dialog and hands the choice to a member that does the work; the work
     members are public so they can be driven without a dialog. Everything
-    acts on the panel's members and refreshes what it changed. */
+    acts on the edit session; what a command did is said in STATUS. */
 class FileCommands
 {
 public:
@@ -35,7 +35,9 @@ public:
         discard = 3
     };
 
-    explicit FileCommands (MainComponent& panelToActOn);
+    using StatusHook = std::function<void (const juce::String& message)>;
+
+    FileCommands (EditSession& sessionToActOn, StatusHook showStatusMessage);
 
     // The menu's commands
     void newLibrary();
@@ -83,7 +85,8 @@ private:
     void writeLibraryTo (const juce::File& file);
     void importPatches (const juce::Array<juce::File>& files, bool (*read) (const std::string&, PatchModel&));
 
-    MainComponent& panel;
+    EditSession& session;
+    StatusHook showStatus;
 
     JUCE_DECLARE_WEAK_REFERENCEABLE (FileCommands)
     JUCE_DECLARE_NON_COPYABLE (FileCommands)

@@ -1,6 +1,8 @@
 #include "app/AppState.h"
 #include "app/MainWindow.h"
 
+#include "QorvVersion.h"
+
 #include <juce_gui_basics/juce_gui_basics.h>
 
 /** Starts and stops the one window; the settings holder lives as long as the
@@ -12,7 +14,7 @@ public:
     ~QorvApplication() override = default;
 
     const juce::String getApplicationName() override { return "Qorv"; }
-    const juce::String getApplicationVersion() override { return "3.4.2"; }
+    const juce::String getApplicationVersion() override { return QorvVersion::text; }
 
     void initialise (const juce::String&) override
     {

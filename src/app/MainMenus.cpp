@@ -3,6 +3,8 @@
 
 #include "app/MainWindow.h"
 
+#include "ui/PanelText.h"
+
 #include <algorithm>
 
 namespace
@@ -14,11 +16,6 @@ bool lists (const std::vector<MidiEngine::DeviceInfo>& devices, uint32_t endpoin
     return std::any_of (devices.begin(),
                         devices.end(),
                         [endpoint] (const MidiEngine::DeviceInfo& d) { return d.endpoint == endpoint; });
-}
-
-juce::String displayName (const std::string& bytes)
-{
-    return juce::String::fromUTF8 (bytes.data(), static_cast<int> (bytes.size()));
 }
 
 /** One device item per listed device; past the last id the menu can hand
@@ -34,7 +31,7 @@ void addDevices (juce::PopupMenu& menu,
         const int id = firstId + static_cast<int> (i);
         const bool selectable = id <= lastId;
         menu.addItem (selectable ? id : MainWindow::unavailableDeviceId,
-                      displayName (devices[i].name),
+                      toDisplayString (devices[i].name),
                       selectable,
                       devices[i].endpoint == openEndpoint);
     }
@@ -116,8 +113,9 @@ juce::PopupMenu MainWindow::midiMenu()
     menu.addSubMenu ("Device", devices);
     menu.addSubMenu ("Channel", channels);
     menu.addSeparator();
-    menu.addItem (syncManualId, "Sync to Manual Mode", true, mainComponent->syncManual);
-    menu.addItem (syncCCId, "Sync to Control Changes", true, mainComponent->syncCC);
+    const auto& session = mainComponent->session();
+    menu.addItem (syncManualId, "Sync to Manual Mode", true, session.syncsManualMode());
+    menu.addItem (syncCCId, "Sync to Control Changes", true, session.syncsControlChanges());
     return menu;
 }
 
@@ -158,10 +156,10 @@ void MainWindow::menuItemSelected (int menuItemID, int)
             requestQuit();
             return;
         case syncManualId:
-            panel.syncManual = !panel.syncManual;
+            panel.session().setSyncManual (!panel.session().syncsManualMode());
             break;
         case syncCCId:
-            panel.syncCC = !panel.syncCC;
+            panel.session().setSyncControlChanges (!panel.session().syncsControlChanges());
             break;
         case inputOffId:
             panel.midiEngine.openInput (0);

@@ -1,5 +1,7 @@
 #include "app/MainWindow.h"
 
+#include "ui/PanelText.h"
+
 namespace
 {
 void quitApplication()
@@ -29,7 +31,9 @@ MainWindow::MainWindow (const juce::String& name, AppState& state, std::unique_p
                       DocumentWindow::allButtons,
                       true),
       requestQuit (quitApplication), panelHolder (std::move (midiPlatform)), mainComponent (panelHolder.panel.get()),
-      appState (state), fileCommands (*mainComponent)
+      appState (state),
+      fileCommands (mainComponent->session(),
+                    [this] (const juce::String& message) { mainComponent->showStatusMessage (message); })
 {
     setUsingNativeTitleBar (true);
     setMenuBar (this);
@@ -134,23 +138,15 @@ void MainWindow::loadState()
     const int channel = settings.getIntValue (AppState::Keys::midiChannel, 0);
     engine.setMidiChannel (channel >= 0 && channel < numChannels ? channel : 0);
 
-    panel.keyboard.keysEnabled = settings.getBoolValue (AppState::Keys::keyboardKeys, true);
-    panel.keyboard.mouseEnabled = settings.getBoolValue (AppState::Keys::keyboardMouse, true);
-    panel.kybdInd.setOn (panel.keyboard.keysEnabled);
-    panel.mouseInd.setOn (panel.keyboard.mouseEnabled);
-
+    auto& performance = panel.performance;
+    performance.setKeysEnabled (settings.getBoolValue (AppState::Keys::keyboardKeys, true));
+    performance.setMouseEnabled (settings.getBoolValue (AppState::Keys::keyboardMouse, true));
     // Stepped as the OCTAVE buttons step, so nothing is left sounding.
-    const int octave = settings.getIntValue (AppState::Keys::keyboardOctave, 3);
-    if (octave >= 1 && octave <= 4)
-    {
-        while (panel.keyboard.octave < octave)
-            panel.octaveUp();
-        while (panel.keyboard.octave > octave)
-            panel.octaveDown();
-    }
+    performance.stepToOctave (settings.getIntValue (AppState::Keys::keyboardOctave, 3));
 
-    panel.syncManual = settings.getBoolValue (AppState::Keys::syncManual, false);
-    panel.syncCC = settings.getBoolValue (AppState::Keys::syncCC, false);
+    auto& session = panel.session();
+    session.setSyncManual (settings.getBoolValue (AppState::Keys::syncManual, false));
+    session.setSyncControlChanges (settings.getBoolValue (AppState::Keys::syncCC, false));
 }
 
 void MainWindow::saveState()
@@ -165,17 +161,18 @@ void MainWindow::saveState()
         for (const auto& device : devices)
             if (device.endpoint == endpoint)
                 name = device.name;
-        return juce::String::fromUTF8 (name.data(), static_cast<int> (name.size()));
+        return toDisplayString (name);
     };
 
     settings.setValue (AppState::Keys::midiIn, nameOf (engine.inputEndpoint, engine.getInputDevices()));
     settings.setValue (AppState::Keys::midiOut, nameOf (engine.outputEndpoint, engine.getOutputDevices()));
     settings.setValue (AppState::Keys::midiChannel, engine.midiChannel);
-    settings.setValue (AppState::Keys::keyboardOctave, panel.keyboard.octave);
-    settings.setValue (AppState::Keys::keyboardKeys, panel.keyboard.keysEnabled);
-    settings.setValue (AppState::Keys::keyboardMouse, panel.keyboard.mouseEnabled);
+    const auto& keyboard = panel.performance.keyboard;
+    settings.setValue (AppState::Keys::keyboardOctave, keyboard.octave);
+    settings.setValue (AppState::Keys::keyboardKeys, keyboard.keysEnabled);
+    settings.setValue (AppState::Keys::keyboardMouse, keyboard.mouseEnabled);
     settings.setValue (AppState::Keys::scale, static_cast<int> (scaleFactors[scaleIndex] * 100.0f));
-    settings.setValue (AppState::Keys::syncManual, panel.syncManual);
-    settings.setValue (AppState::Keys::syncCC, panel.syncCC);
+    settings.setValue (AppState::Keys::syncManual, panel.session().syncsManualMode());
+    settings.setValue (AppState::Keys::syncCC, panel.session().syncsControlChanges());
     settings.saveIfNeeded();
 }

@@ -82,7 +82,10 @@ int BitmapSlider::handleTop() const
 
 void BitmapSlider::setValue (int newValue)
 {
-    value = clampToRange (newValue);
+    const int clamped = clampToRange (newValue);
+    if (clamped == value)
+        return;
+    value = clamped;
     repaint();
 }
 
@@ -127,7 +130,10 @@ BitmapSwitch::BitmapSwitch (juce::Image handle) : handleImage (std::move (handle
 
 void BitmapSwitch::setPosition (int newPosition)
 {
-    position = juce::jlimit (0, juce::jmax (0, numPositions - 1), newPosition);
+    const int limited = juce::jlimit (0, juce::jmax (0, numPositions - 1), newPosition);
+    if (limited == position)
+        return;
+    position = limited;
     repaint();
 }
 
@@ -161,6 +167,8 @@ BitmapButton::BitmapButton (juce::Image normal, juce::Image pressed)
 
 void BitmapButton::setEnabledState (bool shouldBeEnabled)
 {
+    if (enabled == shouldBeEnabled)
+        return;
     enabled = shouldBeEnabled;
     repaint();
 }
@@ -205,6 +213,8 @@ BitmapIndicator::BitmapIndicator (juce::Image lit, juce::Image unlit)
 
 void BitmapIndicator::setOn (bool shouldBeOn)
 {
+    if (isOn == shouldBeOn)
+        return;
     isOn = shouldBeOn;
     repaint();
 }

@@ -1,13 +1,14 @@
 #include "ui/LibraryListBox.h"
 
+#include "ui/PanelText.h"
+
 namespace
 {
-const juce::Colour displayRed (0xFFCC0011);
 const juce::Colour selectedRed (0xFFEA0011);
 const juce::Colour selectedBand (0x30CC0011);
 } // namespace
 
-LibraryListBox::LibraryListBox (LibraryModel& libraryToShow) : library (libraryToShow), listBox ({}, this)
+LibraryListBox::LibraryListBox (const LibraryModel& libraryToShow) : library (libraryToShow), listBox ({}, this)
 {
     listBox.setModel (this);
     listBox.setRowHeight (16);
@@ -18,7 +19,7 @@ LibraryListBox::LibraryListBox (LibraryModel& libraryToShow) : library (libraryT
 
     auto* viewport = listBox.getViewport();
     viewport->setScrollBarThickness (14);
-    viewport->getVerticalScrollBar().setColour (juce::ScrollBar::thumbColourId, displayRed);
+    viewport->getVerticalScrollBar().setColour (juce::ScrollBar::thumbColourId, PanelText::displayRed);
     viewport->getVerticalScrollBar().setColour (juce::ScrollBar::trackColourId, juce::Colour (0xFF330002));
 
     addAndMakeVisible (listBox);
@@ -48,9 +49,8 @@ void LibraryListBox::paintListBoxItem (int rowNumber, juce::Graphics& g, int wid
 
     g.setFont (juce::Font (
         juce::Font::getDefaultMonospacedFontName(), 11.0f, rowIsSelected ? juce::Font::bold : juce::Font::plain));
-    g.setColour (rowIsSelected ? selectedRed : displayRed);
-    const auto& name = library.patches[static_cast<size_t> (rowNumber)].name;
-    g.drawText (juce::String::fromUTF8 (name.data(), static_cast<int> (name.size())),
+    g.setColour (rowIsSelected ? selectedRed : PanelText::displayRed);
+    g.drawText (toDisplayString (library.patches[static_cast<size_t> (rowNumber)].name),
                 4,
                 0,
                 width - 4,

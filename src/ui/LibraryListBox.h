@@ -9,7 +9,7 @@
 class LibraryListBox : public juce::Component, public juce::ListBoxModel
 {
 public:
-    explicit LibraryListBox (LibraryModel& libraryToShow);
+    explicit LibraryListBox (const LibraryModel& libraryToShow);
     ~LibraryListBox() override;
 
     void resized() override;
@@ -27,7 +27,7 @@ public:
 
     std::function<void (int)> onSelectionChanged;
     std::function<void (int)> onRowDoubleClicked;
-    LibraryModel& library;
+    const LibraryModel& library;
     juce::ListBox listBox;
 
 private:

@@ -2,104 +2,110 @@
 
 #include "BinaryData.h"
 #include "midi/AlsaMidiPlatform.h"
-
-juce::String toDisplayString (const std::string& bytes)
-{
-    return juce::String::fromUTF8 (bytes.data(), static_cast<int> (bytes.size()));
-}
-
-std::string toModelString (const juce::String& text)
-{
-    return text.toStdString();
-}
+#include "patch/PatchParameters.h"
+#include "ui/PanelText.h"
 
 MainComponent::MainComponent() : MainComponent (std::make_unique<AlsaMidiPlatform>()) {}
 
 MainComponent::MainComponent (std::unique_ptr<MidiPlatform> midiPlatform)
-    : midiEngine (std::move (midiPlatform)),
+    : midiEngine (std::move (midiPlatform)), editSession (*this),
       backgroundImage (loadEmbeddedImage (BinaryData::bg_2_png, BinaryData::bg_2_pngSize)),
-      overlayImage (loadEmbeddedImage (BinaryData::bg_hires_layer_png, BinaryData::bg_hires_layer_pngSize))
+      overlayImage (loadEmbeddedImage (BinaryData::bg_hires_layer_png, BinaryData::bg_hires_layer_pngSize)),
+      patchBar (editSession), voice (editSession), bank (editSession), midiIn (editSession), performance (midiEngine)
 {
     setSize (panelWidth, panelHeight);
-
-    placeBankList();
-    placeParameterControls();
-    placeOtherControls();
-
-    installPerformanceHandlers();
-    installParameterHandlers();
-    updateIndicators();
-
-    if (!library.patches.empty())
+    for (juce::Component* section :
+         std::initializer_list<juce::Component*>{&bank, &voice, &performance, &patchBar, &midiIn})
     {
-        patch = library.patches.front();
-        storedPatch = patch;
+        addAndMakeVisible (section);
+        section->setBounds (getLocalBounds());
     }
-    loadPatchToSliders();
-    eraseBtn.setEnabledState (false);
 
-    styleDisplays();
+    voice.showEdit = [this] (const juce::String& name, const juce::String& value)
+    { patchBar.showControl (name, value); };
+    bank.showAction = [this] (const juce::String& name, const juce::String& value)
+    { patchBar.showControl (name, value); };
+    editSession.onChange = [this] (SessionChange change) { sessionChanged (change); };
+    midiEngine.onPatchReceived = [this] (const PatchModel& p) { editSession.patchReceived (p); };
+    midiEngine.onManualReceived = [this] (const PatchModel& p) { editSession.manualPatchReceived (p); };
+    midiEngine.onParamReceived = [this] (int number, int value) { paramReceived (number, value); };
 
-    installBankHandlers();
-    installPatchActionHandlers();
-    installIncomingHandlers();
+    showActivePatch();
 }
 
-void MainComponent::addSlider (BitmapSlider& control, int x, int y, int w, int h)
+MainComponent::~MainComponent()
 {
-    addAndMakeVisible (control, -1);
-    control.setBounds (x, y, w, h);
+    editSession.onChange = nullptr;
 }
 
-void MainComponent::addBtn (BitmapButton& control, int x, int y, int w, int h)
+void MainComponent::sendPatch (const PatchModel& patch)
 {
-    addAndMakeVisible (control, -1);
-    control.setBounds (x, y, w, h);
+    midiEngine.sendPatch (patch, 0);
 }
 
-void MainComponent::addInd (BitmapIndicator& control, int x, int y, int w, int h)
+void MainComponent::showActivePatch()
 {
-    addAndMakeVisible (control, -1);
-    control.setBounds (x, y, w, h);
+    const auto& active = editSession.activePatch();
+    voice.showPatch (active);
+    voice.showLamps (active.data[PatchBits::dcoFlagsIndex]);
+    patchBar.showEditState();
 }
 
-void MainComponent::addSwitch (BitmapSwitch& control, int x, int y, int w, int h)
+void MainComponent::sessionChanged (SessionChange change)
 {
-    addAndMakeVisible (control, -1);
-    control.setBounds (x, y, w, h);
+    const auto& active = editSession.activePatch();
+    switch (change)
+    {
+        case SessionChange::patchEdited:
+            voice.showLamps (active.data[PatchBits::dcoFlagsIndex]);
+            patchBar.showEditState();
+            break;
+        case SessionChange::patchReloaded:
+            showActivePatch();
+            break;
+        case SessionChange::activePatchReplaced:
+            patchBar.showActiveName (active.name);
+            showActivePatch();
+            bank.applyEraseRule();
+            break;
+        case SessionChange::activePatchRenamed:
+            patchBar.showActiveName (active.name);
+            bank.applyEraseRule();
+            break;
+        case SessionChange::storedPatchChanged:
+            patchBar.showEditState();
+            break;
+        case SessionChange::comparisonChanged:
+            voice.showPatch (editSession.shownPatch());
+            break;
+        case SessionChange::libraryEdited:
+            bank.refresh();
+            break;
+        case SessionChange::libraryReplaced:
+            bank.refresh();
+            bank.showRow (0);
+            break;
+        case SessionChange::fileStateChanged:
+            updateWindowTitle();
+            break;
+        case SessionChange::receivedChanged:
+            midiIn.showReceived();
+            break;
+        case SessionChange::saveAllChanged:
+            midiIn.showSaveAll();
+            break;
+    }
 }
 
-void MainComponent::placeOtherControls()
+void MainComponent::paramReceived (int paramNumber, int value)
 {
-    addAndMakeVisible (keyboard, -1);
-    keyboard.setBounds (280, 420, 432, 56);
-    addInd (kybdInd, 576, 376, 12, 12);
-    addInd (mouseInd, 540, 376, 12, 12);
-    addBtn (eraseBtn, 152, 80, 28, 20);
-    addSlider (benderSlider, 220, 420, 12, 56);
-    addSlider (lfoTrigSlider, 252, 420, 12, 56);
-    addBtn (editBtn, 8, 80, 28, 20);
-    addBtn (newBtn, 44, 80, 28, 20);
-    addBtn (nameBtn, 80, 80, 28, 20);
-    addBtn (x2Btn, 116, 80, 28, 20);
-    addBtn (saveBtn, 396, 20, 20, 16);
-    addBtn (undoBtn, 429, 20, 20, 16);
-    addBtn (cmpBtn, 462, 20, 20, 16);
-    addBtn (evolveBtn, 508, 20, 20, 16);
-    addBtn (octaveDownBtn, 396, 392, 28, 20);
-    addBtn (octaveUpBtn, 432, 392, 28, 20);
-    addBtn (mouseBtn, 532, 392, 28, 20);
-    addBtn (kybdBtn, 568, 392, 28, 20);
-    addBtn (allNotesOffBtn, 664, 392, 28, 20);
-    addBtn (midiSaveBtn, 128, 416, 20, 16);
-    addBtn (midiIgnoreBtn, 160, 416, 20, 16);
-    addBtn (saveAllBtn, 8, 456, 28, 20);
-    addInd (changedInd, 376, 4, 12, 12);
-    addInd (saveAllInd, 6, 440, 12, 12);
-    addInd (patchReceivedInd, 6, 400, 12, 12);
+    if (editSession.paramReceived (paramNumber, value) && paramNumber < PatchBits::numLevelBytes)
+        patchBar.showControl (PatchParameters::paramNames[paramNumber], juce::String (value));
+}
 
-    midiSaveBtn.setEnabledState (false);
-    midiIgnoreBtn.setEnabledState (false);
+void MainComponent::showStatusMessage (const juce::String& text)
+{
+    patchBar.showMessage (text);
 }
 
 void MainComponent::parentHierarchyChanged()
@@ -113,19 +119,15 @@ void MainComponent::updateWindowTitle()
     if (window == nullptr)
         return;
 
+    const auto& file = editSession.currentFile();
     juce::String title ("qorv");
-    if (currentFile.empty())
-        title << " - New Library";
+    if (file.empty())
+        title << " - " << EditSession::newLibraryName;
     else
-        title << " - " << juce::File (toDisplayString (currentFile)).getFileNameWithoutExtension();
-    if (libraryModified)
+        title << " - " << juce::File (toDisplayString (file)).getFileNameWithoutExtension();
+    if (editSession.isModified())
         title << " *";
     window->setName (title);
-}
-
-void MainComponent::sendActivePatch()
-{
-    midiEngine.sendPatch (patch, 0);
 }
 
 void MainComponent::paint (juce::Graphics& g)

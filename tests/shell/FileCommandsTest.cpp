@@ -43,14 +43,10 @@ protected:
     FileCommandsTest()
     {
         engine().openOutput (1);
-        auto& p = panel();
-        p.library.name = "Mine";
-        p.library.patches = {patchNamed ("Init", 1), patchNamed ("Pad", 2)};
-        p.refreshBankList();
-        p.makeActivePatch (p.library.patches[0]);
-        p.currentFile = folder.path ("mine.106");
-        p.libraryModified = true;
-        p.updateWindowTitle();
+        session().openLibrary (libraryOf ("Mine", {patchNamed ("Init", 1), patchNamed ("Pad", 2)}),
+                               folder.path ("mine.106"));
+        EditSessionTestAccess::modified (session()) = true;
+        EditSessionTestAccess::announce (session(), SessionChange::fileStateChanged);
         midi->clearSent();
     }
 
@@ -60,7 +56,7 @@ protected:
         lets be selected. Changes the selection, so call it last. */
     int rowsShown()
     {
-        auto& list = panel().libraryList;
+        auto& list = panel().bank.libraryList;
         int rows = 0;
         while (rows < 1000 && (list.showRow (rows), list.selectedRow() == rows))
             ++rows;
@@ -93,16 +89,16 @@ protected:
     Snapshot snapshot()
     {
         auto& p = panel();
-        Snapshot s{namesOf (p.library),
+        Snapshot s{namesOf (p.session().library()),
                    {},
-                   p.library.name,
-                   p.currentFile,
+                   p.session().library().name,
+                   p.session().currentFile(),
                    title(),
-                   p.patch.name,
-                   p.patch.data,
-                   p.libraryModified,
-                   p.undoStack.size()};
-        for (const auto& each : p.library.patches)
+                   p.session().activePatch().name,
+                   p.session().activePatch().data,
+                   p.session().isModified(),
+                   p.session().history().size()};
+        for (const auto& each : p.session().library().patches)
             s.sounds.push_back (each.data);
         return s;
     }
@@ -113,8 +109,8 @@ protected:
 TEST_F (FileCommandsTest, EachFileItemOpensItsDialog)
 {
     const auto documents = juce::File::getSpecialLocation (juce::File::userDocumentsDirectory);
-    panel().currentFile.clear();
-    panel().patch.name = "Brass 1";
+    EditSessionTestAccess::currentFile (session()).clear();
+    EditSessionTestAccess::active (session()).name = "Brass 1";
 
     struct Case
     {
@@ -162,7 +158,7 @@ TEST_F (FileCommandsTest, EachFileItemOpensItsDialog)
     }
 
     // With a current file, Save as proposes it, and Save writes to it without asking.
-    panel().currentFile = folder.path ("mine.106");
+    EditSessionTestAccess::currentFile (session()) = folder.path ("mine.106");
     dialogs.clear();
     window->menuItemSelected (13, 0);
     ASSERT_EQ (dialogs.size(), 1u);
@@ -175,7 +171,7 @@ TEST_F (FileCommandsTest, EachFileItemOpensItsDialog)
 
 TEST_F (FileCommandsTest, CancelledDialogsChangeNothing)
 {
-    panel().currentFile.clear();
+    EditSessionTestAccess::currentFile (session()).clear();
     const auto before = snapshot();
     for (const int id : {11, 12, 13, 20, 21, 22, 30, 31})
     {
@@ -193,45 +189,45 @@ TEST_F (FileCommandsTest, CancelledDialogsChangeNothing)
 
 TEST_F (FileCommandsTest, NewLibraryReplacesEverythingWithoutAsking)
 {
-    panel().undoStack.push_back (panel().patch);
+    session().beginFaderGesture();
     window->menuItemSelected (10, 0);
 
     auto& p = panel();
-    EXPECT_EQ (namesOf (p.library), std::vector<std::string>{"Init"});
-    EXPECT_TRUE (p.library.patches[0].sameSound (PatchModel()));
-    EXPECT_EQ (p.library.name, "New Library");
-    EXPECT_EQ (p.libraryList.selectedRow(), 0);
-    EXPECT_EQ (p.statusLabel.getText(), "New Library");
+    EXPECT_EQ (namesOf (p.session().library()), std::vector<std::string>{"Init"});
+    EXPECT_TRUE (p.session().library().patches[0].sameSound (PatchModel()));
+    EXPECT_EQ (p.session().library().name, "New Library");
+    EXPECT_EQ (p.bank.libraryList.selectedRow(), 0);
+    EXPECT_EQ (p.patchBar.statusLabel.getText(), "New Library");
     EXPECT_EQ (title(), "qorv - New Library");
-    EXPECT_TRUE (p.currentFile.empty());
-    EXPECT_FALSE (p.libraryModified);
-    EXPECT_TRUE (p.patch.sameSound (PatchModel()));
-    EXPECT_EQ (p.activePatchLabel.getText(), "Init");
-    EXPECT_TRUE (p.undoStack.empty());
-    EXPECT_FALSE (p.eraseBtn.isEnabledState());
+    EXPECT_TRUE (p.session().currentFile().empty());
+    EXPECT_FALSE (p.session().isModified());
+    EXPECT_TRUE (p.session().activePatch().sameSound (PatchModel()));
+    EXPECT_EQ (p.patchBar.activePatchLabel.getText(), "Init");
+    EXPECT_FALSE (p.session().history().canUndo());
+    EXPECT_FALSE (p.bank.eraseBtn.isEnabledState());
     EXPECT_EQ (sentDumps(), std::vector<Bytes>{dumpOf (PatchModel())});
 }
 
 TEST_F (FileCommandsTest, LoadingALibraryShowsItAndMakesItsFirstPatchActive)
 {
     writeLibrary ("Strings.106", libraryOf ("Strings", {patchNamed ("Cello", 30), patchNamed ("Viola", 31)}));
-    panel().undoStack.push_back (panel().patch);
+    session().beginFaderGesture();
 
     window->menuItemSelected (11, 0);
     answerDialog ({fileAt (folder, "Strings.106")});
 
     auto& p = panel();
-    EXPECT_EQ (p.library.name, "Strings");
-    EXPECT_EQ (namesOf (p.library), (std::vector<std::string>{"Cello", "Viola"}));
-    EXPECT_EQ (p.libraryList.selectedRow(), 0);
-    EXPECT_EQ (p.patch.name, "Cello");
-    EXPECT_EQ (p.patch.data[0], 30);
-    EXPECT_TRUE (p.undoStack.empty());
-    EXPECT_EQ (p.statusLabel.getText(), "Strings");
-    EXPECT_EQ (p.currentFile, folder.path ("Strings.106"));
+    EXPECT_EQ (p.session().library().name, "Strings");
+    EXPECT_EQ (namesOf (p.session().library()), (std::vector<std::string>{"Cello", "Viola"}));
+    EXPECT_EQ (p.bank.libraryList.selectedRow(), 0);
+    EXPECT_EQ (p.session().activePatch().name, "Cello");
+    EXPECT_EQ (p.session().activePatch().data[0], 30);
+    EXPECT_FALSE (p.session().history().canUndo());
+    EXPECT_EQ (p.patchBar.statusLabel.getText(), "Strings");
+    EXPECT_EQ (p.session().currentFile(), folder.path ("Strings.106"));
     EXPECT_EQ (title(), "qorv - Strings");
-    EXPECT_FALSE (p.eraseBtn.isEnabledState());
-    EXPECT_EQ (sentDumps(), std::vector<Bytes>{dumpOf (p.patch)});
+    EXPECT_FALSE (p.bank.eraseBtn.isEnabledState());
+    EXPECT_EQ (sentDumps(), std::vector<Bytes>{dumpOf (p.session().activePatch())});
     EXPECT_TRUE (warnings.empty());
     EXPECT_EQ (rowsShown(), 2);
 }
@@ -239,18 +235,18 @@ TEST_F (FileCommandsTest, LoadingALibraryShowsItAndMakesItsFirstPatchActive)
 TEST_F (FileCommandsTest, LoadingAnEmptyLibraryKeepsTheActivePatch)
 {
     writeLibrary ("Empty.106", libraryOf ("Empty", {}));
-    panel().undoStack.push_back (panel().patch);
-    const auto active = panel().patch;
+    session().beginFaderGesture();
+    const auto active = panel().session().activePatch();
 
     commands().loadLibrary (fileAt (folder, "Empty.106"));
 
     auto& p = panel();
-    EXPECT_TRUE (p.library.patches.empty());
+    EXPECT_TRUE (p.session().library().patches.empty());
     EXPECT_EQ (rowsShown(), 0);
     EXPECT_EQ (title(), "qorv - Empty");
-    EXPECT_EQ (p.patch.name, active.name);
-    EXPECT_TRUE (p.patch.sameSound (active));
-    EXPECT_EQ (p.undoStack.size(), 1u);
+    EXPECT_EQ (p.session().activePatch().name, active.name);
+    EXPECT_TRUE (p.session().activePatch().sameSound (active));
+    EXPECT_EQ (p.session().history().size(), 1u);
     EXPECT_TRUE (midi->sent.empty());
 }
 
@@ -290,25 +286,25 @@ TEST_F (FileCommandsTest, AFileThatIsNotALibraryIsRefused)
 
 TEST_F (FileCommandsTest, SavingWritesTheLibraryAndClearsTheMark)
 {
-    panel().currentFile.clear();
+    EditSessionTestAccess::currentFile (session()).clear();
     commands().saveLibraryAs (fileAt (folder, "Saved")); // no extension is added
     auto& p = panel();
-    EXPECT_EQ (p.currentFile, folder.path ("Saved"));
-    EXPECT_FALSE (p.libraryModified);
+    EXPECT_EQ (p.session().currentFile(), folder.path ("Saved"));
+    EXPECT_FALSE (p.session().isModified());
     EXPECT_EQ (title(), "qorv - Saved");
 
     LibraryModel reread;
     ASSERT_TRUE (QorvFileIO::load (folder.path ("Saved"), reread));
     EXPECT_EQ (reread.name, "Mine");
-    EXPECT_EQ (namesOf (reread), namesOf (p.library));
+    EXPECT_EQ (namesOf (reread), namesOf (p.session().library()));
 
     // Save (12) writes to the current file.
-    p.library.addPatch (patchNamed ("Bass", 9));
-    p.libraryModified = true;
+    EditSessionTestAccess::library (session()).addPatch (patchNamed ("Bass", 9));
+    EditSessionTestAccess::modified (session()) = true;
     window->menuItemSelected (12, 0);
     ASSERT_TRUE (QorvFileIO::load (folder.path ("Saved"), reread));
     EXPECT_EQ (namesOf (reread), (std::vector<std::string>{"Bass", "Init", "Pad"}));
-    EXPECT_FALSE (p.libraryModified);
+    EXPECT_FALSE (p.session().isModified());
     EXPECT_TRUE (warnings.empty());
 }
 
@@ -328,13 +324,13 @@ TEST_F (FileCommandsTest, AFailedSaveWarnsAndKeepsTheLibraryMarked)
     }
 
     // Save to a current file that can no longer be written.
-    panel().currentFile = folder.path ("taken.106");
-    panel().updateWindowTitle();
+    EditSessionTestAccess::currentFile (session()) = folder.path ("taken.106");
+    EditSessionTestAccess::announce (session(), SessionChange::fileStateChanged);
     warnings.clear();
     window->menuItemSelected (12, 0);
     ASSERT_EQ (warnings.size(), 1u);
     EXPECT_EQ (warnings[0].title, "Save failed");
-    EXPECT_TRUE (panel().libraryModified);
+    EXPECT_TRUE (panel().session().isModified());
     EXPECT_EQ (title(), "qorv - taken *");
 }
 
@@ -349,15 +345,15 @@ TEST_F (FileCommandsTest, ImportingThreeSysexFilesOfWhichOneIsBad)
     answerDialog ({fileAt (folder, "Brass.syx"), fileAt (folder, "Broken.syx"), fileAt (folder, "Init.syx")});
 
     auto& p = panel();
-    EXPECT_EQ (namesOf (p.library), (std::vector<std::string>{"Brass", "Init", "Init (1)", "Pad"}));
-    EXPECT_EQ (p.library.patches[0].data[0], 40);
-    EXPECT_EQ (p.library.patches[2].data[0], 41);
+    EXPECT_EQ (namesOf (p.session().library()), (std::vector<std::string>{"Brass", "Init", "Init (1)", "Pad"}));
+    EXPECT_EQ (p.session().library().patches[0].data[0], 40);
+    EXPECT_EQ (p.session().library().patches[2].data[0], 41);
     EXPECT_EQ (rowsShown(), 4);
     EXPECT_TRUE (warnings.empty());
     EXPECT_EQ (title(), before.title);
-    EXPECT_EQ (p.libraryModified, before.modified);
-    EXPECT_EQ (p.patch.name, before.activeName);
-    EXPECT_EQ (p.currentFile, before.currentFile);
+    EXPECT_EQ (p.session().isModified(), before.modified);
+    EXPECT_EQ (p.session().activePatch().name, before.activeName);
+    EXPECT_EQ (p.session().currentFile(), before.currentFile);
 }
 
 TEST_F (FileCommandsTest, ImportingPresets)
@@ -370,8 +366,8 @@ TEST_F (FileCommandsTest, ImportingPresets)
     window->menuItemSelected (21, 0);
     answerDialog ({fileAt (folder, "Empty.jep"), fileAt (folder, "Warm Pad.jep")});
 
-    EXPECT_EQ (namesOf (panel().library), (std::vector<std::string>{"Init", "Pad", "Warm Pad"}));
-    const auto& imported = panel().library.patches[2];
+    EXPECT_EQ (namesOf (panel().session().library()), (std::vector<std::string>{"Init", "Pad", "Warm Pad"}));
+    const auto& imported = panel().session().library().patches[2];
     EXPECT_EQ (imported.data[5], 127);
     EXPECT_EQ (imported.data[16], 0x2A);
     EXPECT_TRUE (warnings.empty());
@@ -409,13 +405,13 @@ TEST_P (MergeChoiceTest, EveryAnswerResolvesTheClashesItsOwnWay)
 
     answerQuestion (GetParam().choice);
     auto& p = panel();
-    EXPECT_EQ (namesOf (p.library), GetParam().names);
-    EXPECT_EQ (p.library.patches[0].data[0], GetParam().initSound);
+    EXPECT_EQ (namesOf (p.session().library()), GetParam().names);
+    EXPECT_EQ (p.session().library().patches[0].data[0], GetParam().initSound);
     EXPECT_EQ (rowsShown(), static_cast<int> (GetParam().names.size()));
     EXPECT_EQ (title(), before.title);
-    EXPECT_EQ (p.libraryModified, before.modified);
-    EXPECT_EQ (p.patch.name, before.activeName);
-    EXPECT_TRUE (p.patch.data == before.activeSound);
+    EXPECT_EQ (p.session().isModified(), before.modified);
+    EXPECT_EQ (p.session().activePatch().name, before.activeName);
+    EXPECT_TRUE (p.session().activePatch().data == before.activeSound);
 }
 
 INSTANTIATE_TEST_SUITE_P (Answers,
@@ -430,12 +426,13 @@ TEST_F (FileCommandsTest, MergeWalksTheLibraryAsItGrows)
     // The second "Lead" clashes only with the first, added earlier in the same walk.
     commands().applyMerge (libraryOf ("Other", {patchNamed ("Lead", 60), patchNamed ("Lead", 61)}),
                            FileCommands::overwrite);
-    EXPECT_EQ (namesOf (panel().library), (std::vector<std::string>{"Init", "Lead", "Pad"}));
-    EXPECT_EQ (panel().library.patches[1].data[0], 61);
+    EXPECT_EQ (namesOf (panel().session().library()), (std::vector<std::string>{"Init", "Lead", "Pad"}));
+    EXPECT_EQ (panel().session().library().patches[1].data[0], 61);
 
     commands().applyMerge (libraryOf ("Other", {patchNamed ("Lead", 62), patchNamed ("Lead", 63)}),
                            FileCommands::autoRename);
-    EXPECT_EQ (namesOf (panel().library), (std::vector<std::string>{"Init", "Lead", "Lead (1)", "Lead (2)", "Pad"}));
+    EXPECT_EQ (namesOf (panel().session().library()),
+               (std::vector<std::string>{"Init", "Lead", "Lead (1)", "Lead (2)", "Pad"}));
 }
 
 TEST_F (FileCommandsTest, MergeWithoutClashesOrPatchesAsksNothing)
@@ -446,7 +443,7 @@ TEST_F (FileCommandsTest, MergeWithoutClashesOrPatchesAsksNothing)
     commands().mergeLibrary (fileAt (folder, "Empty.106"));
     commands().mergeLibrary (fileAt (folder, "Fresh.106"));
     EXPECT_TRUE (questions.empty());
-    EXPECT_EQ (namesOf (panel().library), (std::vector<std::string>{"Bass", "Init", "Lead", "Pad"}));
+    EXPECT_EQ (namesOf (panel().session().library()), (std::vector<std::string>{"Bass", "Init", "Lead", "Pad"}));
     EXPECT_TRUE (warnings.empty());
 }
 
@@ -469,15 +466,16 @@ TEST_F (FileCommandsTest, MergeQuestionIsAModalAlertWithFourAnswers)
     alert->triggerButtonClick ("Overwrite");
     EXPECT_TRUE (pumpMessagesUntil ([] { return juce::Component::getCurrentlyModalComponent() == nullptr; }));
     ASSERT_TRUE (runPostedMessages());
-    EXPECT_EQ (namesOf (panel().library), (std::vector<std::string>{"Init", "Pad"}));
-    EXPECT_EQ (panel().library.patches[1].data[0], 70) << "Overwrite gave the existing patch the incoming sound";
+    EXPECT_EQ (namesOf (panel().session().library()), (std::vector<std::string>{"Init", "Pad"}));
+    EXPECT_EQ (panel().session().library().patches[1].data[0], 70)
+        << "Overwrite gave the existing patch the incoming sound";
 }
 
 TEST_F (FileCommandsTest, ExportingTheActivePatch)
 {
-    panel().patch.data[3] = 99; // edited, not stored: the active patch is what goes out
+    EditSessionTestAccess::active (session()).data[3] = 99; // edited, not stored: the active patch is what goes out
     commands().exportActivePatch (fileAt (folder, "out.syx"));
-    const auto d = SyxFileIO::build (panel().patch, 0);
+    const auto d = SyxFileIO::build (panel().session().activePatch(), 0);
     EXPECT_EQ (readBytes (folder.path ("out.syx")), Bytes (d.begin(), d.end()));
 
     commands().exportActivePatch (fileAt (folder, "missing/out.syx"));
@@ -488,15 +486,14 @@ TEST_F (FileCommandsTest, ExportingTheActivePatch)
 
 TEST_F (FileCommandsTest, ExportAllKeepsHostileNamesInsideTheFolder)
 {
-    auto& p = panel();
-    p.library.patches = {patchNamed ("../../escape", 1),
-                         patchNamed ("a/b", 2),
-                         patchNamed ("~root", 3),
-                         patchNamed ("", 4),
-                         patchNamed ("..", 5),
-                         patchNamed ("Tab\there", 6),
-                         patchNamed ("Good", 7),
-                         patchNamed ("Good", 8)};
+    EditSessionTestAccess::library (session()).patches = {patchNamed ("../../escape", 1),
+                                                          patchNamed ("a/b", 2),
+                                                          patchNamed ("~root", 3),
+                                                          patchNamed ("", 4),
+                                                          patchNamed ("..", 5),
+                                                          patchNamed ("Tab\there", 6),
+                                                          patchNamed ("Good", 7),
+                                                          patchNamed ("Good", 8)};
     const auto out = fileAt (folder, "deep/out");
     ASSERT_TRUE (out.createDirectory());
 

@@ -71,7 +71,7 @@ TEST_F (ShellTest, MidiMenuListsDevicesAndTicksByEndpoint)
     openWindow ({port ("Juno", 5), port ("Juno", 6)}, {port ("USB MIDI", 7)});
     engine().openInput (6);
     engine().setMidiChannel (3);
-    panel().syncCC = true;
+    session().setSyncControlChanges (true);
 
     const auto menu = window->getMenuForIndex (2, "MIDI");
     EXPECT_EQ (entriesOf (menu),
@@ -113,12 +113,12 @@ TEST_F (ShellTest, DeviceItemsOpenAndCloseTheEngineEnds)
 
     window->menuItemSelected (702, 2);
     EXPECT_EQ (engine().outputEndpoint, 7u);
-    engine().sendPatch (panel().patch, 0);
+    engine().sendPatch (panel().session().activePatch(), 0);
     EXPECT_EQ (sentDumps().size(), 1u);
 
     window->menuItemSelected (701, 2);
     EXPECT_EQ (engine().outputEndpoint, 0u);
-    engine().sendPatch (panel().patch, 0);
+    engine().sendPatch (panel().session().activePatch(), 0);
     EXPECT_EQ (sentDumps().size(), 1u) << "\"Disabled\" stops all sending";
     EXPECT_EQ (tickedIds (submenuOf (window->getMenuForIndex (2, "MIDI"), "Device")), (std::vector<int>{601, 701}));
 }
@@ -131,18 +131,18 @@ TEST_F (ShellTest, ChannelAndSyncItems)
 
     window->menuItemSelected (815, 2);
     EXPECT_EQ (engine().midiChannel, 15);
-    engine().sendPatch (panel().patch, 0);
+    engine().sendPatch (panel().session().activePatch(), 0);
     ASSERT_FALSE (sentDumps().empty());
-    EXPECT_EQ (sentDumps().back(), dumpOf (panel().patch, 15));
+    EXPECT_EQ (sentDumps().back(), dumpOf (panel().session().activePatch(), 15));
     EXPECT_EQ (tickedIds (submenuOf (window->getMenuForIndex (2, "MIDI"), "Channel")), std::vector<int>{815});
 
     window->menuItemSelected (501, 2);
-    EXPECT_TRUE (panel().syncManual);
-    EXPECT_FALSE (panel().syncCC);
+    EXPECT_TRUE (panel().session().syncsManualMode());
+    EXPECT_FALSE (panel().session().syncsControlChanges());
     window->menuItemSelected (502, 2);
     window->menuItemSelected (501, 2);
-    EXPECT_FALSE (panel().syncManual);
-    EXPECT_TRUE (panel().syncCC);
+    EXPECT_FALSE (panel().session().syncsManualMode());
+    EXPECT_TRUE (panel().session().syncsControlChanges());
 }
 
 TEST_F (ShellTest, IdsOutsideTheMenusDoNothing)
@@ -160,7 +160,7 @@ TEST_F (ShellTest, IdsOutsideTheMenusDoNothing)
         EXPECT_EQ (engine().outputEndpoint, 7u) << id;
         EXPECT_EQ (engine().midiChannel, 4) << id;
         EXPECT_EQ (window->scaleIndex, 2) << id;
-        EXPECT_FALSE (panel().syncManual || panel().syncCC) << id;
+        EXPECT_FALSE (panel().session().syncsManualMode() || panel().session().syncsControlChanges()) << id;
     }
     EXPECT_TRUE (dialogs.empty());
     EXPECT_EQ (quitRequests, 0);

@@ -63,13 +63,13 @@ TEST_F (ShellTest, FirstRunUsesTheDefaultsAndSavesAllNineKeysInOrder)
     EXPECT_EQ (engine().inputEndpoint, 0u);
     EXPECT_EQ (engine().outputEndpoint, 0u);
     EXPECT_EQ (engine().midiChannel, 0);
-    EXPECT_EQ (panel().keyboard.octave, 3);
-    EXPECT_TRUE (panel().keyboard.keysEnabled);
-    EXPECT_TRUE (panel().keyboard.mouseEnabled);
-    EXPECT_TRUE (panel().kybdInd.isLit());
-    EXPECT_TRUE (panel().mouseInd.isLit());
-    EXPECT_FALSE (panel().syncManual);
-    EXPECT_FALSE (panel().syncCC);
+    EXPECT_EQ (panel().performance.keyboard.octave, 3);
+    EXPECT_TRUE (panel().performance.keyboard.keysEnabled);
+    EXPECT_TRUE (panel().performance.keyboard.mouseEnabled);
+    EXPECT_TRUE (panel().performance.kybdInd.isLit());
+    EXPECT_TRUE (panel().performance.mouseInd.isLit());
+    EXPECT_FALSE (panel().session().syncsManualMode());
+    EXPECT_FALSE (panel().session().syncsControlChanges());
 
     window->saveState();
     EXPECT_EQ (readSettings (settingsFile()),
@@ -111,9 +111,9 @@ TEST_F (ShellTest, EverySettingSurvivesARestart)
     window->menuItemSelected (404, 1);
     window->menuItemSelected (501, 2);
     window->menuItemSelected (502, 2);
-    panel().octaveUp();
-    panel().toggleKeys();
-    panel().toggleMouse();
+    panel().performance.octaveUp();
+    panel().performance.setKeysEnabled (false);
+    panel().performance.setMouseEnabled (false);
 
     // The devices come back by name, whatever their endpoints are now.
     restart ({port ("Juno In", 15), port ("Other In", 16)}, {port ("Juno Out", 17)});
@@ -121,13 +121,13 @@ TEST_F (ShellTest, EverySettingSurvivesARestart)
     EXPECT_EQ (engine().outputEndpoint, 17u);
     EXPECT_EQ (window->scaleIndex, 3);
     EXPECT_EQ (contentSize(), juce::Rectangle<int> (1274, 840));
-    EXPECT_TRUE (panel().syncManual);
-    EXPECT_TRUE (panel().syncCC);
-    EXPECT_EQ (panel().keyboard.octave, 4);
-    EXPECT_FALSE (panel().keyboard.keysEnabled);
-    EXPECT_FALSE (panel().keyboard.mouseEnabled);
-    EXPECT_FALSE (panel().kybdInd.isLit());
-    EXPECT_FALSE (panel().mouseInd.isLit());
+    EXPECT_TRUE (panel().session().syncsManualMode());
+    EXPECT_TRUE (panel().session().syncsControlChanges());
+    EXPECT_EQ (panel().performance.keyboard.octave, 4);
+    EXPECT_FALSE (panel().performance.keyboard.keysEnabled);
+    EXPECT_FALSE (panel().performance.keyboard.mouseEnabled);
+    EXPECT_FALSE (panel().performance.kybdInd.isLit());
+    EXPECT_FALSE (panel().performance.mouseInd.isLit());
 
     // A remembered device that is not there stays closed, and is forgotten at the next shut-down.
     restart ({}, {port ("Juno Out", 17)});
@@ -155,7 +155,7 @@ TEST_F (ShellTest, StoredOctaveIsReachedByOctaveSteps)
     engine().openOutput (7);
 
     // A held computer key sounds until a step lets it go, as the OCTAVE buttons do.
-    auto& keyboard = panel().keyboard;
+    auto& keyboard = panel().performance.keyboard;
     const int heldKey = QorvKeyboardComponent::keyMap[0];
     keyboard.isKeyDown = [heldKey] (int keyCode) { return keyCode == heldKey; };
     keyboard.keyStateChanged (true);
@@ -192,7 +192,7 @@ TEST_F (ShellTest, UnusableStoredValuesAreIgnored)
         openWindow();
         window->loadState();
         EXPECT_EQ (engine().midiChannel, 0) << c.key << "=" << c.value;
-        EXPECT_EQ (panel().keyboard.octave, 3) << c.key << "=" << c.value;
+        EXPECT_EQ (panel().performance.keyboard.octave, 3) << c.key << "=" << c.value;
         EXPECT_EQ (window->scaleIndex, 2) << c.key << "=" << c.value;
         EXPECT_EQ (contentSize(), juce::Rectangle<int> (1092, 720)) << c.key << "=" << c.value;
     }
@@ -203,5 +203,5 @@ TEST_F (ShellTest, UnusableStoredValuesAreIgnored)
     openWindow();
     window->loadState();
     EXPECT_EQ (window->scaleIndex, 2);
-    EXPECT_TRUE (panel().keyboard.keysEnabled);
+    EXPECT_TRUE (panel().performance.keyboard.keysEnabled);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "EditSessionTestAccess.h"
 #include "MemoryMidiPlatform.h"
 #include "MessageLoop.h"
 #include "TempFolder.h"
@@ -81,6 +82,7 @@ protected:
     }
 
     MainComponent& panel() { return *window->mainComponent; }
+    EditSession& session() { return panel().session(); }
     MidiEngine& engine() { return panel().midiEngine; }
 
     std::string title() const { return window->getName().toStdString(); }

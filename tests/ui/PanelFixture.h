@@ -1,5 +1,6 @@
 #pragma once
 
+#include "EditSessionTestAccess.h"
 #include "MemoryMidiPlatform.h"
 #include "MessageLoop.h"
 #include "UiTestSupport.h"
@@ -75,19 +76,21 @@ protected:
     /** Puts bytes into the active patch as if it had been loaded that way. */
     void loadActive (std::initializer_list<std::pair<int, uint8_t>> bytes)
     {
+        auto& active = EditSessionTestAccess::active (session());
         for (auto [index, value] : bytes)
-            panel->patch.data[static_cast<size_t> (index)] = value;
-        panel->storedPatch = panel->patch;
-        panel->loadPatchToSliders();
+            active.data[static_cast<size_t> (index)] = value;
+        EditSessionTestAccess::stored (session()) = active;
+        EditSessionTestAccess::announce (session(), SessionChange::patchReloaded);
         midi->clearSent();
     }
 
-    juce::String status() const { return panel->statusLabel.getText(); }
+    EditSession& session() { return panel->session(); }
+    juce::String status() const { return panel->patchBar.statusLabel.getText(); }
     juce::String title() const { return window.getName(); }
     std::vector<std::string> libraryNames() const
     {
         std::vector<std::string> names;
-        for (const auto& p : panel->library.patches)
+        for (const auto& p : panel->session().library().patches)
             names.push_back (p.name);
         return names;
     }

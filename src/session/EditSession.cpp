@@ -1,0 +1,387 @@
+#include "session/EditSession.h"
+
+#include <algorithm>
+#include <unordered_set>
+#include <utility>
+
+using namespace PatchBits;
+
+EditSession::EditSession (PatchOutput& patchOutput) : output (patchOutput)
+{
+    if (!patches.patches.empty())
+    {
+        active = patches.patches.front();
+        stored = active;
+    }
+}
+
+void EditSession::announce (SessionChange change)
+{
+    if (onChange)
+        onChange (change);
+}
+
+bool EditSession::isRow (int row) const
+{
+    return row >= 0 && static_cast<size_t> (row) < patches.patches.size();
+}
+
+bool EditSession::canErase (int row) const
+{
+    return isRow (row) && patches.patches[static_cast<size_t> (row)].name != active.name;
+}
+
+//==============================================================================
+// The panel's edits of the active patch
+
+void EditSession::finishPanelEdit()
+{
+    if (active.onChange)
+        active.onChange();
+    output.sendPatch (active);
+    announce (SessionChange::patchEdited);
+}
+
+void EditSession::beginFaderGesture()
+{
+    undoSteps.push (active);
+}
+
+void EditSession::setLevel (int byteIndex, int value)
+{
+    if (byteIndex < 0 || byteIndex >= numLevelBytes)
+        return;
+    active.data[static_cast<size_t> (byteIndex)] = static_cast<uint8_t> (std::clamp (value, 0, 127));
+    finishPanelEdit();
+}
+
+void EditSession::setHpfPosition (int position)
+{
+    active.data[switchesIndex] = withHpfPosition (active.data[switchesIndex], position);
+    finishPanelEdit();
+}
+
+void EditSession::changeDcoFlags (uint8_t (*change) (uint8_t))
+{
+    undoSteps.push (active);
+    active.data[dcoFlagsIndex] = change (active.data[dcoFlagsIndex]);
+    finishPanelEdit();
+}
+
+void EditSession::setSwitchBit (uint8_t bit, bool set)
+{
+    undoSteps.push (active);
+    active.data[switchesIndex] = withBit (active.data[switchesIndex], bit, set);
+    finishPanelEdit();
+}
+
+//==============================================================================
+// Patch actions
+
+void EditSession::saveToLibrary()
+{
+    auto& list = patches.patches;
+    const auto existing =
+        std::find_if (list.begin(), list.end(), [this] (const PatchModel& p) { return p.name == active.name; });
+    if (existing != list.end())
+    {
+        existing->data = active.data;
+    }
+    else
+    {
+        patches.addPatch (active);
+        announce (SessionChange::libraryEdited);
+    }
+
+    stored = active;
+    undoSteps.clear();
+    announce (SessionChange::storedPatchChanged);
+    modified = true;
+    announce (SessionChange::fileStateChanged);
+}
+
+void EditSession::undo()
+{
+    if (!undoSteps.canUndo())
+        return;
+    active.data = undoSteps.pop().data;
+    announce (SessionChange::patchReloaded);
+    output.sendPatch (active);
+}
+
+void EditSession::evolve()
+{
+    undoSteps.push (active);
+    active.randomize();
+    announce (SessionChange::patchReloaded);
+    output.sendPatch (active);
+}
+
+void EditSession::setComparing (bool held)
+{
+    comparing = held;
+    announce (SessionChange::comparisonChanged);
+    output.sendPatch (shownPatch());
+}
+
+//==============================================================================
+// Bank actions
+
+void EditSession::makeActive (const PatchModel& source)
+{
+    active = source;
+    stored = active;
+    undoSteps.clear();
+    announce (SessionChange::activePatchReplaced);
+    output.sendPatch (active);
+}
+
+bool EditSession::activateRow (int row)
+{
+    if (!isRow (row))
+        return false;
+    makeActive (patches.patches[static_cast<size_t> (row)]);
+    return true;
+}
+
+void EditSession::libraryEdited()
+{
+    announce (SessionChange::libraryEdited);
+    modified = true;
+    announce (SessionChange::fileStateChanged);
+}
+
+void EditSession::newPatch()
+{
+    PatchModel fresh;
+    fresh.init();
+    fresh.name = patches.uniqueName ("Init");
+    patches.addPatch (fresh);
+    libraryEdited();
+}
+
+void EditSession::duplicateRow (int row)
+{
+    if (!isRow (row))
+        return;
+    PatchModel copy = patches.patches[static_cast<size_t> (row)];
+    copy.name = patches.uniqueName (copy.name);
+    patches.addPatch (copy);
+    libraryEdited();
+}
+
+int EditSession::eraseRow (int row)
+{
+    if (!isRow (row))
+        return -1;
+    auto& list = patches.patches;
+    list.erase (list.begin() + row);
+    if (patches.onChange)
+        patches.onChange();
+    if (list.empty())
+    {
+        PatchModel fresh;
+        fresh.init();
+        fresh.name = "Init";
+        list.push_back (fresh);
+    }
+    libraryEdited();
+
+    const int count = static_cast<int> (list.size());
+    return row < count ? row : count - 1;
+}
+
+void EditSession::renamePatch (int row, const std::string& oldName, const std::string& newName)
+{
+    if (newName.empty() || newName == oldName)
+        return;
+
+    // The library may have changed while the name was being typed: rename the
+    // patch the user chose, not whatever now sits in its old row.
+    auto& list = patches.patches;
+    const auto namedOld = [&oldName] (const PatchModel& p) { return p.name == oldName; };
+    if (!isRow (row) || !namedOld (list[static_cast<size_t> (row)]))
+    {
+        const auto found = std::find_if (list.begin(), list.end(), namedOld);
+        if (found == list.end())
+            return;
+        row = static_cast<int> (found - list.begin());
+    }
+
+    PatchModel renamed = list[static_cast<size_t> (row)];
+    list.erase (list.begin() + row);
+    if (patches.onChange)
+        patches.onChange();
+    const std::string uniqueName = patches.uniqueName (newName);
+    renamed.name = uniqueName;
+    patches.addPatch (renamed);
+    libraryEdited();
+
+    if (active.name == oldName)
+    {
+        active.name = uniqueName;
+        stored.name = uniqueName;
+        announce (SessionChange::activePatchRenamed);
+    }
+}
+
+//==============================================================================
+// What the synthesizer sends
+
+void EditSession::offerReceived (const PatchModel& received, const std::string& offeredName)
+{
+    if (saveAll)
+    {
+        PatchModel copy = received;
+        const std::string uniqueName = patches.uniqueName (offeredName);
+        copy.name = uniqueName;
+        patches.addPatch (copy);
+        libraryEdited();
+        shownReceivedName = uniqueName;
+        announce (SessionChange::receivedChanged);
+        return;
+    }
+
+    pending = received;
+    pending->name = offeredName;
+    shownReceivedName = offeredName;
+    announce (SessionChange::receivedChanged);
+}
+
+void EditSession::patchReceived (const PatchModel& received)
+{
+    offerReceived (received, received.name);
+}
+
+void EditSession::manualPatchReceived (const PatchModel& received)
+{
+    const std::string name = received.name.empty() ? manualPatchName : received.name;
+    if (!syncManual)
+    {
+        offerReceived (received, name);
+        return;
+    }
+
+    // The synthesizer already plays this sound: nothing is sent back.
+    active = received;
+    active.name = manualPatchName;
+    stored = active;
+    undoSteps.clear();
+    announce (SessionChange::activePatchReplaced);
+}
+
+bool EditSession::paramReceived (int paramNumber, int value)
+{
+    if (paramNumber > switchesIndex || paramNumber < 0 || !syncControlChanges)
+        return false;
+    undoSteps.push (active);
+    active.data[static_cast<size_t> (paramNumber)] = static_cast<uint8_t> (value);
+    announce (SessionChange::patchReloaded);
+    return true;
+}
+
+void EditSession::saveReceived (const std::string& name)
+{
+    if (!pending)
+        return;
+    pending->name = name;
+    patches.addPatch (*pending);
+    libraryEdited();
+    ignoreReceived();
+}
+
+void EditSession::ignoreReceived()
+{
+    pending.reset();
+    shownReceivedName.clear();
+    announce (SessionChange::receivedChanged);
+}
+
+void EditSession::setSaveAll (bool on)
+{
+    saveAll = on;
+    announce (SessionChange::saveAllChanged);
+}
+
+//==============================================================================
+// The library and its file
+
+void EditSession::newLibrary()
+{
+    patches.patches.clear();
+    patches.name = newLibraryName;
+    patches.patches.push_back (PatchModel());
+    announce (SessionChange::libraryReplaced);
+
+    file.clear();
+    modified = false;
+    announce (SessionChange::fileStateChanged);
+
+    makeActive (patches.patches.front());
+}
+
+void EditSession::openLibrary (LibraryModel loaded, const std::string& path)
+{
+    // Name and list only: the library object and its hook stay this session's.
+    patches.name = std::move (loaded.name);
+    patches.patches = std::move (loaded.patches);
+    announce (SessionChange::libraryReplaced);
+
+    file = path;
+    modified = false;
+    announce (SessionChange::fileStateChanged);
+
+    if (!patches.patches.empty())
+        makeActive (patches.patches.front());
+}
+
+void EditSession::librarySaved (const std::string& path)
+{
+    file = path;
+    modified = false;
+    announce (SessionChange::fileStateChanged);
+}
+
+void EditSession::importPatches (std::vector<PatchModel> imported)
+{
+    for (auto& patch : imported)
+        patches.addPatch (std::move (patch));
+    announce (SessionChange::libraryEdited);
+}
+
+size_t EditSession::countClashes (const LibraryModel& other) const
+{
+    std::unordered_set<std::string> namesHere;
+    for (const auto& existing : patches.patches)
+        namesHere.insert (existing.name);
+    return static_cast<size_t> (std::count_if (other.patches.begin(),
+                                               other.patches.end(),
+                                               [&] (const PatchModel& incoming)
+                                               { return namesHere.count (incoming.name) > 0; }));
+}
+
+void EditSession::merge (const LibraryModel& other, MergeChoice choice)
+{
+    auto& list = patches.patches;
+    for (const auto& incoming : other.patches)
+    {
+        // Searched afresh each time: patches added earlier in this walk count.
+        const auto same = std::find_if (
+            list.begin(), list.end(), [&] (const PatchModel& existing) { return existing.name == incoming.name; });
+        if (same == list.end())
+        {
+            patches.addPatch (incoming);
+        }
+        else if (choice == MergeChoice::autoRename)
+        {
+            PatchModel renamed = incoming;
+            renamed.name = patches.uniqueName (incoming.name);
+            patches.addPatch (std::move (renamed));
+        }
+        else if (choice == MergeChoice::overwrite)
+        {
+            same->data = incoming.data;
+        }
+    }
+    announce (SessionChange::libraryEdited);
+}

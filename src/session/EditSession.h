@@ -1,0 +1,177 @@
+#pragma once
+
+#include "patch/LibraryModel.h"
+#include "patch/PatchModel.h"
+#include "session/EditHistory.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+/** Where a session's sound goes: the synthesizer, or nowhere at all. */
+class PatchOutput
+{
+public:
+    virtual ~PatchOutput() = default;
+    /** Sends the patch as one whole dump; never waits for the link. */
+    virtual void sendPatch (const PatchModel& patch) = 0;
+};
+
+/** What one step of a session operation changed, so a view updates only that. */
+enum class SessionChange
+{
+    patchEdited,         // the panel edited the active patch: its controls already show the edit
+    patchReloaded,       // the active patch's sound changed from elsewhere (UNDO, EVOLVE, the synthesizer)
+    activePatchReplaced, // another patch became the active one: name, sound, stored version and history
+    activePatchRenamed,  // the active patch kept its sound under a new name
+    storedPatchChanged,  // SAVE made the active patch its own stored version
+    comparisonChanged,   // CMP pressed or released: the stored or the active patch sounds
+    libraryEdited,       // patches added, removed, renamed or stored
+    libraryReplaced,     // a whole new library (New, Load)
+    fileStateChanged,    // the current file or the modified mark
+    receivedChanged,     // the patch waiting in MIDI IN, or the name shown there
+    saveAllChanged,
+};
+
+/** Everything the editor works on, without a window: the active patch and its
+    stored version, the edit history, the library with its file and modified
+    mark, the patch received from the synthesizer and the options that decide
+    what received messages do. Each user intent is one operation; each rule is
+    kept here once. Sound goes out through a PatchOutput and every change is
+    told through onChange. Use it on one thread. */
+class EditSession
+{
+public:
+    /** How a merge treats an incoming patch whose name the library already has. */
+    enum class MergeChoice
+    {
+        autoRename,
+        overwrite,
+        discard
+    };
+
+    static constexpr const char* newLibraryName = "New Library";
+    static constexpr const char* manualPatchName = "Manual";
+
+    explicit EditSession (PatchOutput& output);
+
+    /** Told after each change, in the order the changes happen. */
+    std::function<void (SessionChange)> onChange;
+
+    // What is there
+    const PatchModel& activePatch() const { return active; }
+    const PatchModel& storedPatch() const { return stored; }
+    /** The patch the panel shows: the stored version while CMP is held. */
+    const PatchModel& shownPatch() const { return comparing ? stored : active; }
+    const LibraryModel& library() const { return patches; }
+    const EditHistory& history() const { return undoSteps; }
+    /** The library's file; empty while it has none. */
+    const std::string& currentFile() const { return file; }
+    bool isModified() const { return modified; }
+    /** The received patch waiting for SAVE or IGNORE, or nullptr. */
+    const PatchModel* pendingPatch() const { return pending ? &*pending : nullptr; }
+    /** The name MIDI IN shows: the waiting patch's, or the one SAVE ALL last
+        stored; empty when there is nothing to show. */
+    const std::string& receivedName() const { return shownReceivedName; }
+    bool isSaveAllOn() const { return saveAll; }
+    bool syncsManualMode() const { return syncManual; }
+    bool syncsControlChanges() const { return syncControlChanges; }
+    bool isComparing() const { return comparing; }
+
+    // Rules
+    /** The active patch sounds different from its stored version (the changed lamp, CMP). */
+    bool differsFromStored() const { return !active.sameSound (stored); }
+    bool isRow (int row) const;
+    /** ERASE may remove a row that holds a patch other than the active one. */
+    bool canErase (int row) const;
+
+    // The panel's edits of the active patch
+    /** A fader gesture starts: the state before it becomes one UNDO step. */
+    void beginFaderGesture();
+    /** A level fader moved: byte 0 to 15, the value limited to 0 to 127. */
+    void setLevel (int byteIndex, int value);
+    /** The HPF fader moved to a position 0 to 3. */
+    void setHpfPosition (int position);
+    /** A DCO button: its change of the flags byte, as one UNDO step. */
+    void changeDcoFlags (uint8_t (*change) (uint8_t dcoFlags));
+    /** A switch moved: one bit of the switches byte, as one UNDO step. */
+    void setSwitchBit (uint8_t bit, bool set);
+
+    // Patch actions
+    /** SAVE: stores the active patch into the library entry of its name, or adds it. */
+    void saveToLibrary();
+    void undo();
+    void evolve();
+    /** CMP held (the stored version sounds) or released (the active patch sounds again). */
+    void setComparing (bool held);
+
+    // Bank actions
+    /** Makes a copy of a row's patch active and sends it; false when there is no such row. */
+    bool activateRow (int row);
+    void newPatch();
+    void duplicateRow (int row);
+    /** Removes a row (a library left empty gets one Init patch); returns the
+        row to select next, or -1 when there was no such row. */
+    int eraseRow (int row);
+    /** Renames the patch chosen as row `row` named `oldName`: if the library
+        changed meanwhile, the first patch still named `oldName`, or nothing.
+        The new name is made unique; the active patch follows its entry. */
+    void renamePatch (int row, const std::string& oldName, const std::string& newName);
+
+    // What the synthesizer sends
+    void patchReceived (const PatchModel& received);
+    void manualPatchReceived (const PatchModel& received);
+    /** True when the change edited the active patch. */
+    bool paramReceived (int paramNumber, int value);
+    /** SAVE in MIDI IN: the waiting patch goes into the library under this name, made unique. */
+    void saveReceived (const std::string& name);
+    void ignoreReceived();
+    void setSaveAll (bool on);
+    void setSyncManual (bool on) { syncManual = on; }
+    void setSyncControlChanges (bool on) { syncControlChanges = on; }
+
+    // The library and its file
+    /** A library with one Init patch, no file and no mark; its patch becomes active. */
+    void newLibrary();
+    /** A library read from `path` replaces this one; its first patch becomes active. */
+    void openLibrary (LibraryModel loaded, const std::string& path);
+    /** The library was written to `path`, which is now its file. */
+    void librarySaved (const std::string& path);
+    /** Adds patches under the library's unique-name rule. */
+    void importPatches (std::vector<PatchModel> imported);
+    /** How many of another library's patches carry a name this one has. */
+    size_t countClashes (const LibraryModel& other) const;
+    /** Adds another library's patches; a name clash goes by `choice`. */
+    void merge (const LibraryModel& other, MergeChoice choice);
+
+    EditSession (const EditSession&) = delete;
+    EditSession& operator= (const EditSession&) = delete;
+
+private:
+    friend struct EditSessionTestAccess;
+
+    void announce (SessionChange change);
+    /** The change hook, the dump, then the news: every panel edit ends here. */
+    void finishPanelEdit();
+    void makeActive (const PatchModel& source);
+    /** After an edit of the library's patches: the list and the modified mark. */
+    void libraryEdited();
+    void offerReceived (const PatchModel& received, const std::string& offeredName);
+
+    PatchOutput& output;
+    PatchModel active;
+    PatchModel stored;
+    EditHistory undoSteps;
+    LibraryModel patches;
+    std::string file;
+    bool modified = false;
+    std::optional<PatchModel> pending;
+    std::string shownReceivedName;
+    bool saveAll = false;
+    bool syncManual = false;
+    bool syncControlChanges = false;
+    bool comparing = false;
+};

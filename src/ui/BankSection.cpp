@@ -1,0 +1,93 @@
+#include "ui/BankSection.h"
+
+#include "ui/PanelText.h"
+
+#include <memory>
+
+BankSection::BankSection (EditSession& sessionToEdit) : libraryList (sessionToEdit.library()), session (sessionToEdit)
+{
+    setInterceptsMouseClicks (false, true);
+
+    addAndMakeVisible (libraryList);
+    libraryList.setBounds (8, 105, 172, 248);
+    libraryList.listBox.setBounds (libraryList.getLocalBounds());
+    libraryList.showRow (0);
+
+    const auto place = [this] (juce::Component& control, int x, int y)
+    {
+        addAndMakeVisible (control, -1);
+        control.setBounds (x, y, 28, 20);
+    };
+    place (eraseBtn, 152, 80);
+    place (editBtn, 8, 80);
+    place (newBtn, 44, 80);
+    place (nameBtn, 80, 80);
+    place (x2Btn, 116, 80);
+    eraseBtn.setEnabledState (false);
+
+    libraryList.onSelectionChanged = [this] (int) { applyEraseRule(); };
+    libraryList.onRowDoubleClicked = [this] (int row) { activateRow (row); };
+    editBtn.onClick = [this] { activateRow (libraryList.selectedRow()); };
+    newBtn.onClick = [this] { session.newPatch(); };
+    nameBtn.onClick = [this] { showRenameDialog(); };
+    x2Btn.onClick = [this] { session.duplicateRow (libraryList.selectedRow()); };
+    eraseBtn.onClick = [this] { erase(); };
+}
+
+void BankSection::refresh()
+{
+    libraryList.refresh();
+    applyEraseRule();
+}
+
+void BankSection::showRow (int row)
+{
+    libraryList.showRow (row);
+    applyEraseRule();
+}
+
+void BankSection::applyEraseRule()
+{
+    eraseBtn.setEnabledState (session.canErase (libraryList.selectedRow()));
+}
+
+void BankSection::activateRow (int row)
+{
+    if (!session.isRow (row))
+        return;
+    // A double click has selected the row already; the selection names the active patch.
+    if (libraryList.selectedRow() != row)
+        libraryList.listBox.selectRow (row, true);
+    session.activateRow (row);
+    if (showAction)
+        showAction ("Activated", toDisplayString (session.activePatch().name));
+}
+
+void BankSection::erase()
+{
+    const int nextRow = session.eraseRow (libraryList.selectedRow());
+    if (nextRow >= 0)
+        showRow (nextRow);
+}
+
+void BankSection::showRenameDialog()
+{
+    const int row = libraryList.selectedRow();
+    if (!session.isRow (row))
+        return;
+    const std::string oldName = session.library().patches[static_cast<size_t> (row)].name;
+
+    auto dialog = std::make_shared<juce::AlertWindow> ("Rename Patch", "", juce::MessageBoxIconType::NoIcon, nullptr);
+    dialog->addTextEditor ("name", toDisplayString (oldName), "Name:", false);
+    dialog->addButton ("OK", 1);
+    dialog->addButton ("Cancel", 0);
+    dialog->enterModalState (true,
+                             juce::ModalCallbackFunction::create (
+                                 [this, dialog, row, oldName] (int result)
+                                 {
+                                     if (result == 1)
+                                         session.renamePatch (
+                                             row, oldName, toModelString (dialog->getTextEditorContents ("name")));
+                                 }),
+                             false);
+}

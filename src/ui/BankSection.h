@@ -1,0 +1,47 @@
+#pragma once
+
+#include "session/EditSession.h"
+#include "ui/BitmapControls.h"
+#include "ui/LibraryListBox.h"
+
+#include <juce_gui_basics/juce_gui_basics.h>
+
+#include <functional>
+#include <string>
+
+/** The BANK section: the list of the library's patches and its buttons EDIT,
+    NEW, NAME (with the rename dialog), X2 and ERASE. */
+class BankSection : public juce::Component
+{
+public:
+    explicit BankSection (EditSession& sessionToEdit);
+    ~BankSection() override = default;
+
+    /** The list re-reads the library; ERASE follows. */
+    void refresh();
+    /** Selects one row, scrolled into view; ERASE follows. */
+    void showRow (int row);
+    /** ERASE is enabled for the selected row as the session's rule says. */
+    void applyEraseRule();
+
+    /** Makes a row's patch active (EDIT, a double click). */
+    void activateRow (int row);
+    void showRenameDialog();
+
+    /** Shows what a bank action did in STATUS. */
+    std::function<void (const juce::String& name, const juce::String& value)> showAction;
+
+    LibraryListBox libraryList;
+    BitmapButton editBtn{PanelImages::blueButton()};
+    BitmapButton newBtn{PanelImages::greyButton()};
+    BitmapButton nameBtn{PanelImages::greyButton()};
+    BitmapButton x2Btn{PanelImages::greyButton()};
+    BitmapButton eraseBtn{PanelImages::greyButton()};
+
+private:
+    void erase();
+
+    EditSession& session;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (BankSection)
+};

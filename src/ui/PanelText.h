@@ -1,0 +1,25 @@
+#pragma once
+
+#include <juce_gui_basics/juce_gui_basics.h>
+
+#include <string>
+
+/** The panel's red displays and the one conversion between the names a patch
+    stores (UTF-8 bytes) and the text the panel shows and takes. */
+namespace PanelText
+{
+/** The red of every display and of the BANK list's text. */
+const juce::Colour displayRed (0xFFCC0011);
+/** STATUS with nothing to show. */
+const juce::String statusIdleText ("----------");
+/** MIDI IN with nothing received. */
+const juce::String midiInIdleText ("-------");
+
+/** The monospaced bold red text of the three displays. */
+void applyDisplayLook (juce::Label& label);
+} // namespace PanelText
+
+/** A stored name as the panel shows it. */
+juce::String toDisplayString (const std::string& bytes);
+/** Text typed in the panel as a name to store. */
+std::string toModelString (const juce::String& text);

@@ -1,0 +1,216 @@
+#include "ui/VoiceSection.h"
+
+#include "ui/PanelText.h"
+
+using namespace PatchBits;
+
+namespace
+{
+constexpr int hpfByte = -1; // the HPF fader edits bits 3-4 of the switches byte
+constexpr int faderWidth = 24;
+constexpr int faderHeight = 96;
+constexpr int switchWidth = 16;
+constexpr int switchHeight = 32;
+constexpr int buttonWidth = 28;
+constexpr int buttonHeight = 20;
+constexpr int lampSize = 12;
+} // namespace
+
+struct VoiceSection::FaderRow
+{
+    BitmapSlider VoiceSection::*slider;
+    int x, y;
+    int byteIndex; // or hpfByte
+    const char* statusName;
+};
+
+struct VoiceSection::ButtonRow
+{
+    BitmapButton VoiceSection::*button;
+    int x, y;
+    uint8_t (*change) (uint8_t dcoFlags);
+    const char* statusName;
+    const char* statusValue; // nullptr: show the new state of shownBit as 0 or 1
+    uint8_t shownBit;
+};
+
+struct VoiceSection::SwitchRow
+{
+    BitmapSwitch VoiceSection::*control;
+    int x, y;
+    uint8_t bit; // of the switches byte; clear at the top position
+    const char* statusName;
+    const char* topText;
+    const char* bottomText;
+};
+
+struct VoiceSection::LampRow
+{
+    BitmapIndicator VoiceSection::*lamp;
+    int x, y;
+    bool (*isLit) (uint8_t dcoFlags);
+};
+
+// In member order, which is also the order showPatch sets them.
+const VoiceSection::FaderRow VoiceSection::faderRows[] = {
+    {&VoiceSection::lfoRateSlider, 208, 92, 0, "LFO Rate"},
+    {&VoiceSection::lfoDelaySlider, 236, 92, 1, "LFO Delay"},
+    {&VoiceSection::dcoLfoSlider, 408, 92, 2, "DCO LFO"},
+    {&VoiceSection::dcoPwmSlider, 436, 92, 3, "DCO PWM"},
+    {&VoiceSection::subSlider, 596, 92, 15, "Sub Level"},
+    {&VoiceSection::noiseSlider, 624, 92, 4, "Noise"},
+    {&VoiceSection::hpfSlider, 688, 92, hpfByte, "HPF"},
+    {&VoiceSection::vcfFreqSlider, 204, 252, 5, "VCF Freq"},
+    {&VoiceSection::vcfResSlider, 232, 252, 6, "VCF Res"},
+    {&VoiceSection::vcfEnvSlider, 312, 252, 7, "VCF ENV"},
+    {&VoiceSection::vcfLfoSlider, 340, 252, 8, "VCF LFO"},
+    {&VoiceSection::vcfKybdSlider, 368, 252, 9, "VCF KYBD"},
+    {&VoiceSection::vcaLevelSlider, 456, 252, 10, "VCA Level"},
+    {&VoiceSection::attackSlider, 508, 252, 11, "Attack"},
+    {&VoiceSection::decaySlider, 536, 252, 12, "Decay"},
+    {&VoiceSection::sustainSlider, 564, 252, 13, "Sustain"},
+    {&VoiceSection::releaseSlider, 592, 252, 14, "Release"},
+};
+
+const VoiceSection::ButtonRow VoiceSection::buttonRows[] = {
+    {&VoiceSection::range16Btn, 300, 128, [] (uint8_t f) { return withRangeBits (f, range16); }, "Range", "16'", 0},
+    {&VoiceSection::range8Btn, 328, 128, [] (uint8_t f) { return withRangeBits (f, range8); }, "Range", "8'", 0},
+    {&VoiceSection::range4Btn, 356, 128, [] (uint8_t f) { return withRangeBits (f, range4); }, "Range", "4'", 0},
+    {&VoiceSection::pulseBtn,
+     516,
+     128,
+     [] (uint8_t f) { return static_cast<uint8_t> (f ^ pulseBit); },
+     "Square",
+     nullptr,
+     pulseBit},
+    {&VoiceSection::sawBtn,
+     544,
+     128,
+     [] (uint8_t f) { return static_cast<uint8_t> (f ^ sawBit); },
+     "Saw",
+     nullptr,
+     sawBit},
+    {&VoiceSection::chorusOffBtn, 640, 284, [] (uint8_t f) { return withChorus (f, Chorus::off); }, "Chorus", "Off", 0},
+    {&VoiceSection::chorus1Btn, 668, 284, [] (uint8_t f) { return withChorus (f, Chorus::one); }, "Chorus", "I", 0},
+    {&VoiceSection::chorus2Btn, 696, 284, [] (uint8_t f) { return withChorus (f, Chorus::two); }, "Chorus", "II", 0},
+};
+
+const VoiceSection::SwitchRow VoiceSection::switchRows[] = {
+    {&VoiceSection::pwmSwitch, 480, 124, pwmManBit, "PWM", "LFO", "Man"},
+    {&VoiceSection::vcfPolaritySwitch, 276, 284, vcfInvertBit, "ENV", "Normal", "Inverted"},
+    {&VoiceSection::vcaModeSwitch, 420, 284, vcaGateBit, "VCA", "ENV", "Gate"},
+};
+
+const VoiceSection::LampRow VoiceSection::lampRows[] = {
+    {&VoiceSection::range16Ind, 308, 112, [] (uint8_t f) { return rangeFootage (f) == 16; }},
+    {&VoiceSection::range8Ind, 336, 112, [] (uint8_t f) { return rangeFootage (f) == 8; }},
+    {&VoiceSection::range4Ind, 364, 112, [] (uint8_t f) { return rangeFootage (f) == 4; }},
+    {&VoiceSection::pulseInd, 524, 112, [] (uint8_t f) { return isSet (f, pulseBit); }},
+    {&VoiceSection::sawInd, 552, 112, [] (uint8_t f) { return isSet (f, sawBit); }},
+    {&VoiceSection::chorus1Ind, 676, 268, [] (uint8_t f) { return chorus (f) == Chorus::one; }},
+    {&VoiceSection::chorus2Ind, 704, 268, [] (uint8_t f) { return chorus (f) == Chorus::two; }},
+};
+
+VoiceSection::VoiceSection (EditSession& sessionToEdit) : session (sessionToEdit)
+{
+    setInterceptsMouseClicks (false, true);
+    placeControls();
+
+    for (const auto& row : buttonRows)
+        (this->*row.button).onClick = [this, &row] { buttonClicked (row); };
+    for (const auto& row : switchRows)
+        (this->*row.control).onChange = [this, &row] (int position) { switchMoved (row, position); };
+    for (const auto& row : faderRows)
+        (this->*row.slider).onDragStart = [this] { session.beginFaderGesture(); };
+    for (const auto& row : faderRows)
+        (this->*row.slider).onChange = [this, &row] (int value) { faderMoved (row, value); };
+}
+
+void VoiceSection::placeControls()
+{
+    const auto place = [this] (juce::Component& control, int x, int y, int w, int h)
+    {
+        addAndMakeVisible (control, -1);
+        control.setBounds (x, y, w, h);
+    };
+    const auto placeFaders = [&] (int first, int last)
+    {
+        for (int i = first; i <= last; ++i)
+            place (this->*faderRows[i].slider, faderRows[i].x, faderRows[i].y, faderWidth, faderHeight);
+    };
+    const auto placeButtons = [&] (int first, int last)
+    {
+        for (int i = first; i <= last; ++i)
+            place (this->*buttonRows[i].button, buttonRows[i].x, buttonRows[i].y, buttonWidth, buttonHeight);
+    };
+    const auto placeLamps = [&] (int first, int last)
+    {
+        for (int i = first; i <= last; ++i)
+            place (this->*lampRows[i].lamp, lampRows[i].x, lampRows[i].y, lampSize, lampSize);
+    };
+    const auto placeSwitch = [&] (int i)
+    { place (this->*switchRows[i].control, switchRows[i].x, switchRows[i].y, switchWidth, switchHeight); };
+
+    placeFaders (0, 6);  // LFO RATE to HPF
+    placeButtons (0, 4); // 16', 8', 4', pulse, saw
+    placeLamps (0, 4);
+    placeSwitch (0);      // PWM source
+    placeFaders (7, 11);  // VCF FREQ to VCF KYBD
+    placeSwitch (1);      // VCF polarity
+    placeFaders (12, 12); // VCA LEVEL
+    placeSwitch (2);      // VCA mode
+    placeFaders (13, 16); // A, D, S, R
+    placeButtons (5, 7);  // chorus
+    placeLamps (5, 6);
+}
+
+void VoiceSection::faderMoved (const FaderRow& row, int value)
+{
+    if (row.byteIndex == hpfByte)
+        session.setHpfPosition (value);
+    else
+        session.setLevel (row.byteIndex, value);
+    if (showEdit)
+        showEdit (row.statusName, juce::String (value));
+}
+
+void VoiceSection::buttonClicked (const ButtonRow& row)
+{
+    session.changeDcoFlags (row.change);
+    if (!showEdit)
+        return;
+    const uint8_t dcoFlags = session.activePatch().data[dcoFlagsIndex];
+    if (row.statusValue != nullptr)
+        showEdit (row.statusName, juce::String::fromUTF8 (row.statusValue));
+    else
+        showEdit (row.statusName, isSet (dcoFlags, row.shownBit) ? "1" : "0");
+}
+
+void VoiceSection::switchMoved (const SwitchRow& row, int position)
+{
+    if (loadingPatch)
+        return;
+    session.setSwitchBit (row.bit, position != 1);
+    if (showEdit)
+        showEdit (row.statusName, juce::String::fromUTF8 (position == 1 ? row.topText : row.bottomText));
+}
+
+void VoiceSection::showLamps (uint8_t dcoFlags)
+{
+    for (const auto& row : lampRows)
+        (this->*row.lamp).setOn (row.isLit (dcoFlags));
+}
+
+void VoiceSection::showPatch (const PatchModel& patch)
+{
+    loadingPatch = true;
+    for (const auto& row : faderRows)
+    {
+        const int value = row.byteIndex == hpfByte ? hpfPosition (patch.data[switchesIndex])
+                                                   : patch.data[static_cast<size_t> (row.byteIndex)];
+        (this->*row.slider).setValue (value);
+    }
+    for (const auto& row : switchRows)
+        (this->*row.control).setPosition (isSet (patch.data[switchesIndex], row.bit) ? 0 : 1);
+    loadingPatch = false;
+}

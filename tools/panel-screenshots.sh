@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# Screenshots of the real program's window at the four View sizes, and a
+# pixel-by-pixel comparison of two sets of them. Used to show that a change
+# of structure leaves the panel looking exactly as it did:
+#
+#   tools/panel-screenshots.sh take BINARY DIR    # DIR/scale-{100,125,150,175}.png
+#   tools/panel-screenshots.sh compare DIR_A DIR_B
+#
+# "take" starts BINARY once per size in its own virtual X server, with fresh
+# settings that choose the size, and captures the window as it first appears.
+# "compare" prints the number of differing pixels per size and fails unless
+# every pair is identical.
+set -euo pipefail
+
+scales=(100 125 150 175)
+
+take_one() {
+    local binary=$1 scale=$2 out=$3
+    local config
+    config=$(mktemp -d)
+    mkdir -p "$config/org.qorv.Qorv"
+    cat >"$config/org.qorv.Qorv/qorv.cfg" <<CFG
+<?xml version="1.0" encoding="UTF-8"?>
+
+<PROPERTIES>
+  <VALUE name="SCALE" val="$scale"/>
+</PROPERTIES>
+CFG
+    XDG_CONFIG_HOME=$config xvfb-run -a -s "-screen 0 1920x1200x24" bash -c '
+        "$1" & pid=$!
+        window=""
+        for _ in $(seq 1 100); do
+            window=$(xdotool search --onlyvisible --name "^qorv" 2>/dev/null | head -n 1 || true)
+            [ -n "$window" ] && break
+            sleep 0.1
+        done
+        sleep 1 # let the first paint settle
+        status=0
+        if [ -n "$window" ]; then import -window "$window" "$2"; else echo "no window" >&2; status=1; fi
+        kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null
+        exit $status' _ "$binary" "$out"
+    rm -rf "$config"
+}
+
+case "${1:-}" in
+    take)
+        [ $# -eq 3 ] || { echo "usage: $0 take BINARY DIR" >&2; exit 2; }
+        mkdir -p "$3"
+        for scale in "${scales[@]}"; do
+            take_one "$(readlink -f "$2")" "$scale" "$3/scale-$scale.png"
+            echo "$3/scale-$scale.png: $(identify -format '%w x %h' "$3/scale-$scale.png")"
+        done
+        ;;
+    compare)
+        [ $# -eq 3 ] || { echo "usage: $0 compare DIR_A DIR_B" >&2; exit 2; }
+        status=0
+        for scale in "${scales[@]}"; do
+            a="$2/scale-$scale.png" b="$3/scale-$scale.png"
+            differing=$(compare -metric AE "$a" "$b" null: 2>&1 || true)
+            echo "scale $scale%: $differing differing pixels"
+            [ "$differing" = "0" ] || status=1
+        done
+        exit $status
+        ;;
+    *)
+        echo "usage: $0 take BINARY DIR | compare DIR_A DIR_B" >&2
+        exit 2
+        ;;
+esac
