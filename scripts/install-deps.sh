@@ -10,7 +10,7 @@ run_packages=(
     zlib1g-dev fonts-dejavu-core zenity xvfb xauth
 )
 test_packages=(
-    libgtest-dev googletest libbenchmark-dev clang libclang-rt-14-dev
+    libgtest-dev googletest libbenchmark-dev clang libclang-rt-14-dev clang-format git
     xdotool x11-utils imagemagick desktop-file-utils
     alsa-utils qemu-system-x86 busybox-static cpio kmod xz-utils
 )

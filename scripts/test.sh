@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Installs what is missing, then builds and runs the whole test suite:
+#   0. the formatting of every tracked C++ source,
 #   1. the core unit tests under AddressSanitizer and UndefinedBehaviorSanitizer,
 #   2. every fuzzer for a bounded number of runs,
 #   3. the MIDI engine's tests under ThreadSanitizer, the sequencer tests included,
 #   4. the full build (program, panel, engine, tools, benchmarks) and all its
 #      tests, the sequencer tests inside a small virtual machine among them.
+# Every build treats a warning in Qorv's own code as an error.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh test
@@ -17,9 +19,12 @@ stage() { printf '\n=== %s\n' "$*"; }
 build() {
     local dir=$1
     shift
-    cmake -S . -B "$dir" -G Ninja "${launcher[@]}" "$@"
+    cmake -S . -B "$dir" -G Ninja "${launcher[@]}" -DQORV_WARNINGS_AS_ERRORS=ON "$@"
     cmake --build "$dir"
 }
+
+stage "Formatting of the tracked C++ sources (clang-format)"
+git ls-files -z -- '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror
 
 stage "Core unit tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 build build-asan -DCMAKE_BUILD_TYPE=Debug -DQORV_SCOPE=core -DQORV_SANITIZE=address,undefined
