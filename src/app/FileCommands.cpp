@@ -47,9 +47,10 @@ juce::String unwrittenFilesMessage (const juce::StringArray& paths)
 } // namespace
 
 FileCommands::FileCommands (EditSession& sessionToActOn, StatusHook showStatusMessage)
-    : openDialog (launchNativeDialog), showWarning (showWarningBox), askMergeChoice (showMergeQuestion),
-      session (sessionToActOn), showStatus (std::move (showStatusMessage))
+    : showWarning (showWarningBox), askMergeChoice (showMergeQuestion), session (sessionToActOn),
+      showStatus (std::move (showStatusMessage))
 {
+    openDialog = [this] (const Dialog& dialog, DialogDone done) { desktopDialog.open (dialog, std::move (done)); };
 }
 
 //==============================================================================
@@ -273,14 +274,6 @@ void FileCommands::ask (const Dialog& dialog, std::function<void (FileCommands&,
                     if (auto* self = weakThis.get())
                         work (*self, files);
                 });
-}
-
-void FileCommands::launchNativeDialog (const Dialog& dialog, DialogDone done)
-{
-    auto chooser = std::make_shared<juce::FileChooser> (dialog.title, dialog.initialFile, dialog.pattern, true, false);
-    // The callback holds the chooser, so it lives until its answer has been handled.
-    chooser->launchAsync (dialog.flags,
-                          [chooser, done] (const juce::FileChooser& finished) { done (finished.getResults()); });
 }
 
 void FileCommands::showWarningBox (const juce::String& title, const juce::String& message)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/DesktopFileDialog.h"
 #include "patch/LibraryModel.h"
 #include "session/EditSession.h"
 
@@ -15,14 +16,7 @@
 class FileCommands
 {
 public:
-    /** What a file dialog is asked to show. */
-    struct Dialog
-    {
-        juce::String title;
-        juce::File initialFile; // empty: the dialog's own default
-        juce::String pattern;
-        int flags = 0; // juce::FileBrowserComponent flags
-    };
+    using Dialog = FileDialogRequest;
     using DialogDone = std::function<void (const juce::Array<juce::File>&)>;
     using MergeAnswer = std::function<void (int choice)>;
 
@@ -38,6 +32,9 @@ public:
     using StatusHook = std::function<void (const juce::String& message)>;
 
     FileCommands (EditSession& sessionToActOn, StatusHook showStatusMessage);
+
+    /** Closes an open file dialog without an answer, as the program does before it quits. */
+    void closeDialogs() { desktopDialog.close(); }
 
     // The menu's commands
     void newLibrary();
@@ -67,7 +64,7 @@ public:
     static juce::String legalFileName (const std::string& name, const juce::String& extension);
 
     // Where the commands meet the user; tests replace them.
-    /** Shows a file dialog and calls back with the chosen files. Default: the desktop's own dialog. */
+    /** Shows a file dialog and calls back with the chosen files. Default: the desktop's own dialog, desktopDialog. */
     std::function<void (const Dialog&, DialogDone)> openDialog;
     /** Shows a warning box. Default: an asynchronous alert with one button. */
     std::function<void (const juce::String& title, const juce::String& message)> showWarning;
@@ -75,7 +72,6 @@ public:
     std::function<void (const juce::String& title, const juce::String& message, MergeAnswer)> askMergeChoice;
 
     // The hooks' defaults
-    static void launchNativeDialog (const Dialog& dialog, DialogDone done);
     static void showWarningBox (const juce::String& title, const juce::String& message);
     static void showMergeQuestion (const juce::String& title, const juce::String& message, MergeAnswer answer);
 
@@ -87,6 +83,7 @@ private:
 
     EditSession& session;
     StatusHook showStatus;
+    DesktopFileDialog desktopDialog;
 
     JUCE_DECLARE_WEAK_REFERENCEABLE (FileCommands)
     JUCE_DECLARE_NON_COPYABLE (FileCommands)

@@ -27,6 +27,7 @@ public:
 
     void shutdown() override
     {
+        mainWindow->prepareToQuit();
         mainWindow->saveState();
         mainWindow.reset();
     }

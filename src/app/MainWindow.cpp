@@ -59,6 +59,19 @@ void MainWindow::closeButtonPressed()
     requestQuit();
 }
 
+void MainWindow::activeWindowStatusChanged()
+{
+    DocumentWindow::activeWindowStatusChanged();
+    if (!isActiveWindow())
+        mainComponent->performance.keyboard.allNotesOff();
+}
+
+void MainWindow::prepareToQuit()
+{
+    fileCommands.closeDialogs();
+    mainComponent->performance.keyboard.allNotesOff();
+}
+
 bool MainWindow::keyPressed (const juce::KeyPress& key)
 {
     // Reached when no control of the panel wanted the key.

@@ -56,6 +56,11 @@ public:
 
     void closeButtonPressed() override;
     bool keyPressed (const juce::KeyPress& key) override;
+    /** Notes this window started stop when it loses the focus: their releases would not arrive. */
+    void activeWindowStatusChanged() override;
+
+    /** Closes an open file dialog and stops every note this window started; run before quitting. */
+    void prepareToQuit();
 
     juce::StringArray getMenuBarNames() override;
     juce::PopupMenu getMenuForIndex (int topLevelMenuIndex, const juce::String& menuName) override;

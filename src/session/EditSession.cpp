@@ -1,10 +1,25 @@
 #include "session/EditSession.h"
 
+#include "files/QorvFileIO.h"
+
 #include <algorithm>
 #include <unordered_set>
 #include <utility>
 
 using namespace PatchBits;
+
+static_assert (EditSession::maxTypedNameBytes + 32 <= QorvFileIO::maxStringLength,
+               "a typed name with a \" (n)\" suffix must still fit in a library file");
+
+std::string EditSession::limitTypedName (const std::string& name)
+{
+    if (name.size() <= maxTypedNameBytes)
+        return name;
+    size_t cut = maxTypedNameBytes;
+    while (cut > 0 && (static_cast<uint8_t> (name[cut]) & 0xC0) == 0x80)
+        --cut; // back to the first byte of the sequence that would be split
+    return name.substr (0, cut);
+}
 
 EditSession::EditSession (PatchOutput& patchOutput) : output (patchOutput)
 {
@@ -191,8 +206,9 @@ int EditSession::eraseRow (int row)
     return row < count ? row : count - 1;
 }
 
-void EditSession::renamePatch (int row, const std::string& oldName, const std::string& newName)
+void EditSession::renamePatch (int row, const std::string& oldName, const std::string& typedName)
 {
+    const std::string newName = limitTypedName (typedName);
     if (newName.empty() || newName == oldName)
         return;
 
@@ -237,8 +253,12 @@ void EditSession::offerReceived (const PatchModel& received, const std::string& 
         copy.name = uniqueName;
         patches.addPatch (copy);
         libraryEdited();
-        shownReceivedName = uniqueName;
-        announce (SessionChange::receivedChanged);
+        // A patch waiting in MIDI IN keeps its name on show until it is saved or ignored.
+        if (!pending)
+        {
+            shownReceivedName = uniqueName;
+            announce (SessionChange::receivedChanged);
+        }
         return;
     }
 
@@ -284,7 +304,7 @@ void EditSession::saveReceived (const std::string& name)
 {
     if (!pending)
         return;
-    pending->name = name;
+    pending->name = limitTypedName (name);
     patches.addPatch (*pending);
     libraryEdited();
     ignoreReceived();
@@ -344,9 +364,11 @@ void EditSession::librarySaved (const std::string& path)
 
 void EditSession::importPatches (std::vector<PatchModel> imported)
 {
+    if (imported.empty())
+        return;
     for (auto& patch : imported)
         patches.addPatch (std::move (patch));
-    announce (SessionChange::libraryEdited);
+    libraryEdited();
 }
 
 size_t EditSession::countClashes (const LibraryModel& other) const
@@ -363,6 +385,7 @@ size_t EditSession::countClashes (const LibraryModel& other) const
 void EditSession::merge (const LibraryModel& other, MergeChoice choice)
 {
     auto& list = patches.patches;
+    bool changed = false;
     for (const auto& incoming : other.patches)
     {
         // Searched afresh each time: patches added earlier in this walk count.
@@ -371,17 +394,21 @@ void EditSession::merge (const LibraryModel& other, MergeChoice choice)
         if (same == list.end())
         {
             patches.addPatch (incoming);
+            changed = true;
         }
         else if (choice == MergeChoice::autoRename)
         {
             PatchModel renamed = incoming;
             renamed.name = patches.uniqueName (incoming.name);
             patches.addPatch (std::move (renamed));
+            changed = true;
         }
         else if (choice == MergeChoice::overwrite)
         {
+            changed = changed || !same->sameSound (incoming);
             same->data = incoming.data;
         }
     }
-    announce (SessionChange::libraryEdited);
+    if (changed)
+        libraryEdited();
 }

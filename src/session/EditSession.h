@@ -54,6 +54,9 @@ public:
     };
 
     static constexpr const char* newLibraryName = "New Library";
+    /** The longest name a user may type, in bytes: with any " (n)" the
+        unique-name rule adds, it still fits in a library file. */
+    static constexpr size_t maxTypedNameBytes = 4000;
     static constexpr const char* manualPatchName = "Manual";
 
     explicit EditSession (PatchOutput& output);
@@ -118,15 +121,17 @@ public:
     int eraseRow (int row);
     /** Renames the patch chosen as row `row` named `oldName`: if the library
         changed meanwhile, the first patch still named `oldName`, or nothing.
-        The new name is made unique; the active patch follows its entry. */
-    void renamePatch (int row, const std::string& oldName, const std::string& newName);
+        The typed name is limited to maxTypedNameBytes and made unique; the
+        active patch follows its entry. */
+    void renamePatch (int row, const std::string& oldName, const std::string& typedName);
 
     // What the synthesizer sends
     void patchReceived (const PatchModel& received);
     void manualPatchReceived (const PatchModel& received);
     /** True when the change edited the active patch. */
     bool paramReceived (int paramNumber, int value);
-    /** SAVE in MIDI IN: the waiting patch goes into the library under this name, made unique. */
+    /** SAVE in MIDI IN: the waiting patch goes into the library under this
+        name, limited to maxTypedNameBytes and made unique. */
     void saveReceived (const std::string& name);
     void ignoreReceived();
     void setSaveAll (bool on);
@@ -140,11 +145,12 @@ public:
     void openLibrary (LibraryModel loaded, const std::string& path);
     /** The library was written to `path`, which is now its file. */
     void librarySaved (const std::string& path);
-    /** Adds patches under the library's unique-name rule. */
+    /** Adds patches under the library's unique-name rule; the library is marked modified. */
     void importPatches (std::vector<PatchModel> imported);
     /** How many of another library's patches carry a name this one has. */
     size_t countClashes (const LibraryModel& other) const;
-    /** Adds another library's patches; a name clash goes by `choice`. */
+    /** Adds another library's patches; a name clash goes by `choice`. The
+        library is marked modified when anything changed. */
     void merge (const LibraryModel& other, MergeChoice choice);
 
     EditSession (const EditSession&) = delete;
@@ -154,6 +160,8 @@ private:
     friend struct EditSessionTestAccess;
 
     void announce (SessionChange change);
+    /** A typed name cut to maxTypedNameBytes, never inside a UTF-8 sequence. */
+    static std::string limitTypedName (const std::string& name);
     /** The change hook, the dump, then the news: every panel edit ends here. */
     void finishPanelEdit();
     void makeActive (const PatchModel& source);

@@ -70,6 +70,13 @@ void BankSection::erase()
         showRow (nextRow);
 }
 
+void BankSection::cancelRename()
+{
+    if (renameDialog != nullptr)
+        renameDialog->exitModalState (0);
+    renameDialog = nullptr;
+}
+
 void BankSection::showRenameDialog()
 {
     const int row = libraryList.selectedRow();
@@ -79,8 +86,10 @@ void BankSection::showRenameDialog()
 
     auto dialog = std::make_shared<juce::AlertWindow> ("Rename Patch", "", juce::MessageBoxIconType::NoIcon, nullptr);
     dialog->addTextEditor ("name", toDisplayString (oldName), "Name:", false);
+    dialog->getTextEditor ("name")->setInputFilter (&PanelText::typedNameFilter(), false);
     dialog->addButton ("OK", 1);
     dialog->addButton ("Cancel", 0);
+    renameDialog = dialog.get();
     dialog->enterModalState (true,
                              juce::ModalCallbackFunction::create (
                                  [this, dialog, row, oldName] (int result)

@@ -27,6 +27,8 @@ public:
     /** Makes a row's patch active (EDIT, a double click). */
     void activateRow (int row);
     void showRenameDialog();
+    /** Closes an open rename dialog as Cancel would: its patch belongs to a library that has gone. */
+    void cancelRename();
 
     /** Shows what a bank action did in STATUS. */
     std::function<void (const juce::String& name, const juce::String& value)> showAction;
@@ -42,6 +44,7 @@ private:
     void erase();
 
     EditSession& session;
+    juce::Component::SafePointer<juce::AlertWindow> renameDialog;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (BankSection)
 };

@@ -185,13 +185,15 @@ void BitmapButton::mouseDown (const juce::MouseEvent&)
 
 void BitmapButton::mouseUp (const juce::MouseEvent&)
 {
+    // A press always ends, even when the button was disabled while held.
+    const bool wasDown = isDown;
     isDown = false;
-    if (!enabled)
+    if (!wasDown)
         return;
     repaint();
     if (onRelease)
         onRelease();
-    if (onClick)
+    if (enabled && onClick)
         onClick();
 }
 

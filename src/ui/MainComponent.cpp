@@ -35,6 +35,8 @@ MainComponent::MainComponent (std::unique_ptr<MidiPlatform> midiPlatform)
 
 MainComponent::~MainComponent()
 {
+    // Nothing this panel started may sound on after it is gone.
+    performance.keyboard.allNotesOff();
     editSession.onChange = nullptr;
 }
 
@@ -82,6 +84,7 @@ void MainComponent::sessionChanged (SessionChange change)
             bank.refresh();
             break;
         case SessionChange::libraryReplaced:
+            bank.cancelRename();
             bank.refresh();
             bank.showRow (0);
             break;

@@ -24,6 +24,11 @@ MidiInSection::MidiInSection (EditSession& sessionToEdit) : session (sessionToEd
     midiInLabel.setEditable (false, false, false);
     place (midiInLabel, 8, 416, 104, 16);
 
+    midiInLabel.onEditorShow = [this]
+    {
+        if (auto* editor = midiInLabel.getCurrentTextEditor())
+            editor->setInputFilter (&PanelText::typedNameFilter(), false);
+    };
     midiSaveBtn.onClick = [this] { session.saveReceived (toModelString (midiInLabel.getText (false))); };
     midiIgnoreBtn.onClick = [this] { session.ignoreReceived(); };
     saveAllBtn.onClick = [this] { session.setSaveAll (!session.isSaveAllOn()); };

@@ -17,6 +17,20 @@ const juce::String midiInIdleText ("-------");
 
 /** The monospaced bold red text of the three displays. */
 void applyDisplayLook (juce::Label& label);
+
+/** Keeps a typed name within a number of UTF-8 bytes, so it can always be saved. */
+class NameLengthFilter : public juce::TextEditor::InputFilter
+{
+public:
+    explicit NameLengthFilter (size_t maximumBytes) : maxBytes (maximumBytes) {}
+    juce::String filterNewText (juce::TextEditor& editor, const juce::String& newInput) override;
+
+private:
+    const size_t maxBytes;
+};
+
+/** The filter for every name typed on the panel (the NAME dialog, MIDI IN). */
+NameLengthFilter& typedNameFilter();
 } // namespace PanelText
 
 /** A stored name as the panel shows it. */

@@ -79,6 +79,7 @@ bool QorvKeyboardComponent::keyStateChanged (bool)
     if (!keysEnabled)
         return false;
 
+    const bool commandHeld = isCommandHeld();
     bool changed = false;
     for (int i = 0; i < numMappedKeys; ++i)
     {
@@ -94,7 +95,7 @@ bool QorvKeyboardComponent::keyStateChanged (bool)
             heldKeys.erase (note);
             changed = true;
         }
-        else if (!held && down)
+        else if (!held && down && !commandHeld)
         {
             midiEngine.sendNoteOn (channel, note, velocity);
             heldKeys.insert (note);
@@ -104,6 +105,21 @@ bool QorvKeyboardComponent::keyStateChanged (bool)
     if (changed)
         repaint();
     return changed;
+}
+
+void QorvKeyboardComponent::focusLost (FocusChangeType)
+{
+    releaseComputerKeys();
+}
+
+void QorvKeyboardComponent::releaseComputerKeys()
+{
+    if (heldKeys.empty())
+        return;
+    for (const int note : heldKeys)
+        midiEngine.sendNoteOff (channel, note, velocity);
+    heldKeys.clear();
+    repaint();
 }
 
 void QorvKeyboardComponent::allNotesOff()

@@ -35,10 +35,14 @@ public:
     void paint (juce::Graphics&) override;
     bool keyPressed (const juce::KeyPress&) override { return false; }
     bool keyStateChanged (bool isKeyDown) override;
+    /** Notes held on the computer keyboard stop: their key releases will not arrive here any more. */
+    void focusLost (FocusChangeType) override;
 
     void buildKeys();
     /** Stops every note this component started. */
     void allNotesOff();
+    /** Stops the notes held on the computer keyboard. */
+    void releaseComputerKeys();
 
     /** The note a pointer at (x, y) plays, or -1; black keys win where they overlap. */
     int noteAt (int x, int y) const;
@@ -55,6 +59,12 @@ public:
     /** Asks whether a computer key is held; tests replace it. */
     std::function<bool (int keyCode)> isKeyDown = [] (int keyCode)
     { return juce::KeyPress::isKeyCurrentlyDown (keyCode); };
+    /** Asks whether Ctrl or Alt is held: such key combinations are commands, never notes. Tests replace it. */
+    std::function<bool()> isCommandHeld = []
+    {
+        const auto modifiers = juce::ModifierKeys::currentModifiers;
+        return modifiers.isCtrlDown() || modifiers.isAltDown();
+    };
 
 private:
     const Key* keyForNote (int note) const;

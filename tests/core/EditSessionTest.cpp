@@ -348,6 +348,35 @@ TEST_F (EditSessionTest, SaveAllStoresEveryReceivedPatchAtOnce)
     EXPECT_TRUE (session.isModified());
 }
 
+TEST_F (EditSessionTest, AWaitingPatchKeepsItsNameWhileSaveAllStoresOthers)
+{
+    session.patchReceived (patchNamed ("A11", 1));
+    session.setSaveAll (true);
+    session.patchReceived (patchNamed ("A11", 2));
+    EXPECT_EQ (session.receivedName(), "A11");
+    ASSERT_NE (session.pendingPatch(), nullptr);
+    session.saveReceived (session.receivedName());
+    EXPECT_EQ (names(), (Names{"A11", "A11 (1)", "Init"}));
+    EXPECT_EQ (session.library().patches[1].data[0], 1);
+}
+
+TEST_F (EditSessionTest, TypedNamesAreCutToWhatALibraryFileCanHoldOnACharacterBoundary)
+{
+    std::string twoByteLetters;
+    for (int i = 0; i < 2500; ++i)
+        twoByteLetters += "\xc3\xa9";
+    const std::string oneByteThenTwo = "x" + twoByteLetters; // the cut falls inside a letter
+
+    session.renamePatch (0, "Init", oneByteThenTwo);
+    const std::string stored = session.library().patches[0].name;
+    EXPECT_EQ (stored.size(), EditSession::maxTypedNameBytes - 1);
+    EXPECT_EQ (stored, oneByteThenTwo.substr (0, EditSession::maxTypedNameBytes - 1));
+
+    session.patchReceived (patchNamed ("A11", 1));
+    session.saveReceived (std::string (5000, 'y'));
+    EXPECT_EQ (session.library().patches.back().name, std::string (EditSession::maxTypedNameBytes, 'y'));
+}
+
 TEST_F (EditSessionTest, ManualDumpsAreOfferedOrBecomeTheActivePatchWithSync)
 {
     session.manualPatchReceived (patchNamed ("", 44));
@@ -441,8 +470,11 @@ TEST_F (EditSessionTest, OpeningALibraryMakesItsFirstPatchActiveUnlessItIsEmpty)
 TEST_F (EditSessionTest, ImportAndMergeFollowTheUniqueNameRule)
 {
     useLibrary ({"Init", "Lead"});
+    session.importPatches ({});
+    EXPECT_FALSE (session.isModified()); // nothing came in
     session.importPatches ({patchNamed ("Lead", 7), patchNamed ("Lead", 8)});
     EXPECT_EQ (names(), (Names{"Init", "Lead", "Lead (1)", "Lead (2)"}));
+    EXPECT_TRUE (session.isModified());
 
     const auto other = libraryOf ("Other", {patchNamed ("Lead", 61), patchNamed ("Bass", 62)});
     EXPECT_EQ (session.countClashes (other), 1u);
@@ -452,17 +484,26 @@ TEST_F (EditSessionTest, ImportAndMergeFollowTheUniqueNameRule)
         EditSession::MergeChoice choice;
         Names names;
         uint8_t leadByte;
+        bool changesTheLibrary;
     };
     const std::vector<Case> cases = {
-        {EditSession::MergeChoice::autoRename, {"Bass", "Init", "Lead", "Lead (1)"}, 2},
-        {EditSession::MergeChoice::overwrite, {"Bass", "Init", "Lead"}, 61},
-        {EditSession::MergeChoice::discard, {"Bass", "Init", "Lead"}, 2},
+        {EditSession::MergeChoice::autoRename, {"Bass", "Init", "Lead", "Lead (1)"}, 2, true},
+        {EditSession::MergeChoice::overwrite, {"Bass", "Init", "Lead"}, 61, true},
+        {EditSession::MergeChoice::discard, {"Bass", "Init", "Lead"}, 2, true},
     };
     for (const auto& c : cases)
     {
         useLibrary ({"Init", "Lead"});
+        EditSessionTestAccess::modified (session) = false;
         session.merge (other, c.choice);
         EXPECT_EQ (names(), c.names);
         EXPECT_EQ (session.library().patches[2].data[0], c.leadByte);
+        EXPECT_EQ (session.isModified(), c.changesTheLibrary);
     }
+
+    // Discarding every clash of a library that holds nothing else changes nothing.
+    useLibrary ({"Init", "Lead"});
+    EditSessionTestAccess::modified (session) = false;
+    session.merge (libraryOf ("Same", {patchNamed ("Lead", 61)}), EditSession::MergeChoice::discard);
+    EXPECT_FALSE (session.isModified());
 }

@@ -202,6 +202,7 @@ protected:
     KeyboardTest()
     {
         panel->performance.keyboard.isKeyDown = [this] (int code) { return held.count (code) > 0; };
+        panel->performance.keyboard.isCommandHeld = [this] { return commandHeld; };
     }
 
     void keys (std::set<int> nowHeld)
@@ -217,6 +218,7 @@ protected:
     }
 
     std::set<int> held;
+    bool commandHeld = false;
 };
 
 TEST_F (KeyboardTest, ComputerKeysPlayNotesOnChannelZero)
@@ -296,6 +298,27 @@ TEST_F (KeyboardTest, AllNotesOffStopsOnlyWhatSounds)
     midi->clearSent();
     UiTest::click (panel->performance.allNotesOffBtn);
     EXPECT_EQ (midi->sent, (std::vector<Bytes>{{0x80, 60, 60}, {0x80, 62, 60}, {0x80, 37, 60}}));
+    EXPECT_TRUE (panel->performance.keyboard.heldKeys.empty());
+}
+
+TEST_F (KeyboardTest, CtrlOrAltWithALetterIsACommandNotANote)
+{
+    keys ({'Z'});
+    commandHeld = true; // Ctrl+Q while Z still sounds
+    keys ({'Z', 'Q'});
+    EXPECT_EQ (midi->sent, (std::vector<Bytes>{{0x90, 60, 60}}));
+    keys ({'Q'}); // releasing a note still works with Ctrl held
+    EXPECT_EQ (midi->sent.back(), (Bytes{0x80, 60, 60}));
+    EXPECT_TRUE (panel->performance.keyboard.heldKeys.empty());
+}
+
+TEST_F (KeyboardTest, LosingTheFocusStopsTheComputerKeysNotes)
+{
+    keys ({'Z', 'X'});
+    UiTest::press (panel->performance.keyboard, 9.0f, 10.0f); // a mouse note, still held
+    midi->clearSent();
+    panel->performance.keyboard.focusLost (juce::Component::focusChangedDirectly);
+    EXPECT_EQ (midi->sent, (std::vector<Bytes>{{0x80, 60, 60}, {0x80, 62, 60}}));
     EXPECT_TRUE (panel->performance.keyboard.heldKeys.empty());
 }
 

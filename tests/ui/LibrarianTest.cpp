@@ -302,14 +302,17 @@ TEST_F (LibrarianTest, SaveAllAddsEveryReceivedPatchAndKeepsAPendingOne)
     receive (incomingDump (0x30, 0x00, namedPatch ("x", 2)));
     receive (incomingDump (0x31, 0x00, namedPatch ("x", 3)));
     EXPECT_EQ (libraryNames(), (std::vector<std::string>{"A11", "Init", "Manual"}));
-    EXPECT_EQ (panel->midiIn.midiInLabel.getText(), "Manual");
     EXPECT_EQ (title(), "qorv - New Library *");
     ASSERT_NE (panel->session().pendingPatch(), nullptr); // entered before SAVE ALL: still pending
     EXPECT_TRUE (panel->midiIn.patchReceivedInd.isLit());
+    EXPECT_EQ (panel->midiIn.midiInLabel.getText(), "A11"); // the waiting patch keeps its own name
 
-    UiTest::click (panel->midiIn.midiSaveBtn); // stored under the name now shown, made unique
-    EXPECT_EQ (libraryNames(), (std::vector<std::string>{"A11", "Init", "Manual", "Manual (1)"}));
-    EXPECT_EQ (panel->session().library().patches[3].data[0], 1);
+    UiTest::click (panel->midiIn.midiSaveBtn); // stored under its own name, made unique
+    EXPECT_EQ (libraryNames(), (std::vector<std::string>{"A11", "A11 (1)", "Init", "Manual"}));
+    EXPECT_EQ (panel->session().library().patches[1].data[0], 1);
+
+    receive (incomingDump (0x30, 0x01, namedPatch ("x", 4))); // nothing waits: the last stored name shows
+    EXPECT_EQ (panel->midiIn.midiInLabel.getText(), "A12");
 }
 
 TEST_F (LibrarianTest, ManualDumpFollowsTheSyncOption)
@@ -371,4 +374,80 @@ TEST_F (LibrarianTest, ManyReceivedChangesKeepTheFiftyLatestStates)
     ASSERT_EQ (panel->session().history().size(), 50u);
     EXPECT_EQ (panel->session().history().oldest().data[0], 9); // the state before change 10
     EXPECT_EQ (panel->session().history().newest().data[0], 58);
+}
+
+TEST_F (LibrarianTest, EraseFollowsEveryChangeThatMovesTheActivePatchUnderTheSelection)
+{
+    useLibrary ({"Bass", "Pad"});
+    panel->bank.activateRow (1);
+    select (0);
+    ASSERT_TRUE (panel->bank.eraseBtn.isEnabledState());
+
+    session().renamePatch (0, "Bass", "Zed"); // Pad sorts into the selected row
+    EXPECT_EQ (libraryNames(), (std::vector<std::string>{"Pad", "Zed"}));
+    EXPECT_FALSE (panel->bank.eraseBtn.isEnabledState());
+
+    session().renamePatch (1, "Zed", "Alto"); // and away again
+    EXPECT_EQ (libraryNames(), (std::vector<std::string>{"Alto", "Pad"}));
+    EXPECT_TRUE (panel->bank.eraseBtn.isEnabledState());
+}
+
+TEST_F (LibrarianTest, CompareReleasedAfterItWasDisabledEndsTheComparison)
+{
+    UiTest::press (panel->voice.vcfFreqSlider, 12.0f, 48.0f);
+    UiTest::press (panel->patchBar.cmpBtn, 5.0f, 5.0f);
+    ASSERT_TRUE (session().isComparing());
+
+    session().setSyncManual (true);
+    receive (incomingDump (0x31, 0x00, namedPatch ("x", 1))); // stored and active agree: CMP is disabled
+    ASSERT_FALSE (panel->patchBar.cmpBtn.isEnabledState());
+    midi->clearSent();
+
+    UiTest::release (panel->patchBar.cmpBtn, 5.0f, 5.0f);
+    EXPECT_FALSE (panel->patchBar.cmpBtn.isPressed());
+    EXPECT_FALSE (session().isComparing());
+    EXPECT_EQ (sentDumps(), std::vector<Bytes>{dumpOf (session().activePatch())});
+}
+
+TEST_F (LibrarianTest, ReplacingTheLibraryCancelsAnOpenRename)
+{
+    useLibrary ({"Bass", "Pad"});
+    select (1);
+    panel->bank.showRenameDialog();
+    auto* dialog = dynamic_cast<juce::AlertWindow*> (juce::Component::getCurrentlyModalComponent());
+    ASSERT_NE (dialog, nullptr);
+    dialog->getTextEditor ("name")->setText ("Lead");
+
+    LibraryModel other; // another library that happens to hold a "Pad"
+    other.patches = {namedPatch ("Pad", 9)};
+    session().openLibrary (other, "/nowhere/other.106");
+    ASSERT_TRUE (runPostedMessages());
+    EXPECT_EQ (juce::Component::getCurrentlyModalComponent(), nullptr);
+    EXPECT_EQ (libraryNames(), std::vector<std::string>{"Pad"});
+    EXPECT_FALSE (session().isModified());
+}
+
+TEST_F (LibrarianTest, TypedNamesStopAtWhatALibraryFileCanHold)
+{
+    select (0);
+    panel->bank.showRenameDialog();
+    auto* dialog = dynamic_cast<juce::AlertWindow*> (juce::Component::getCurrentlyModalComponent());
+    ASSERT_NE (dialog, nullptr);
+    auto* editor = dialog->getTextEditor ("name");
+    editor->selectAll();
+    editor->insertTextAtCaret (
+        juce::String::repeatedString (juce::String::fromUTF8 ("\xc3\xa9"), 3000)); // 2 bytes each
+    EXPECT_EQ (static_cast<size_t> (editor->getText().getNumBytesAsUTF8()), EditSession::maxTypedNameBytes);
+    dialog->exitModalState (0);
+    ASSERT_TRUE (runPostedMessages());
+
+    receive (incomingDump (0x30, 0x00, namedPatch ("x", 1)));
+    auto& label = panel->midiIn.midiInLabel;
+    label.showEditor();
+    ASSERT_NE (label.getCurrentTextEditor(), nullptr);
+    label.getCurrentTextEditor()->selectAll();
+    label.getCurrentTextEditor()->insertTextAtCaret (juce::String::repeatedString ("x", 5000));
+    label.hideEditor (false);
+    UiTest::click (panel->midiIn.midiSaveBtn);
+    EXPECT_EQ (libraryNames().back(), std::string (EditSession::maxTypedNameBytes, 'x'));
 }
