@@ -12,6 +12,7 @@ run_packages=(
 test_packages=(
     libgtest-dev googletest libbenchmark-dev clang libclang-rt-14-dev clang-format git
     xdotool x11-utils imagemagick desktop-file-utils
+    appstream shared-mime-info xdg-utils libglib2.0-bin dpkg-dev
     alsa-utils qemu-system-x86 busybox-static cpio kmod xz-utils
 )
 

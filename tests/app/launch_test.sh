@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Starts Qorv in its own virtual X server, finds its window, checks that the
-# panel fills it at the "Large" magnification (1092 x 720 under the menu bar),
-# then quits it with Ctrl+Q and expects a clean exit with the settings saved.
+# panel fills it at the "Large" magnification (1092 x 720 under the menu bar)
+# and that the desktop entry claims the window, then quits it with Ctrl+Q and
+# expects a clean exit with the settings saved.
 set -euo pipefail
 qorv=$1
+entry=$2
 
 if [ -z "${QORV_IN_XVFB:-}" ]; then
     export QORV_IN_XVFB=1
@@ -40,6 +42,12 @@ status=0
 [ "$width" -eq 1092 ] || { echo "FAIL: width $width, expected 1092"; status=1; }
 { [ "$menu_bar" -ge 16 ] && [ "$menu_bar" -le 40 ]; } || { echo "FAIL: height $height is not 720 plus a menu bar"; status=1; }
 [ "$title" = "qorv - New Library" ] || { echo "FAIL: title '$title', expected 'qorv - New Library'"; status=1; }
+
+# A dock matches the window to its desktop entry (name, icon) by its class.
+wm_class=$(xprop -id "$window" WM_CLASS | sed -n 's/.*= "\([^"]*\)", "\([^"]*\)"/\2/p')
+startup_class=$(sed -n 's/^StartupWMClass=//p' "$entry")
+echo "window class '$wm_class', entry's StartupWMClass '$startup_class'"
+[ "$wm_class" = "$startup_class" ] || { echo "FAIL: the desktop entry would not claim the window"; status=1; }
 
 # The panel must reach the window's bottom-right corner: its last pixel is
 # panel artwork, not the window's own background.

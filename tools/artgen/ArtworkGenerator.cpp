@@ -1,5 +1,5 @@
-// Draws the panel's embedded images and the application icon and writes them
-// as PNG files:
+// Draws the panel's embedded images, the application icon and the icons of
+// the file types Qorv opens, and writes them as PNG files:
 //
 //   qorv_artgen <images-dir> <icons-dir> [--preview <dir>]
 //
@@ -9,6 +9,7 @@
 
 #include "ArtFonts.h"
 #include "ControlArt.h"
+#include "FileTypeIcons.h"
 #include "PanelArt.h"
 #include "PanelPreview.h"
 
@@ -220,6 +221,12 @@ namespace
         const std::vector<Artwork> icons{
             {"qorv.png", 256, 256, makeIcon (fonts, 256)},
             {"qorv-48.png", 48, 48, makeIcon (fonts, 48)},
+            {"org.qorv.Qorv-library.png", 256, 256, makeFileTypeIcon (fonts, FileType::Library, 256)},
+            {"org.qorv.Qorv-library-48.png", 48, 48, makeFileTypeIcon (fonts, FileType::Library, 48)},
+            {"org.qorv.Qorv-sysex.png", 256, 256, makeFileTypeIcon (fonts, FileType::SysEx, 256)},
+            {"org.qorv.Qorv-sysex-48.png", 48, 48, makeFileTypeIcon (fonts, FileType::SysEx, 48)},
+            {"org.qorv.Qorv-preset.png", 256, 256, makeFileTypeIcon (fonts, FileType::Preset, 256)},
+            {"org.qorv.Qorv-preset-48.png", 48, 48, makeFileTypeIcon (fonts, FileType::Preset, 48)},
         };
         if (!writeAll (panelImages, imageDir) || !writeAll (icons, iconDir))
             return 1;
