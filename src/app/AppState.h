@@ -10,7 +10,7 @@
 class AppState
 {
 public:
-    /** The nine keys, in the order saveState writes them. */
+    /** The keys, in the order saveState writes them. */
     struct Keys
     {
         static constexpr const char* midiIn = "MIDI_IN";
@@ -22,6 +22,8 @@ public:
         static constexpr const char* scale = "SCALE";
         static constexpr const char* syncManual = "SYNC_MANUAL";
         static constexpr const char* syncCC = "SYNC_CC";
+        static constexpr const char* lastLibrary = "LAST_LIBRARY";
+        static constexpr const char* recentLibraries = "RECENT_LIBRARIES";
     };
 
     static constexpr const char* folderName = "org.qorv.Qorv";
@@ -37,6 +39,8 @@ public:
     static juce::File settingsFile();
 
     std::unique_ptr<juce::PropertiesFile> propertiesFile;
+    /** What went wrong with the settings file, for STATUS; empty when nothing did. */
+    juce::String problem;
 
 private:
     JUCE_DECLARE_NON_COPYABLE (AppState)

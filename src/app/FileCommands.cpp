@@ -12,7 +12,7 @@ namespace
 using Browser = juce::FileBrowserComponent;
 
 constexpr int openOneFile = Browser::openMode | Browser::canSelectFiles;
-constexpr int openFiles = Browser::openMode | Browser::canSelectFiles | Browser::canSelectMultipleItems;
+constexpr int openSeveralFiles = Browser::openMode | Browser::canSelectFiles | Browser::canSelectMultipleItems;
 constexpr int openFolder = Browser::openMode | Browser::canSelectDirectories;
 constexpr int saveOneFile = Browser::saveMode | Browser::canSelectFiles;
 
@@ -47,10 +47,51 @@ juce::String unwrittenFilesMessage (const juce::StringArray& paths)
 } // namespace
 
 FileCommands::FileCommands (EditSession& sessionToActOn, StatusHook showStatusMessage)
-    : showWarning (showWarningBox), askMergeChoice (showMergeQuestion), session (sessionToActOn),
-      showStatus (std::move (showStatusMessage))
+    : showWarning (showWarningBox), askMergeChoice (showMergeQuestion), askToSave (showSaveQuestion),
+      session (sessionToActOn), showStatus (std::move (showStatusMessage))
 {
     openDialog = [this] (const Dialog& dialog, DialogDone done) { desktopDialog.open (dialog, std::move (done)); };
+}
+
+//==============================================================================
+// Unsaved changes
+
+juce::String FileCommands::saveQuestion() const
+{
+    const auto& file = session.currentFile();
+    const juce::String library = file.empty() ? juce::String (EditSession::newLibraryName)
+                                              : juce::File (toDisplayString (file)).getFileNameWithoutExtension();
+    return "Save changes to \"" + library + "\" before closing?";
+}
+
+void FileCommands::whenLibraryMayGo (LibraryAction action, std::function<void()> proceed)
+{
+    if (!session.isModified())
+    {
+        proceed();
+        return;
+    }
+
+    const char* discardLabel = action == LibraryAction::quit         ? "Quit without Saving"
+                               : action == LibraryAction::newLibrary ? "New without Saving"
+                                                                     : "Open without Saving";
+    askToSave (saveQuestion(),
+               discardLabel,
+               [weakThis = juce::WeakReference<FileCommands> (this), proceed] (int choice)
+               {
+                   auto* self = weakThis.get();
+                   if (self == nullptr)
+                       return;
+                   if (choice == discardChanges)
+                       proceed();
+                   else if (choice == saveFirst)
+                       self->saveLibrary (
+                           [proceed] (bool saved)
+                           {
+                               if (saved)
+                                   proceed();
+                           });
+               });
 }
 
 //==============================================================================
@@ -58,42 +99,112 @@ FileCommands::FileCommands (EditSession& sessionToActOn, StatusHook showStatusMe
 
 void FileCommands::newLibrary()
 {
-    session.newLibrary();
-    showStatus (EditSession::newLibraryName);
+    whenLibraryMayGo (LibraryAction::newLibrary,
+                      [this]
+                      {
+                          session.newLibrary();
+                          showStatus (EditSession::newLibraryName);
+                      });
 }
 
 void FileCommands::chooseLibraryToLoad()
 {
     ask ({"Load Library", {}, "*.106", openOneFile},
-         [] (FileCommands& self, const juce::Array<juce::File>& files) { self.loadLibrary (firstOf (files)); });
+         [] (FileCommands& self, const juce::Array<juce::File>& files)
+         {
+             if (!files.isEmpty())
+                 self.openLibraryFile (files.getFirst());
+         });
 }
 
-void FileCommands::saveLibrary()
+void FileCommands::openLibraryFile (const juce::File& file)
+{
+    whenLibraryMayGo (LibraryAction::open,
+                      [weakThis = juce::WeakReference<FileCommands> (this), file]
+                      {
+                          if (auto* self = weakThis.get())
+                              self->loadLibrary (file);
+                      });
+}
+
+void FileCommands::openFiles (const juce::Array<juce::File>& files)
+{
+    juce::Array<juce::File> sysex, presets, refused;
+    juce::File library;
+    for (const auto& file : files)
+    {
+        const auto extension = file.getFileExtension().toLowerCase();
+        if (extension == ".106" && library == juce::File())
+            library = file;
+        else if (extension == ".syx")
+            sysex.add (file);
+        else if (extension == ".jep")
+            presets.add (file);
+        else
+            refused.add (file);
+    }
+
+    if (!refused.isEmpty())
+        showStatus ("Not opened: " + refused.getFirst().getFileName());
+
+    // The patches go into the library that is open once the library file is.
+    const auto importTheRest = [sysex, presets] (FileCommands& self)
+    {
+        self.importSysex (sysex);
+        self.importPresets (presets);
+    };
+    if (library == juce::File())
+    {
+        importTheRest (*this);
+        return;
+    }
+    whenLibraryMayGo (LibraryAction::open,
+                      [weakThis = juce::WeakReference<FileCommands> (this), library, importTheRest]
+                      {
+                          if (auto* self = weakThis.get())
+                          {
+                              self->loadLibrary (library);
+                              importTheRest (*self);
+                          }
+                      });
+}
+
+void FileCommands::saveLibrary (std::function<void (bool)> done)
 {
     if (session.currentFile().empty())
-        chooseSaveLibraryAs();
-    else
-        writeLibraryTo (juce::File (toDisplayString (session.currentFile())));
+    {
+        chooseSaveLibraryAs (std::move (done));
+        return;
+    }
+    const bool saved = writeLibraryTo (juce::File (toDisplayString (session.currentFile())));
+    if (done)
+        done (saved);
 }
 
-void FileCommands::chooseSaveLibraryAs()
+void FileCommands::chooseSaveLibraryAs (std::function<void (bool)> done)
 {
     const juce::File proposal = session.currentFile().empty()
                                     ? documentsFolder().getChildFile (legalFileName (session.library().name, ".106"))
                                     : juce::File (toDisplayString (session.currentFile()));
     ask ({"Save Library as", proposal, "*.106", saveOneFile},
-         [] (FileCommands& self, const juce::Array<juce::File>& files) { self.saveLibraryAs (firstOf (files)); });
+         [done] (FileCommands& self, const juce::Array<juce::File>& files)
+         {
+             const juce::File file = firstOf (files);
+             const bool saved = file != juce::File() && self.writeLibraryTo (file);
+             if (done)
+                 done (saved);
+         });
 }
 
 void FileCommands::chooseSysexToImport()
 {
-    ask ({"Import Sysex", {}, "*.syx", openFiles},
+    ask ({"Import Sysex", {}, "*.syx", openSeveralFiles},
          [] (FileCommands& self, const juce::Array<juce::File>& files) { self.importSysex (files); });
 }
 
 void FileCommands::choosePresetsToImport()
 {
-    ask ({"Import JEP", {}, "*.jep", openFiles},
+    ask ({"Import JEP", {}, "*.jep", openSeveralFiles},
          [] (FileCommands& self, const juce::Array<juce::File>& files) { self.importPresets (files); });
 }
 
@@ -119,20 +230,23 @@ void FileCommands::chooseExportFolder()
 //==============================================================================
 // The work
 
-void FileCommands::loadLibrary (const juce::File& file)
+bool FileCommands::loadLibrary (const juce::File& file)
 {
     if (!file.existsAsFile())
-        return;
+        return false;
 
     LibraryModel loaded;
     if (!QorvFileIO::load (pathOf (file), loaded))
     {
         showWarning ("Load failed", readFailedMessage);
-        return;
+        return false;
     }
 
     session.openLibrary (std::move (loaded), pathOf (file));
     showStatus (file.getFileNameWithoutExtension());
+    if (libraryFileUsed)
+        libraryFileUsed (file);
+    return true;
 }
 
 void FileCommands::saveLibraryAs (const juce::File& file)
@@ -142,16 +256,19 @@ void FileCommands::saveLibraryAs (const juce::File& file)
     writeLibraryTo (file);
 }
 
-void FileCommands::writeLibraryTo (const juce::File& file)
+bool FileCommands::writeLibraryTo (const juce::File& file)
 {
     // A failed write keeps the old current file and the unsaved mark: the
     // library on disk is not the one on screen.
     if (!QorvFileIO::save (pathOf (file), session.library()))
     {
         showWarning ("Save failed", "Could not write the library file:\n" + file.getFullPathName());
-        return;
+        return false;
     }
     session.librarySaved (pathOf (file));
+    if (libraryFileUsed)
+        libraryFileUsed (file);
+    return true;
 }
 
 void FileCommands::importSysex (const juce::Array<juce::File>& files)
@@ -279,6 +396,19 @@ void FileCommands::ask (const Dialog& dialog, std::function<void (FileCommands&,
 void FileCommands::showWarningBox (const juce::String& title, const juce::String& message)
 {
     juce::AlertWindow::showMessageBoxAsync (juce::MessageBoxIconType::WarningIcon, title, message);
+}
+
+void FileCommands::showSaveQuestion (const juce::String& question, const juce::String& discardLabel, SaveAnswer answer)
+{
+    auto window = std::make_shared<juce::AlertWindow> (
+        question, "If you don't save, your changes will be lost.", juce::MessageBoxIconType::WarningIcon);
+    window->addButton (discardLabel, discardChanges);
+    window->addButton ("Cancel", cancelAction, juce::KeyPress (juce::KeyPress::escapeKey));
+    window->addButton ("Save", saveFirst, juce::KeyPress (juce::KeyPress::returnKey));
+    window->setEscapeKeyCancels (true);
+    // The callback owns the window; it is released once the answer is handled.
+    window->enterModalState (
+        true, juce::ModalCallbackFunction::create ([window, answer] (int choice) { answer (choice); }), false);
 }
 
 void FileCommands::showMergeQuestion (const juce::String& title, const juce::String& message, MergeAnswer answer)

@@ -29,6 +29,23 @@ public:
         discard = 3
     };
 
+    /** The unsaved-changes question's answers. */
+    enum SaveChoice
+    {
+        cancelAction = 0,
+        saveFirst = 1,
+        discardChanges = 2
+    };
+    using SaveAnswer = std::function<void (int choice)>;
+
+    /** What would replace or close the library. */
+    enum class LibraryAction
+    {
+        quit,
+        newLibrary,
+        open
+    };
+
     using StatusHook = std::function<void (const juce::String& message)>;
 
     FileCommands (EditSession& sessionToActOn, StatusHook showStatusMessage);
@@ -36,12 +53,25 @@ public:
     /** Closes an open file dialog without an answer, as the program does before it quits. */
     void closeDialogs() { desktopDialog.close(); }
 
+    /** Runs `proceed` once the library may be closed or replaced: at once when
+        it has no unsaved changes, else after the user chose to save it (and the
+        save succeeded) or to discard the changes. Cancel, Escape, or a save
+        that failed or was cancelled run nothing, so nothing is lost. */
+    void whenLibraryMayGo (LibraryAction action, std::function<void()> proceed);
+
     // The menu's commands
     void newLibrary();
     void chooseLibraryToLoad();
-    /** Writes to the current file, or asks for one when there is none. */
-    void saveLibrary();
-    void chooseSaveLibraryAs();
+    /** Opens a library file in place of this one, asking first about unsaved changes. */
+    void openLibraryFile (const juce::File& file);
+    /** Files handed to the program (its command line, a drop): a .106 is
+        opened as the library, .syx and .jep files are imported; anything
+        else is refused with a word in STATUS. */
+    void openFiles (const juce::Array<juce::File>& files);
+    /** Writes to the current file, or asks for one when there is none; `done`
+        learns whether the library was written. */
+    void saveLibrary (std::function<void (bool saved)> done = {});
+    void chooseSaveLibraryAs (std::function<void (bool saved)> done = {});
     void chooseSysexToImport();
     void choosePresetsToImport();
     void chooseLibraryToMerge();
@@ -49,7 +79,8 @@ public:
     void chooseExportFolder();
 
     // The work, once a dialog has handed over its choice (empty when cancelled)
-    void loadLibrary (const juce::File& file);
+    /** Replaces the library with the file's, without asking; false when it could not be read. */
+    bool loadLibrary (const juce::File& file);
     void saveLibraryAs (const juce::File& file);
     void importSysex (const juce::Array<juce::File>& files);
     void importPresets (const juce::Array<juce::File>& files);
@@ -70,15 +101,24 @@ public:
     std::function<void (const juce::String& title, const juce::String& message)> showWarning;
     /** Asks how to resolve merge clashes and calls back with a MergeChoice. Default: a modal alert window. */
     std::function<void (const juce::String& title, const juce::String& message, MergeAnswer)> askMergeChoice;
+    /** Asks whether to save unsaved changes and calls back with a SaveChoice;
+        Escape answers cancelAction. Default: a modal alert window. */
+    std::function<void (const juce::String& question, const juce::String& discardLabel, SaveAnswer)> askToSave;
+    /** Told of every library file loaded or saved (the recent libraries). */
+    std::function<void (const juce::File& file)> libraryFileUsed;
 
     // The hooks' defaults
     static void showWarningBox (const juce::String& title, const juce::String& message);
     static void showMergeQuestion (const juce::String& title, const juce::String& message, MergeAnswer answer);
+    static void showSaveQuestion (const juce::String& question, const juce::String& discardLabel, SaveAnswer answer);
+
+    /** "Save changes to "<library>" before closing?" */
+    juce::String saveQuestion() const;
 
 private:
     /** Opens a dialog whose choice goes to work(), as long as these commands still exist. */
     void ask (const Dialog& dialog, std::function<void (FileCommands&, const juce::Array<juce::File>&)> work);
-    void writeLibraryTo (const juce::File& file);
+    bool writeLibraryTo (const juce::File& file);
     void importPatches (const juce::Array<juce::File>& files, bool (*read) (const std::string&, PatchModel&));
 
     EditSession& session;

@@ -5,6 +5,10 @@
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
+#include <X11/Xlib.h>
+#include <cstdio>
+#include <cstdlib>
+
 /** Starts and stops the one window; the settings holder lives as long as the
     application, so the settings file is read before the window exists. */
 class QorvApplication : public juce::JUCEApplication
@@ -21,8 +25,28 @@ public:
         mainWindow = std::make_unique<MainWindow> (getApplicationName(), appState);
         // The window carries its own menu bar: there is no global one to install here.
         mainWindow->loadState();
+
+        // Files given to the program win over the library open at the last quit.
+        juce::Array<juce::File> files;
+        for (const auto& argument : getCommandLineParameterArray())
+            files.add (juce::File::getCurrentWorkingDirectory().getChildFile (argument));
+        if (files.isEmpty())
+            mainWindow->reopenLastLibrary();
+        else
+            mainWindow->fileCommands.openFiles (files);
+
+        mainWindow->showAtStart();
         // Last, so the devices opened from the settings are not second-guessed.
         mainWindow->installDeviceChangeHandler();
+    }
+
+    /** The desktop session asks to end: the library's unsaved changes are asked about first. */
+    void systemRequestedQuit() override
+    {
+        if (mainWindow != nullptr)
+            mainWindow->quitWhenAllowed();
+        else
+            quit();
     }
 
     void shutdown() override
@@ -41,4 +65,35 @@ private:
     AppState appState;
 };
 
-START_JUCE_APPLICATION (QorvApplication)
+namespace
+{
+juce::JUCEApplicationBase* createApplication()
+{
+    return new QorvApplication();
+}
+
+/** Whether an X display can be opened: without one the window cannot exist. */
+bool canOpenDisplay()
+{
+    Display* display = XOpenDisplay (nullptr);
+    if (display == nullptr)
+        return false;
+    XCloseDisplay (display);
+    return true;
+}
+} // namespace
+
+int main (int argc, char* argv[])
+{
+    if (!canOpenDisplay())
+    {
+        const char* name = std::getenv ("DISPLAY");
+        std::fprintf (stderr,
+                      "qorv: cannot open the X display%s%s: the window needs a graphical desktop\n",
+                      name != nullptr && *name != '\0' ? " " : "",
+                      name != nullptr ? name : "");
+        return 1;
+    }
+    juce::JUCEApplicationBase::createInstance = &createApplication;
+    return juce::JUCEApplicationBase::main (argc, const_cast<const char**> (argv));
+}

@@ -59,6 +59,7 @@ juce::PopupMenu MainWindow::fileMenu() const
     juce::PopupMenu menu;
     menu.addItem (newLibraryId, "New Library");
     menu.addItem (loadLibraryId, "Load Library (.106)...");
+    menu.addSubMenu ("Open Recent", recentMenu());
     menu.addItem (saveLibraryId, "Save Library");
     menu.addItem (saveLibraryAsId, "Save Library as...");
     menu.addSeparator();
@@ -80,6 +81,23 @@ juce::PopupMenu MainWindow::fileMenu() const
     quit.itemID = quitId;
     quit.shortcutKeyDescription = "Ctrl+Q"; // the key itself is handled by keyPressed
     menu.addItem (std::move (quit));
+    return menu;
+}
+
+juce::PopupMenu MainWindow::recentMenu() const
+{
+    juce::PopupMenu menu;
+    const auto home = juce::File::getSpecialLocation (juce::File::userHomeDirectory);
+    const auto& files = recentLibraries.list();
+    for (int i = 0; i < files.size(); ++i)
+    {
+        const auto& file = files.getReference (i);
+        const auto shown = file.isAChildOf (home) ? "~/" + file.getRelativePathFrom (home) : file.getFullPathName();
+        menu.addItem (firstRecentId + i, shown, file.existsAsFile()); // a file that has gone is greyed
+    }
+    if (!files.isEmpty())
+        menu.addSeparator();
+    menu.addItem (clearRecentId, "Clear Recent", !files.isEmpty());
     return menu;
 }
 
@@ -153,8 +171,11 @@ void MainWindow::menuItemSelected (int menuItemID, int)
             files.chooseExportFolder();
             return;
         case quitId:
-            requestQuit();
+            quitWhenAllowed();
             return;
+        case clearRecentId:
+            recentLibraries.clear();
+            break;
         case syncManualId:
             panel.session().setSyncManual (!panel.session().syncsManualMode());
             break;
@@ -168,6 +189,13 @@ void MainWindow::menuItemSelected (int menuItemID, int)
             panel.midiEngine.openOutput (0);
             break;
         default:
+            if (menuItemID >= firstRecentId && menuItemID <= lastRecentId)
+            {
+                const int index = menuItemID - firstRecentId;
+                if (index < recentLibraries.list().size())
+                    files.openLibraryFile (recentLibraries.list()[index]);
+                return;
+            }
             if (menuItemID >= firstScaleId && menuItemID < firstScaleId + numScales)
                 applyScale (menuItemID - firstScaleId);
             else if (menuItemID >= firstChannelId && menuItemID < firstChannelId + numChannels)

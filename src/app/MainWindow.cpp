@@ -1,18 +1,16 @@
 #include "app/MainWindow.h"
 
-#include "ui/PanelText.h"
-
 namespace
 {
-void quitApplication()
-{
-    if (auto* app = juce::JUCEApplicationBase::getInstance())
-        app->systemRequestedQuit();
-}
-
 bool isQuitKey (const juce::KeyPress& key)
 {
     return key == juce::KeyPress ('q', juce::ModifierKeys::ctrlModifier, 0);
+}
+
+/** A file's place in the file system as it was given, relative to the working folder. */
+juce::File fileFromArgument (const juce::String& path)
+{
+    return juce::File::getCurrentWorkingDirectory().getChildFile (path);
 }
 } // namespace
 
@@ -23,15 +21,24 @@ MainWindow::PanelHolder::PanelHolder (std::unique_ptr<MidiPlatform> midiPlatform
     addAndMakeVisible (*panel);
 }
 
+void MainWindow::PanelHolder::filesDropped (const juce::StringArray& paths, int, int)
+{
+    juce::Array<juce::File> files;
+    for (const auto& path : paths)
+        files.add (fileFromArgument (path));
+    if (onFilesDropped)
+        onFilesDropped (files);
+}
+
 MainWindow::MainWindow (const juce::String& name, AppState& state) : MainWindow (name, state, nullptr) {}
 
 MainWindow::MainWindow (const juce::String& name, AppState& state, std::unique_ptr<MidiPlatform> midiPlatform)
     : DocumentWindow (name,
                       juce::LookAndFeel::getDefaultLookAndFeel().findColour (juce::ResizableWindow::backgroundColourId),
                       DocumentWindow::allButtons,
-                      true),
-      requestQuit (quitApplication), panelHolder (std::move (midiPlatform)), mainComponent (panelHolder.panel.get()),
-      appState (state),
+                      false),
+      requestQuit ([] { juce::JUCEApplicationBase::quit(); }), panelHolder (std::move (midiPlatform)),
+      mainComponent (panelHolder.panel.get()), appState (state),
       fileCommands (mainComponent->session(),
                     [this] (const juce::String& message) { mainComponent->showStatusMessage (message); })
 {
@@ -40,11 +47,19 @@ MainWindow::MainWindow (const juce::String& name, AppState& state, std::unique_p
 
     // Placing the panel in the window makes it set the window's title.
     setContentNonOwned (&panelHolder, false);
-
     setResizable (false, false);
-    centreWithSize (MainComponent::panelWidth, MainComponent::panelHeight + getMenuBarComponent()->getHeight());
-    setVisible (true);
+
+    panelHolder.onFilesDropped = [this] (const juce::Array<juce::File>& files) { fileCommands.openFiles (files); };
+    fileCommands.libraryFileUsed = [this] (const juce::File& file)
+    {
+        recentLibraries.add (file);
+        menuItemsChanged();
+    };
+
     applyScale (defaultScaleIndex);
+    const auto area = usableArea();
+    if (!area.isEmpty())
+        setTopLeftPosition (area.getCentre() - juce::Point<int> (getWidth() / 2, getHeight() / 2));
 }
 
 MainWindow::~MainWindow()
@@ -54,9 +69,31 @@ MainWindow::~MainWindow()
     clearContentComponent();
 }
 
+void MainWindow::showAtStart()
+{
+    const auto area = usableArea();
+    if (!area.isEmpty())
+        setTopLeftPosition (area.getCentre() - juce::Point<int> (getWidth() / 2, getHeight() / 2));
+    addToDesktop();
+    setVisible (true);
+    if (!startUpNotices.isEmpty())
+        mainComponent->patchBar.showMessages (startUpNotices);
+    startUpNotices.clear();
+}
+
 void MainWindow::closeButtonPressed()
 {
-    requestQuit();
+    quitWhenAllowed();
+}
+
+void MainWindow::quitWhenAllowed()
+{
+    fileCommands.whenLibraryMayGo (FileCommands::LibraryAction::quit,
+                                   [weakThis = juce::Component::SafePointer<MainWindow> (this)]
+                                   {
+                                       if (weakThis != nullptr && weakThis->requestQuit)
+                                           weakThis->requestQuit();
+                                   });
 }
 
 void MainWindow::activeWindowStatusChanged()
@@ -77,11 +114,14 @@ bool MainWindow::keyPressed (const juce::KeyPress& key)
     // Reached when no control of the panel wanted the key.
     if (isQuitKey (key))
     {
-        requestQuit();
+        quitWhenAllowed();
         return true;
     }
     return DocumentWindow::keyPressed (key);
 }
+
+//==============================================================================
+// Size and place
 
 juce::Rectangle<int> MainWindow::scaledPanelBounds (int index)
 {
@@ -90,102 +130,68 @@ juce::Rectangle<int> MainWindow::scaledPanelBounds (int index)
             static_cast<int> (factor * static_cast<float> (MainComponent::panelHeight))};
 }
 
+int MainWindow::menuBarHeight() const
+{
+    if (auto* bar = getMenuBarComponent())
+        return bar->getHeight();
+    return 0;
+}
+
+juce::Rectangle<int> MainWindow::usableArea() const
+{
+    const auto& displays = juce::Desktop::getInstance().getDisplays();
+    const auto* display = displays.getDisplayForRect (getScreenBounds());
+    if (display == nullptr)
+        display = displays.getPrimaryDisplay();
+    if (display == nullptr)
+        return {};
+    return knownFrame.subtractedFrom (display->userArea);
+}
+
+int MainWindow::largestScaleThatFits (int index) const
+{
+    const auto area = usableArea();
+    if (area.isEmpty())
+        return index;
+    for (int candidate = index; candidate > 0; --candidate)
+    {
+        const auto panel = scaledPanelBounds (candidate);
+        if (panel.getWidth() <= area.getWidth() && panel.getHeight() + menuBarHeight() <= area.getHeight())
+            return candidate;
+    }
+    return 0;
+}
+
 void MainWindow::applyScale (int index)
 {
-    scaleIndex = index;
-    mainComponent->setTransform (juce::AffineTransform::scale (scaleFactors[index]));
+    scaleIndex = largestScaleThatFits (juce::jlimit (0, numScales - 1, index));
+    mainComponent->setTransform (juce::AffineTransform::scale (scaleFactors[scaleIndex]));
 
-    const auto size = scaledPanelBounds (index);
+    const auto size = scaledPanelBounds (scaleIndex);
     const auto topLeft = getPosition();
     setContentComponentSize (size.getWidth(), size.getHeight());
-    setTopLeftPosition (topLeft);
+
+    // Kept where it was, unless part of it would leave the display.
+    const auto area = usableArea();
+    auto bounds = getBounds().withPosition (topLeft);
+    if (!area.isEmpty())
+        bounds = bounds.constrainedWithin (area);
+    setTopLeftPosition (bounds.getPosition());
 }
 
-//==============================================================================
-// Settings
-
-void MainWindow::loadState()
+void MainWindow::moved()
 {
-    auto& settings = *appState.propertiesFile;
-    auto& panel = *mainComponent;
-    auto& engine = panel.midiEngine;
-
-    switch (settings.getIntValue (AppState::Keys::scale, 150))
+    DocumentWindow::moved();
+    // The window manager says how big its frame is only once the window is
+    // shown; with that known, the window must still fit.
+    if (auto* peer = getPeer())
     {
-        case 100:
-            scaleIndex = 0;
-            break;
-        case 125:
-            scaleIndex = 1;
-            break;
-        case 150:
-            scaleIndex = 2;
-            break;
-        case 175:
-            scaleIndex = 3;
-            break;
-        default:
-            break;
+        const auto present = peer->getFrameSizeIfPresent();
+        const auto frame = present ? *present : juce::BorderSize<int>();
+        if (frame != knownFrame)
+        {
+            knownFrame = frame;
+            applyScale (scaleIndex);
+        }
     }
-    applyScale (scaleIndex);
-
-    // Devices are remembered by name; the first listed device of that name is opened.
-    const auto openByName = [] (const juce::String& stored, const std::vector<MidiEngine::DeviceInfo>& devices)
-    {
-        const std::string name = stored.toStdString();
-        for (const auto& device : devices)
-            if (device.name == name)
-                return device.endpoint;
-        return uint32_t{0};
-    };
-    const juce::String inputName = settings.getValue (AppState::Keys::midiIn);
-    const juce::String outputName = settings.getValue (AppState::Keys::midiOut);
-    if (inputName.isNotEmpty())
-        if (const auto endpoint = openByName (inputName, engine.getInputDevices()); endpoint != 0)
-            engine.openInput (endpoint);
-    if (outputName.isNotEmpty())
-        if (const auto endpoint = openByName (outputName, engine.getOutputDevices()); endpoint != 0)
-            engine.openOutput (endpoint);
-
-    // The program only ever stores 0 to 15; anything else comes from a hand-edited file.
-    const int channel = settings.getIntValue (AppState::Keys::midiChannel, 0);
-    engine.setMidiChannel (channel >= 0 && channel < numChannels ? channel : 0);
-
-    auto& performance = panel.performance;
-    performance.setKeysEnabled (settings.getBoolValue (AppState::Keys::keyboardKeys, true));
-    performance.setMouseEnabled (settings.getBoolValue (AppState::Keys::keyboardMouse, true));
-    // Stepped as the OCTAVE buttons step, so nothing is left sounding.
-    performance.stepToOctave (settings.getIntValue (AppState::Keys::keyboardOctave, 3));
-
-    auto& session = panel.session();
-    session.setSyncManual (settings.getBoolValue (AppState::Keys::syncManual, false));
-    session.setSyncControlChanges (settings.getBoolValue (AppState::Keys::syncCC, false));
-}
-
-void MainWindow::saveState()
-{
-    auto& settings = *appState.propertiesFile;
-    const auto& panel = *mainComponent;
-    const auto& engine = panel.midiEngine;
-
-    const auto nameOf = [] (uint32_t endpoint, const std::vector<MidiEngine::DeviceInfo>& devices)
-    {
-        std::string name;
-        for (const auto& device : devices)
-            if (device.endpoint == endpoint)
-                name = device.name;
-        return toDisplayString (name);
-    };
-
-    settings.setValue (AppState::Keys::midiIn, nameOf (engine.inputEndpoint, engine.getInputDevices()));
-    settings.setValue (AppState::Keys::midiOut, nameOf (engine.outputEndpoint, engine.getOutputDevices()));
-    settings.setValue (AppState::Keys::midiChannel, engine.midiChannel);
-    const auto& keyboard = panel.performance.keyboard;
-    settings.setValue (AppState::Keys::keyboardOctave, keyboard.octave);
-    settings.setValue (AppState::Keys::keyboardKeys, keyboard.keysEnabled);
-    settings.setValue (AppState::Keys::keyboardMouse, keyboard.mouseEnabled);
-    settings.setValue (AppState::Keys::scale, static_cast<int> (scaleFactors[scaleIndex] * 100.0f));
-    settings.setValue (AppState::Keys::syncManual, panel.session().syncsManualMode());
-    settings.setValue (AppState::Keys::syncCC, panel.session().syncsControlChanges());
-    settings.saveIfNeeded();
 }

@@ -2,6 +2,7 @@
 
 #include "app/AppState.h"
 #include "app/FileCommands.h"
+#include "app/RecentLibraries.h"
 #include "midi/MidiPlatform.h"
 #include "ui/MainComponent.h"
 
@@ -12,7 +13,8 @@
 
 /** The one window: the panel at one of four magnifications under the window's
     own menu bar (Linux has no global menu bar), the menus' commands and the
-    settings that are restored at start-up and stored at shut-down. */
+    settings that are restored at start-up and stored at shut-down. It always
+    fits inside the usable area of its display, and takes files dropped on it. */
 class MainWindow : public juce::DocumentWindow, public juce::MenuBarModel
 {
 public:
@@ -33,6 +35,9 @@ public:
         mergeLibraryId = 22,
         exportActivePatchId = 30,
         exportAllPatchesId = 31,
+        firstRecentId = 40,
+        lastRecentId = 49,
+        clearRecentId = 50,
         quitId = 90,
         firstScaleId = 401,
         syncManualId = 501,
@@ -48,13 +53,15 @@ public:
         unavailableDeviceId = 999
     };
 
-    /** A window whose panel talks to the real MIDI service. */
+    /** A window whose panel talks to the real MIDI service. It is not shown
+        until showAtStart(), so it appears once, at its final size and place. */
     MainWindow (const juce::String& name, AppState& state);
     /** A window whose panel uses another MIDI layer, for example an in-memory one in tests. */
     MainWindow (const juce::String& name, AppState& state, std::unique_ptr<MidiPlatform> midiPlatform);
     ~MainWindow() override;
 
     void closeButtonPressed() override;
+    void moved() override;
     bool keyPressed (const juce::KeyPress& key) override;
     /** Notes this window started stop when it loses the focus: their releases would not arrive. */
     void activeWindowStatusChanged() override;
@@ -66,9 +73,22 @@ public:
     juce::PopupMenu getMenuForIndex (int topLevelMenuIndex, const juce::String& menuName) override;
     void menuItemSelected (int menuItemID, int topLevelMenuIndex) override;
 
-    /** Magnifies the panel by scaleFactors[index] and sizes the window to fit it
-        exactly; the top-left corner stays where it is. */
+    /** Magnifies the panel by scaleFactors[index], or by the largest factor
+        below it whose window fits the display, and sizes the window to fit it
+        exactly; the top-left corner stays where it is unless that would put
+        part of the window off the display. */
     void applyScale (int index);
+    /** The largest magnification up to `index` whose window fits the usable area of its display. */
+    int largestScaleThatFits (int index) const;
+    /** The usable area of the window's display, less the window's own frame. */
+    juce::Rectangle<int> usableArea() const;
+
+    /** Quits once the library's unsaved changes are saved or given up (Quit, Ctrl+Q, the close button). */
+    void quitWhenAllowed();
+    /** Opens the library that was open at the last quit, if there was one. */
+    void reopenLastLibrary();
+    /** Centres the window on its display and shows it; once, at the end of start-up. */
+    void showAtStart();
 
     /** The panel's size at a magnification, truncated as the window uses it. */
     static juce::Rectangle<int> scaledPanelBounds (int index);
@@ -84,17 +104,21 @@ public:
     /** Closes an open input or output whose device is no longer listed. */
     void closeGoneDevices();
 
-    /** Asks the application to quit, as the close button and "Quit" do; tests replace it. */
+    /** Asks the application to quit, once nothing unsaved stands in the way; tests replace it. */
     std::function<void()> requestQuit;
 
 private:
     /** Holds the magnified panel: the window sizes its content itself, so the
         transform lives one level down, on the panel. */
-    class PanelHolder : public juce::Component
+    class PanelHolder : public juce::Component, public juce::FileDragAndDropTarget
     {
     public:
         explicit PanelHolder (std::unique_ptr<MidiPlatform> midiPlatform);
         void resized() override {}
+
+        bool isInterestedInFileDrag (const juce::StringArray&) override { return true; }
+        void filesDropped (const juce::StringArray& files, int x, int y) override;
+        std::function<void (const juce::Array<juce::File>&)> onFilesDropped;
 
         std::unique_ptr<MainComponent> panel;
 
@@ -103,17 +127,23 @@ private:
     };
 
     juce::PopupMenu fileMenu() const;
+    juce::PopupMenu recentMenu() const;
     juce::PopupMenu viewMenu() const;
     juce::PopupMenu midiMenu();
     void openDeviceItem (int menuItemID);
+    int menuBarHeight() const;
 
     PanelHolder panelHolder;
+    juce::BorderSize<int> knownFrame;
 
 public:
     MainComponent* mainComponent; // owned by panelHolder, shown as the window's content
     int scaleIndex = defaultScaleIndex;
     AppState& appState;
     FileCommands fileCommands;
+    RecentLibraries recentLibraries;
+    /** Said in STATUS when the window is shown: what start-up could not do. */
+    juce::StringArray startUpNotices;
 
 private:
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MainWindow)

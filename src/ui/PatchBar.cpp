@@ -57,7 +57,26 @@ void PatchBar::showControl (const juce::String& name, const juce::String& value)
 
 void PatchBar::showMessage (const juce::String& text)
 {
+    messageTimer.stopTimer();
+    waitingMessages.clear();
     statusLabel.setText (text, juce::dontSendNotification);
+}
+
+void PatchBar::showMessages (const juce::StringArray& texts)
+{
+    waitingMessages = texts;
+    messageTimer.callback = [this] { showNextMessage(); };
+    showNextMessage();
+}
+
+void PatchBar::showNextMessage()
+{
+    if (waitingMessages.isEmpty())
+        return;
+    statusLabel.setText (waitingMessages[0], juce::dontSendNotification);
+    waitingMessages.remove (0);
+    if (!waitingMessages.isEmpty())
+        messageTimer.startTimer (statusRevertMs);
 }
 
 void PatchBar::ControlTimer::timerCallback()

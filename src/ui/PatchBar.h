@@ -24,6 +24,8 @@ public:
     void showControl (const juce::String& name, const juce::String& value);
     /** A message in STATUS that stays until the next one. */
     void showMessage (const juce::String& text);
+    /** Messages in STATUS one after another, two seconds each; the last one stays. */
+    void showMessages (const juce::StringArray& texts);
 
     /** One-shot timer that puts STATUS back to dashes. */
     class ControlTimer : public juce::Timer
@@ -44,6 +46,10 @@ public:
     ControlTimer controlTimer;
 
 private:
+    void showNextMessage();
+
+    ControlTimer messageTimer;
+    juce::StringArray waitingMessages;
     EditSession& session;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (PatchBar)

@@ -75,7 +75,7 @@ if ! wait "$pid"; then
     status=1
 fi
 
-# Quitting saves the nine settings: a first run stores the defaults.
+# Quitting saves the settings: a first run stores the defaults.
 settings=$XDG_CONFIG_HOME/org.qorv.Qorv/qorv.cfg
 if [ ! -f "$settings" ]; then
     echo "FAIL: no settings file at $settings"
@@ -83,7 +83,7 @@ if [ ! -f "$settings" ]; then
 else
     keys=$(grep -o 'name="[A-Z_]*"' "$settings" | tr -d '"' | sed 's/name=//' | tr '\n' ' ')
     echo "settings: $keys"
-    expected="MIDI_IN MIDI_OUT MIDI_CHANNEL KEYBOARD_OCTAVE KEYBOARD_KEYS KEYBOARD_MOUSE SCALE SYNC_MANUAL SYNC_CC "
+    expected="MIDI_IN MIDI_OUT MIDI_CHANNEL KEYBOARD_OCTAVE KEYBOARD_KEYS KEYBOARD_MOUSE SCALE SYNC_MANUAL SYNC_CC LAST_LIBRARY RECENT_LIBRARIES "
     [ "$keys" = "$expected" ] || { echo "FAIL: settings keys '$keys'"; status=1; }
     grep -q 'name="SCALE" val="150"' "$settings" || { echo "FAIL: SCALE is not stored as 150"; status=1; }
 fi

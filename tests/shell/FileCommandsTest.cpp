@@ -187,10 +187,15 @@ TEST_F (FileCommandsTest, CancelledDialogsChangeNothing)
     EXPECT_TRUE (folder.entries().empty());
 }
 
-TEST_F (FileCommandsTest, NewLibraryReplacesEverythingWithoutAsking)
+TEST_F (FileCommandsTest, NewLibraryAsksAboutUnsavedChangesThenReplacesEverything)
 {
     session().beginFaderGesture();
     window->menuItemSelected (10, 0);
+    ASSERT_EQ (saveQuestions.size(), 1u);
+    EXPECT_EQ (saveQuestions[0].title, "Save changes to \"mine\" before closing?");
+    EXPECT_EQ (saveQuestions[0].message, "New without Saving");
+    EXPECT_EQ (session().library().name, "Mine"); // nothing happens before the answer
+    answerSaveQuestion (FileCommands::discardChanges);
 
     auto& p = panel();
     EXPECT_EQ (namesOf (p.session().library()), std::vector<std::string>{"Init"});
@@ -215,6 +220,9 @@ TEST_F (FileCommandsTest, LoadingALibraryShowsItAndMakesItsFirstPatchActive)
 
     window->menuItemSelected (11, 0);
     answerDialog ({fileAt (folder, "Strings.106")});
+    ASSERT_EQ (saveQuestions.size(), 1u); // the file is chosen first, then the changes are asked about
+    EXPECT_EQ (saveQuestions[0].message, "Open without Saving");
+    answerSaveQuestion (FileCommands::discardChanges);
 
     auto& p = panel();
     EXPECT_EQ (p.session().library().name, "Strings");

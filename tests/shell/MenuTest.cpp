@@ -23,6 +23,7 @@ TEST_F (ShellTest, FileMenuItemsAndIds)
     const auto file = window->getMenuForIndex (0, "File");
     const std::vector<MenuEntry> expected{menuItem (10, "New Library"),
                                           menuItem (11, "Load Library (.106)..."),
+                                          menuSubmenu ("Open Recent"),
                                           menuItem (12, "Save Library"),
                                           menuItem (13, "Save Library as..."),
                                           menuSeparator(),

@@ -51,7 +51,7 @@ TEST_F (ShellTest, SettingsFileLivesInTheConfigurationFolder)
     EXPECT_EQ (AppState::settingsFile(), juce::File ("~/.config/org.qorv.Qorv/qorv.cfg"));
 }
 
-TEST_F (ShellTest, FirstRunUsesTheDefaultsAndSavesAllNineKeysInOrder)
+TEST_F (ShellTest, FirstRunUsesTheDefaultsAndSavesEveryKeyInOrder)
 {
     closeWindow();
     openWindow ({port ("In", 5)}, {port ("Out", 7)});
@@ -81,7 +81,9 @@ TEST_F (ShellTest, FirstRunUsesTheDefaultsAndSavesAllNineKeysInOrder)
                                      {"KEYBOARD_MOUSE", "1"},
                                      {"SCALE", "150"},
                                      {"SYNC_MANUAL", "0"},
-                                     {"SYNC_CC", "0"}}));
+                                     {"SYNC_CC", "0"},
+                                     {"LAST_LIBRARY", ""},
+                                     {"RECENT_LIBRARIES", ""}})); // the list is stored as an XML element of its own
 }
 
 TEST_F (ShellTest, SmallAndChannelTenComeBackAfterARestart)

@@ -57,6 +57,12 @@ protected:
             dialogs.push_back (dialog);
             answerDialog = std::move (done);
         };
+        commands.askToSave =
+            [this] (const juce::String& question, const juce::String& discardLabel, FileCommands::SaveAnswer answer)
+        {
+            saveQuestions.push_back ({question.toStdString(), discardLabel.toStdString()});
+            answerSaveQuestion = std::move (answer);
+        };
         commands.askMergeChoice =
             [this] (const juce::String& title, const juce::String& message, FileCommands::MergeAnswer answer)
         {
@@ -118,6 +124,9 @@ protected:
     FileCommands::DialogDone answerDialog;
     std::vector<Warning> questions;
     FileCommands::MergeAnswer answerQuestion;
+    /** The unsaved-changes questions asked: the question and the Discard button's words. */
+    std::vector<Warning> saveQuestions;
+    FileCommands::SaveAnswer answerSaveQuestion;
 };
 
 /** One menu item as the menu bar would show it. */

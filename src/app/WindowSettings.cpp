@@ -1,0 +1,112 @@
+// The settings: restored at start-up, stored at shut-down, and the library
+// that was open at the last quit.
+
+#include "app/MainWindow.h"
+
+#include "ui/PanelText.h"
+
+void MainWindow::loadState()
+{
+    auto& settings = *appState.propertiesFile;
+    auto& panel = *mainComponent;
+    auto& engine = panel.midiEngine;
+
+    switch (settings.getIntValue (AppState::Keys::scale, 150))
+    {
+        case 100:
+            scaleIndex = 0;
+            break;
+        case 125:
+            scaleIndex = 1;
+            break;
+        case 150:
+            scaleIndex = 2;
+            break;
+        case 175:
+            scaleIndex = 3;
+            break;
+        default:
+            break;
+    }
+    applyScale (scaleIndex);
+
+    // Devices are remembered by name; the first listed device of that name is opened.
+    const auto openByName = [] (const juce::String& stored, const std::vector<MidiEngine::DeviceInfo>& devices)
+    {
+        const std::string name = stored.toStdString();
+        for (const auto& device : devices)
+            if (device.name == name)
+                return device.endpoint;
+        return uint32_t{0};
+    };
+    const juce::String inputName = settings.getValue (AppState::Keys::midiIn);
+    const juce::String outputName = settings.getValue (AppState::Keys::midiOut);
+    if (inputName.isNotEmpty())
+        if (const auto endpoint = openByName (inputName, engine.getInputDevices()); endpoint != 0)
+            engine.openInput (endpoint);
+    if (outputName.isNotEmpty())
+        if (const auto endpoint = openByName (outputName, engine.getOutputDevices()); endpoint != 0)
+            engine.openOutput (endpoint);
+
+    // The program only ever stores 0 to 15; anything else comes from a hand-edited file.
+    const int channel = settings.getIntValue (AppState::Keys::midiChannel, 0);
+    engine.setMidiChannel (channel >= 0 && channel < numChannels ? channel : 0);
+
+    auto& performance = panel.performance;
+    performance.setKeysEnabled (settings.getBoolValue (AppState::Keys::keyboardKeys, true));
+    performance.setMouseEnabled (settings.getBoolValue (AppState::Keys::keyboardMouse, true));
+    // Stepped as the OCTAVE buttons step, so nothing is left sounding.
+    performance.stepToOctave (settings.getIntValue (AppState::Keys::keyboardOctave, 3));
+
+    auto& session = panel.session();
+    session.setSyncManual (settings.getBoolValue (AppState::Keys::syncManual, false));
+    session.setSyncControlChanges (settings.getBoolValue (AppState::Keys::syncCC, false));
+
+    recentLibraries.restoreFrom (settings, AppState::Keys::recentLibraries);
+    if (appState.problem.isNotEmpty())
+        startUpNotices.add (appState.problem);
+}
+
+void MainWindow::reopenLastLibrary()
+{
+    const auto path = appState.propertiesFile->getValue (AppState::Keys::lastLibrary);
+    if (!juce::File::isAbsolutePath (path))
+        return;
+    const juce::File file (path);
+    if (!file.existsAsFile())
+    {
+        startUpNotices.add ("Not found: " + file.getFileNameWithoutExtension());
+        return;
+    }
+    fileCommands.loadLibrary (file);
+}
+
+void MainWindow::saveState()
+{
+    auto& settings = *appState.propertiesFile;
+    const auto& panel = *mainComponent;
+    const auto& engine = panel.midiEngine;
+
+    const auto nameOf = [] (uint32_t endpoint, const std::vector<MidiEngine::DeviceInfo>& devices)
+    {
+        std::string name;
+        for (const auto& device : devices)
+            if (device.endpoint == endpoint)
+                name = device.name;
+        return toDisplayString (name);
+    };
+
+    settings.setValue (AppState::Keys::midiIn, nameOf (engine.inputEndpoint, engine.getInputDevices()));
+    settings.setValue (AppState::Keys::midiOut, nameOf (engine.outputEndpoint, engine.getOutputDevices()));
+    settings.setValue (AppState::Keys::midiChannel, engine.midiChannel);
+    const auto& keyboard = panel.performance.keyboard;
+    settings.setValue (AppState::Keys::keyboardOctave, keyboard.octave);
+    settings.setValue (AppState::Keys::keyboardKeys, keyboard.keysEnabled);
+    settings.setValue (AppState::Keys::keyboardMouse, keyboard.mouseEnabled);
+    settings.setValue (AppState::Keys::scale, static_cast<int> (scaleFactors[scaleIndex] * 100.0f));
+    settings.setValue (AppState::Keys::syncManual, panel.session().syncsManualMode());
+    settings.setValue (AppState::Keys::syncCC, panel.session().syncsControlChanges());
+    settings.setValue (AppState::Keys::lastLibrary, toDisplayString (panel.session().currentFile()));
+    recentLibraries.storeIn (settings, AppState::Keys::recentLibraries);
+    settings.saveIfNeeded();
+}
