@@ -331,7 +331,7 @@ WriteResult writeInPlace (const Entry& entry,
         (options.hardLinks == EntryWriter::HardLinks::replaceEntry && opened.st_nlink > 1))
         return WriteResult::failure ("The file was changed by something else while it was being saved.");
     if (static_cast<unsigned long long> (opened.st_size) > FileBytes::maxFileSize)
-        return WriteResult::failure ("The file there now is too large to be kept safe while it is overwritten.");
+        return WriteResult::failure ("The file on the disk is too large to be overwritten safely.");
 
     std::vector<uint8_t> old;
     if (!PosixIo::readUpTo (file.get(), static_cast<size_t> (opened.st_size), old))
