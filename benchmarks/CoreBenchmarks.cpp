@@ -1,7 +1,10 @@
 // The library at the scale musicians reach (10,000 patches): file save and
-// load, the Auto-rename merge path, and recognising a long stream of dumps.
+// load, Export All, the Auto-rename merge path, and recognising a long stream
+// of dumps.
 
 #include "files/QorvFileIO.h"
+#include "files/SafeFileName.h"
+#include "files/SyxFileIO.h"
 #include "midi/protocol/JunoMessages.h"
 
 #if __has_include("midi/protocol/SysexAssembler.h")
@@ -89,6 +92,38 @@ void loadLibrary (benchmark::State& state)
     }
 }
 
+/** Export All of the first 128 patches into one folder, named as the window
+    names them; after the first round every file replaces an earlier one. */
+void exportPatches (benchmark::State& state)
+{
+    const LibraryModel library = bigLibrary();
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("qorv-bench-export-" + std::to_string (::getpid()));
+    std::filesystem::create_directories (folder);
+    for (auto _ : state)
+    {
+        ExportFileNames names (".syx");
+        for (size_t i = 0; i < 128; ++i)
+            if (!SyxFileIO::saveIntoFolder (
+                    folder.string(), names.next (library.patches[i].name), library.patches[i], 0))
+                state.SkipWithError ("export failed");
+    }
+    std::filesystem::remove_all (folder);
+    state.SetItemsProcessed (state.iterations() * 128);
+}
+
+/** File names for an export where every name clashes with the ones before. */
+void exportFileNames (benchmark::State& state)
+{
+    for (auto _ : state)
+    {
+        ExportFileNames names (".syx");
+        for (int i = 0; i < librarySize; ++i)
+            benchmark::DoNotOptimize (names.next ("Init"));
+    }
+    state.SetItemsProcessed (state.iterations() * librarySize);
+}
+
 /** The in-memory halves alone, to tell format cost from disk cost. */
 void libraryImageRoundTrip (benchmark::State& state)
 {
@@ -166,6 +201,8 @@ void recogniseDumpStream (benchmark::State& state)
 
 BENCHMARK (saveLibrary)->Name ("save 10000-patch library")->Unit (benchmark::kMillisecond);
 BENCHMARK (loadLibrary)->Name ("load 10000-patch library")->Unit (benchmark::kMillisecond);
+BENCHMARK (exportPatches)->Name ("export 128 patches as .syx files")->Unit (benchmark::kMillisecond);
+BENCHMARK (exportFileNames)->Name ("10000 clashing export file names")->Unit (benchmark::kMillisecond);
 BENCHMARK (libraryImageRoundTrip)->Name ("10000-patch image build+parse")->Unit (benchmark::kMillisecond);
 BENCHMARK (clashingAdditions)
     ->Name ("10000 clashing uniqueName+addPatch into 10000")

@@ -93,5 +93,8 @@ int main (int argc, char** argv)
         root / "sysex",
         "mixed-stream",
         stream (0x20, {{0x90, 0x3C, 0x40}, dump (last, 0, 127), {0xF8}, param, {0xF0, 0x41}, dump (brass, 0, 9)}));
+    // Names end at a backslash and another character; the last byte picks the extension.
+    const std::string names = "Brass 1\\nBass\\nBASS\\n..\\n\\n  \\na/b\\n~\\nBell\xE2\x82\\n" + std::string (130, 'x');
+    ok &= writeSeed (root / "filename", "export", Bytes (names.begin(), names.end()));
     return ok ? 0 : 1;
 }

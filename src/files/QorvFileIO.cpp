@@ -1,5 +1,6 @@
 #include "files/QorvFileIO.h"
 #include "files/FileBytes.h"
+#include "files/Utf8Text.h"
 
 #include <algorithm>
 #include <zlib.h>
@@ -158,12 +159,20 @@ bool QorvFileIO::decodeData (CrcReader& reader, uint8_t* patchBytes, size_t reco
 
 // ------------------------------------------------------------------ images
 
+WriteResult QorvFileIO::checkWritable (const LibraryModel& library)
+{
+    const std::string limit = " is longer than " + std::to_string (maxStringLength) + " bytes.";
+    if (library.name.size() > maxStringLength)
+        return WriteResult::failure ("The name of the library" + limit);
+    for (const PatchModel& patch : library.patches)
+        if (patch.name.size() > maxStringLength)
+            return WriteResult::failure ("The name of patch \"" + Utf8Text::forMessage (patch.name) + "\"" + limit);
+    return WriteResult::success();
+}
+
 bool QorvFileIO::toBytes (const LibraryModel& library, std::vector<uint8_t>& image)
 {
-    const auto readable = [] (const std::string& text) { return text.size() <= maxStringLength; };
-    if (!readable (library.name) || !std::all_of (library.patches.begin(),
-                                                  library.patches.end(),
-                                                  [&] (const PatchModel& patch) { return readable (patch.name); }))
+    if (!checkWritable (library))
         return false;
 
     CrcStream stream;
@@ -244,10 +253,18 @@ bool QorvFileIO::fromBytes (const uint8_t* image, size_t size, LibraryModel& lib
     return true;
 }
 
+WriteResult QorvFileIO::saveWithReason (const std::string& path, const LibraryModel& library)
+{
+    if (WriteResult refused = checkWritable (library); !refused)
+        return refused;
+    std::vector<uint8_t> image;
+    toBytes (library, image);
+    return FileBytes::replaceFile (path, image.data(), image.size());
+}
+
 bool QorvFileIO::save (const std::string& path, const LibraryModel& library)
 {
-    std::vector<uint8_t> image;
-    return toBytes (library, image) && FileBytes::replaceAtomically (path, image.data(), image.size());
+    return saveWithReason (path, library).ok;
 }
 
 bool QorvFileIO::load (const std::string& path, LibraryModel& library)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "files/WriteResult.h"
 #include "patch/LibraryModel.h"
 
 #include <array>
@@ -78,15 +79,20 @@ public:
     /** Fills 18 bytes from the scrambled values of a record; returns the reader's ok. */
     static bool decodeData (CrcReader& reader, uint8_t* patchBytes, size_t record);
 
-    /** The file image of a library, or false when a name is longer than a
-        reader accepts (such a file could never be loaded again). */
+    /** Why the library cannot be written (a name longer than a reader
+        accepts: such a file could never be loaded again), or success. */
+    static WriteResult checkWritable (const LibraryModel& library);
+    /** The file image of a library, or false when checkWritable refuses it. */
     static bool toBytes (const LibraryModel& library, std::vector<uint8_t>& image);
     /** Parses a whole image; on success replaces the library's name and
         patches, on failure leaves the library as it was. */
     static bool fromBytes (const uint8_t* image, size_t size, LibraryModel& library);
 
     /** Refuses an unreadable library before touching the disk and replaces the
-        file atomically, so a failure leaves any old file as it was. */
+        file atomically (FileBytes::replaceFile), so a failure leaves any old
+        file as it was. */
+    static WriteResult saveWithReason (const std::string& path, const LibraryModel& library);
+    /** saveWithReason, reporting only whether it worked. */
     static bool save (const std::string& path, const LibraryModel& library);
     /** Refuses files over FileBytes::maxFileSize before reading them. */
     static bool load (const std::string& path, LibraryModel& library);

@@ -1,5 +1,6 @@
 #include "files/SyxFileIO.h"
 #include "files/FileBytes.h"
+#include "files/Utf8Text.h"
 
 #include <algorithm>
 #include <vector>
@@ -41,12 +42,34 @@ bool SyxFileIO::load (const std::string& path, PatchModel& patch)
     return FileBytes::readHead (path, fileSize, head) && parse (head.data(), head.size(), patch);
 }
 
-bool SyxFileIO::save (const std::string& path, const PatchModel& patch, int channel)
+WriteResult SyxFileIO::checkWritable (const PatchModel& patch)
 {
     // Bytes above 127 (from an imported preset or library) would make a file
     // that no reader, ours included, takes back: refuse rather than lose it.
-    if (!allSevenBit (patch.data.data()))
-        return false;
+    if (allSevenBit (patch.data.data()))
+        return WriteResult::success();
+    return WriteResult::failure ("Patch \"" + Utf8Text::forMessage (patch.name) +
+                                 "\" holds a value above 127, which a SysEx file cannot carry.");
+}
+
+WriteResult SyxFileIO::saveWithReason (const std::string& path, const PatchModel& patch, int channel)
+{
+    if (WriteResult refused = checkWritable (patch); !refused)
+        return refused;
     const JunoMessages::PatchDump dump = build (patch, channel);
-    return FileBytes::replaceAtomically (path, dump.data(), dump.size());
+    return FileBytes::replaceFile (path, dump.data(), dump.size());
+}
+
+bool SyxFileIO::save (const std::string& path, const PatchModel& patch, int channel)
+{
+    return saveWithReason (path, patch, channel).ok;
+}
+
+WriteResult
+SyxFileIO::saveIntoFolder (const std::string& folder, const std::string& fileName, const PatchModel& patch, int channel)
+{
+    if (WriteResult refused = checkWritable (patch); !refused)
+        return refused;
+    const JunoMessages::PatchDump dump = build (patch, channel);
+    return FileBytes::writeIntoFolder (folder, fileName, dump.data(), dump.size());
 }

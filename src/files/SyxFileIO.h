@@ -1,5 +1,6 @@
 #pragma once
 
+#include "files/WriteResult.h"
 #include "midi/protocol/JunoMessages.h"
 #include "patch/PatchModel.h"
 
@@ -24,8 +25,21 @@ public:
     static bool parse (const uint8_t* bytes, size_t size, PatchModel& patch);
 
     static bool load (const std::string& path, PatchModel& patch);
-    /** Replaces the file atomically, so a failure leaves any old file as it
-        was. A patch with a byte above 127 is refused before touching the disk,
-        since the file could never be loaded again. */
+
+    /** Why the patch cannot be written (a byte above 127, which would make a
+        file no reader takes back), or success. */
+    static WriteResult checkWritable (const PatchModel& patch);
+
+    /** Replaces the file atomically (FileBytes::replaceFile), so a failure
+        leaves any old file as it was. A patch checkWritable refuses is refused
+        before touching the disk. */
+    static WriteResult saveWithReason (const std::string& path, const PatchModel& patch, int channel);
+    /** saveWithReason, reporting only whether it worked. */
     static bool save (const std::string& path, const PatchModel& patch, int channel);
+
+    /** Writes the file `fileName` (a plain name) directly inside `folder`, as
+        one file of an export, never through a link planted there
+        (FileBytes::writeIntoFolder); refuses what checkWritable refuses. */
+    static WriteResult
+    saveIntoFolder (const std::string& folder, const std::string& fileName, const PatchModel& patch, int channel);
 };

@@ -1,22 +1,32 @@
 #include "TempFolder.h"
+#include "files/EntryWriter.h"
+#include "files/FileBytes.h"
 #include "files/QorvFileIO.h"
 #include "files/SyxFileIO.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <csignal>
+#include <fcntl.h>
+#include <random>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
 
 namespace
 {
 using Bytes = std::vector<uint8_t>;
 
-/** One file format's saver, with content big enough to hit a small size limit. */
+/** One way of saving, with content big enough to hit a small size limit. */
 struct Saver
 {
     const char* format;
     std::function<bool (const std::string&)> save;
+    bool followsLinks = true; // a save to a path the user chose goes through a link there
 };
 
 std::vector<Saver> savers()
@@ -26,8 +36,14 @@ std::vector<Saver> savers()
         library.addPatch (PatchModel());
     PatchModel patch;
     patch.data[0] = 99;
+    const auto exportInto = [patch] (const std::string& path)
+    {
+        const std::filesystem::path target (path);
+        return SyxFileIO::saveIntoFolder (target.parent_path().string(), target.filename().string(), patch, 0).ok;
+    };
     return {{".106", [library] (const std::string& path) { return QorvFileIO::save (path, library); }},
-            {".syx", [patch] (const std::string& path) { return SyxFileIO::save (path, patch, 0); }}};
+            {".syx", [patch] (const std::string& path) { return SyxFileIO::save (path, patch, 0); }},
+            {".syx exported", exportInto, false}};
 }
 
 const Bytes oldContent{'o', 'l', 'd', 0x00, 0xFF};
@@ -119,7 +135,7 @@ TEST (AtomicSaveTest, TargetsThatCannotBeWrittenAreRefused)
     }
 }
 
-TEST (AtomicSaveTest, SavingThroughALinkReplacesTheLinkedFile)
+TEST (AtomicSaveTest, SavesGoThroughALinkAndExportsReplaceIt)
 {
     for (const Saver& saver : savers())
     {
@@ -129,7 +145,105 @@ TEST (AtomicSaveTest, SavingThroughALinkReplacesTheLinkedFile)
         writeBytes (real, oldContent);
         std::filesystem::create_symlink (real, link);
         ASSERT_TRUE (saver.save (link)) << saver.format;
-        EXPECT_TRUE (std::filesystem::is_symlink (link));
-        EXPECT_NE (readBytes (real), oldContent);
+        EXPECT_EQ (std::filesystem::is_symlink (link), saver.followsLinks) << saver.format;
+        EXPECT_EQ (readBytes (real) != oldContent, saver.followsLinks) << saver.format;
+        EXPECT_NE (readBytes (link), oldContent) << saver.format;
     }
+}
+
+// A save killed at any moment leaves the old file or the new one, whole, and
+// no temporary file that nothing would ever remove: the image is written to a
+// file with no name, or (on file systems without those) one that the next
+// save of the same file clears away.
+TEST (AtomicSaveTest, KilledSavesLeaveOnlyTheWholeFile)
+{
+    constexpr size_t imageSize = size_t{4} << 20;
+    Bytes first (imageSize), second (imageSize + 1);
+    for (size_t i = 0; i < first.size(); ++i)
+        first[i] = static_cast<uint8_t> (i * 7);
+    for (size_t i = 0; i < second.size(); ++i)
+        second[i] = static_cast<uint8_t> (i * 13 + 1);
+
+    struct Way
+    {
+        const char* name;
+        std::function<bool (const std::string&, const Bytes&)> save;
+    };
+    const Way ways[] = {
+        {"as the program saves",
+         [] (const std::string& path, const Bytes& image)
+         { return FileBytes::replaceAtomically (path, image.data(), image.size()); }},
+        {"with named temporary files only",
+         [] (const std::string& path, const Bytes& image)
+         {
+             const std::filesystem::path target (path);
+             return EntryWriter::write (target.parent_path().string(),
+                                        target.filename().string(),
+                                        image.data(),
+                                        image.size(),
+                                        {EntryWriter::HardLinks::writeThrough, EntryWriter::Temporaries::namedOnly})
+                 .ok;
+         }},
+    };
+    for (const Way& way : ways)
+    {
+        TempFolder folder;
+        const std::string path = folder.path ("big.106");
+        const auto started = std::chrono::steady_clock::now();
+        ASSERT_TRUE (way.save (path, first)) << way.name;
+        const auto oneSave =
+            std::chrono::duration_cast<std::chrono::microseconds> (std::chrono::steady_clock::now() - started);
+        std::mt19937 random (42);
+        std::uniform_int_distribution<long> moment (0, 3 * std::max (oneSave.count(), 1000L));
+
+        for (int round = 0; round < 40; ++round)
+        {
+            const pid_t saving = ::fork();
+            if (saving == 0)
+            {
+                for (unsigned i = 0;; ++i)
+                    way.save (path, i % 2 == 0 ? second : first);
+            }
+            ASSERT_GT (saving, 0);
+            std::this_thread::sleep_for (std::chrono::microseconds (moment (random)));
+            ::kill (saving, SIGKILL);
+            ::waitpid (saving, nullptr, 0);
+
+            Bytes now;
+            ASSERT_TRUE (FileBytes::readAll (path, FileBytes::maxFileSize, now));
+            ASSERT_TRUE (now == first || now == second) << way.name << ", round " << round << ": a mixed file";
+            for (const std::string& entry : folder.entries())
+                ASSERT_TRUE (entry == "big.106" || entry == EntryWriter::temporaryNameFor ("big.106"))
+                    << way.name << ", round " << round << ": left behind " << entry;
+        }
+        ASSERT_TRUE (way.save (path, first)) << way.name;
+        EXPECT_EQ (folder.entries(), std::vector<std::string>{"big.106"}) << way.name;
+    }
+}
+
+TEST (AtomicSaveTest, TemporaryFileOfASaveInProgressIsLeftAlone)
+{
+    TempFolder folder;
+    const std::string path = folder.path ("library.106");
+    writeBytes (path, oldContent);
+    // Another save of the same file, alive, holds its temporary file locked.
+    const std::string held = folder.path (EntryWriter::temporaryNameFor ("library.106"));
+    writeBytes (held, {'h', 'e', 'l', 'd'});
+    const int holder = ::open (held.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE (holder, 0);
+    ASSERT_EQ (::flock (holder, LOCK_EX), 0);
+
+    const Bytes image{'n', 'e', 'w'};
+    const auto namedOnly =
+        EntryWriter::Options{EntryWriter::HardLinks::writeThrough, EntryWriter::Temporaries::namedOnly};
+    EXPECT_TRUE (EntryWriter::write (folder.root.string(), "library.106", image.data(), image.size(), namedOnly).ok);
+    EXPECT_TRUE (FileBytes::replaceAtomically (path, image.data(), image.size()));
+    EXPECT_EQ (readBytes (path), image);
+    EXPECT_EQ (readBytes (held), (Bytes{'h', 'e', 'l', 'd'}));
+    EXPECT_EQ (folder.entries().size(), 2u);
+
+    // Once that save has died, the next one clears its file away.
+    ::close (holder);
+    EXPECT_TRUE (EntryWriter::write (folder.root.string(), "library.106", image.data(), image.size(), namedOnly).ok);
+    EXPECT_EQ (folder.entries(), std::vector<std::string>{"library.106"});
 }

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "files/WriteResult.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+/** Puts a whole image in place as one named entry of a folder, so that a
+    failure or a killed process leaves the old file or the new one, never a
+    mix and never a stray temporary file. The image goes to a file with no
+    name (where the file system allows) that takes the entry's name only once
+    every byte is on the disk; an existing file keeps its owner, group,
+    permissions and extended attributes, and where they cannot be kept (or
+    no new file can be made in the folder) it is written in place instead,
+    its old content put back if that write fails. */
+namespace EntryWriter
+{
+/** What happens to an existing file that has other names (hard links) too. */
+enum class HardLinks
+{
+    writeThrough, ///< the file itself is rewritten, so every name sees the new content
+    replaceEntry  ///< this name alone gets the new content, in a file of its own
+};
+
+/** Which kinds of temporary file a write may use. Named ones only is what a
+    file system without unnamed files gets anyway; tests choose it to reach
+    that path on any disk. */
+enum class Temporaries
+{
+    unnamedWherePossible,
+    namedOnly
+};
+
+struct Options
+{
+    HardLinks hardLinks = HardLinks::writeThrough;
+    Temporaries temporaries = Temporaries::unnamedWherePossible;
+};
+
+/** Writes the image as the entry `name` (a plain name, not checked here) of
+    `folder`. A symbolic link there is replaced, never followed; a folder or
+    anything else that is not a regular file is refused, and so is a
+    write-protected file. */
+WriteResult
+write (const std::string& folder, const std::string& name, const uint8_t* data, size_t size, const Options& options);
+
+/** The hidden name a write of the entry `name` gives its finished image just
+    before renaming it into place (and its whole image, where only named
+    temporary files can be made). A later write of the same entry removes
+    one left there by a write that died, once no living write holds it. */
+std::string temporaryNameFor (const std::string& name);
+} // namespace EntryWriter

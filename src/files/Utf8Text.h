@@ -1,0 +1,27 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+/** UTF-8 for names that come from files and synthesizers, where any byte
+    sequence may turn up: decoding never reads past the end and never fails. */
+namespace Utf8Text
+{
+constexpr char32_t replacementCharacter = 0xFFFD;
+
+/** The code points of `bytes`. Each stray byte, cut or overlong sequence,
+    surrogate or value beyond U+10FFFF becomes one U+FFFD (one for every
+    maximal invalid part, as Unicode recommends); NUL bytes are kept. */
+std::u32string decode (std::string_view bytes);
+
+/** UTF-8 for code points; surrogates and values beyond U+10FFFF become U+FFFD. */
+std::string encode (std::u32string_view codePoints);
+
+/** True when `bytes` is well-formed UTF-8. */
+bool isValid (std::string_view bytes);
+
+/** A name as it can stand in a message: valid UTF-8, control characters shown
+    as spaces, and longer names cut to `maxLength` code points ending in "…". */
+std::string forMessage (std::string_view name, size_t maxLength = 40);
+} // namespace Utf8Text
