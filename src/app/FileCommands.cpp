@@ -2,6 +2,7 @@
 
 #include "files/JepFileIO.h"
 #include "files/QorvFileIO.h"
+#include "files/SafeFileName.h"
 #include "files/SyxFileIO.h"
 #include "ui/PanelText.h"
 
@@ -35,13 +36,19 @@ juce::File documentsFolder()
     return juce::File::getSpecialLocation (juce::File::userDocumentsDirectory);
 }
 
-juce::String unwrittenFilesMessage (const juce::StringArray& paths)
+/** One unwritten file: its path, then why. */
+juce::String unwritten (const juce::File& file, const WriteResult& result)
 {
-    juce::String message (paths.size() == 1 ? "Could not write this file:" : "Could not write these files:");
-    for (int i = 0; i < paths.size() && i < maxNamedFailures; ++i)
-        message << "\n" << paths[i];
-    if (paths.size() > maxNamedFailures)
-        message << "\n(and " << (paths.size() - maxNamedFailures) << " more)";
+    return file.getFullPathName() + "\n" + toDisplayString (result.reason);
+}
+
+juce::String unwrittenFilesMessage (const juce::StringArray& failures)
+{
+    juce::String message (failures.size() == 1 ? "Could not write this file:" : "Could not write these files:");
+    for (int i = 0; i < failures.size() && i < maxNamedFailures; ++i)
+        message << "\n" << failures[i];
+    if (failures.size() > maxNamedFailures)
+        message << "\n(and " << (failures.size() - maxNamedFailures) << " more)";
     return message;
 }
 } // namespace
@@ -260,9 +267,12 @@ bool FileCommands::writeLibraryTo (const juce::File& file)
 {
     // A failed write keeps the old current file and the unsaved mark: the
     // library on disk is not the one on screen.
-    if (!QorvFileIO::save (pathOf (file), session.library()))
+    const auto result = QorvFileIO::saveWithReason (pathOf (file), session.library());
+    if (!result)
     {
-        showWarning ("Save failed", "Could not write the library file:\n" + file.getFullPathName());
+        showWarning ("Save failed",
+                     "Could not write the library file:\n" + file.getFullPathName() + "\n" +
+                         toDisplayString (result.reason));
         return false;
     }
     session.librarySaved (pathOf (file));
@@ -344,8 +354,9 @@ void FileCommands::exportActivePatch (const juce::File& file)
 {
     if (file == juce::File())
         return;
-    if (!SyxFileIO::save (pathOf (file), session.activePatch(), 0))
-        showWarning ("Export failed", unwrittenFilesMessage ({file.getFullPathName()}));
+    const auto result = SyxFileIO::saveWithReason (pathOf (file), session.activePatch(), 0);
+    if (!result)
+        showWarning ("Export failed", unwrittenFilesMessage ({unwritten (file, result)}));
 }
 
 void FileCommands::exportAllPatches (const juce::File& folder)
@@ -353,31 +364,28 @@ void FileCommands::exportAllPatches (const juce::File& folder)
     if (!folder.isDirectory())
         return;
 
-    juce::StringArray unwritten;
+    // Names made safe never leave the folder, never follow a link planted in
+    // it, and are never given twice in one export.
+    ExportFileNames names (".syx");
+    juce::StringArray failures;
+    int written = 0;
     for (const auto& each : session.library().patches)
     {
-        // Built by hand rather than with getChildFile, which would read a
-        // leading "~" as someone's home folder.
-        const juce::File target (folder.getFullPathName() + "/" + legalFileName (each.name, ".syx"));
-        if (target.getParentDirectory() != folder || !SyxFileIO::save (pathOf (target), each, 0))
-            unwritten.add (target.getFullPathName());
+        const std::string name = names.next (each.name);
+        const auto result = SyxFileIO::saveIntoFolder (pathOf (folder), name, each, 0);
+        if (result)
+            ++written;
+        else
+            failures.add (unwritten (juce::File (folder.getFullPathName() + "/" + toDisplayString (name)), result));
     }
-    if (!unwritten.isEmpty())
-        showWarning ("Export failed", unwrittenFilesMessage (unwritten));
+    showStatus ("Exported " + juce::String (written) + (written == 1 ? " file" : " files"));
+    if (!failures.isEmpty())
+        showWarning ("Export failed", unwrittenFilesMessage (failures));
 }
 
 juce::String FileCommands::legalFileName (const std::string& name, const juce::String& extension)
 {
-    juce::String base;
-    for (const auto c : toDisplayString (name))
-        if (c >= 0x20 && c != 0x7f)
-            base << juce::String::charToString (c);
-    base = juce::File::createLegalFileName (base + extension)
-               .dropLastCharacters (extension.length())
-               .trimCharactersAtStart ("."); // no hidden files, no "." or ".."
-    if (base.trim().isEmpty())
-        base = "Untitled";
-    return base + extension;
+    return toDisplayString (SafeFileName::make (name, extension.toStdString()));
 }
 
 //==============================================================================

@@ -490,6 +490,16 @@ TEST_F (FileCommandsTest, ExportingTheActivePatch)
     ASSERT_EQ (warnings.size(), 1u);
     EXPECT_EQ (warnings[0].title, "Export failed");
     EXPECT_NE (warnings[0].message.find (folder.path ("missing/out.syx")), std::string::npos);
+
+    // A refusal made before touching the disk says why, and names the patch.
+    warnings.clear();
+    EditSessionTestAccess::active (session()).name = "Brass 3";
+    EditSessionTestAccess::active (session()).data[4] = 200;
+    commands().exportActivePatch (fileAt (folder, "loud.syx"));
+    ASSERT_EQ (warnings.size(), 1u);
+    EXPECT_NE (warnings[0].message.find ("Patch \"Brass 3\" holds a value above 127"), std::string::npos)
+        << warnings[0].message;
+    EXPECT_FALSE (fileAt (folder, "loud.syx").exists());
 }
 
 TEST_F (FileCommandsTest, ExportAllKeepsHostileNamesInsideTheFolder)
@@ -515,16 +525,27 @@ TEST_F (FileCommandsTest, ExportAllKeepsHostileNamesInsideTheFolder)
         EXPECT_EQ (f.getSize(), 24) << f.getFileName();
     }
     std::sort (written.begin(), written.end());
-    // "" and ".." both become "Untitled": equal names write one file.
-    EXPECT_EQ (
-        written,
-        (std::vector<std::string>{"Good.syx", "Tabhere.syx", "Untitled.syx", "ab.syx", "escape.syx", "~root.syx"}));
+    // "" and ".." both become "Untitled", and the second of two equal names gets " (2)": nothing is lost.
+    EXPECT_EQ (written,
+               (std::vector<std::string>{"Good (2).syx",
+                                         "Good.syx",
+                                         "Tabhere.syx",
+                                         "Untitled (2).syx",
+                                         "Untitled.syx",
+                                         "ab.syx",
+                                         "escape.syx",
+                                         "~root.syx"}));
     EXPECT_EQ (folder.entries(), std::vector<std::string>{"deep"});
     EXPECT_EQ (fileAt (folder, "deep").getNumberOfChildFiles (juce::File::findFilesAndDirectories), 1);
 
-    PatchModel reread;
-    ASSERT_TRUE (SyxFileIO::load (out.getChildFile ("Good.syx").getFullPathName().toStdString(), reread));
-    EXPECT_EQ (reread.data[0], 8) << "the later of two equal names is written last";
+    for (const auto& [name, firstByte] :
+         std::vector<std::pair<const char*, uint8_t>>{{"Good.syx", 7}, {"Good (2).syx", 8}})
+    {
+        PatchModel reread;
+        ASSERT_TRUE (SyxFileIO::load (out.getChildFile (name).getFullPathName().toStdString(), reread));
+        EXPECT_EQ (reread.data[0], firstByte) << name;
+    }
+    EXPECT_EQ (panel().patchBar.statusLabel.getText(), "Exported 8 files");
     EXPECT_TRUE (warnings.empty());
 }
 
