@@ -1,0 +1,106 @@
+// The desktop's own file dialog, run for real under the virtual X server and
+// answered by typing into it, as a person would.
+
+#include "app/DesktopFileDialog.h"
+#include "ShellFixture.h"
+
+#include <optional>
+
+namespace
+{
+using Browser = juce::FileBrowserComponent;
+
+/** Waits for a window of this title, then types the text into it and presses Return. */
+std::unique_ptr<juce::ChildProcess> typeIntoDialog (const juce::String& title, const juce::String& text)
+{
+    const juce::String script = "for i in $(seq 1 100); do "
+                                "w=$(xdotool search --onlyvisible --name \"$1\" | head -n 1); "
+                                "[ -n \"$w\" ] && break; sleep 0.1; done; "
+                                "[ -n \"$w\" ] || exit 1; sleep 0.5; "
+                                "xdotool windowfocus --sync \"$w\"; "
+                                "xdotool type --delay 15 \"$2\"; sleep 0.5; xdotool key Return";
+    auto typist = std::make_unique<juce::ChildProcess>();
+    EXPECT_TRUE (typist->start (juce::StringArray{"bash", "-c", script, "typist", title, text}));
+    return typist;
+}
+
+/** zenity keeps its settings in memory here: the test machine has no session bus to store them. */
+void quietSettings()
+{
+    ::setenv ("GSETTINGS_BACKEND", "memory", 1);
+}
+
+bool dialogWindowShows (const juce::String& title)
+{
+    juce::ChildProcess search;
+    if (!search.start (juce::StringArray{"xdotool", "search", "--onlyvisible", "--name", title}))
+        return false;
+    return search.readAllProcessOutput().trim().isNotEmpty();
+}
+} // namespace
+
+TEST (DesktopFileDialog, ChosenPathsArriveWholeWhateverTheyHold)
+{
+    using Paths = std::vector<std::string>;
+    struct Case
+    {
+        std::string output;
+        bool multiple;
+        Paths paths;
+    };
+    const std::vector<Case> cases = {
+        {"", true, {}},
+        {"\n", false, {}},
+        {"/a/Pad: Warm.syx\n", true, {"/a/Pad: Warm.syx"}},
+        {"/a/x.syx//b/y z.syx//c/w:v.syx\n", true, {"/a/x.syx", "/b/y z.syx", "/c/w:v.syx"}},
+        {"/a/ends in newline\n\n", false, {"/a/ends in newline\n"}},
+        {"/a/ends in newline\n//b/next\n", true, {"/a/ends in newline\n", "/b/next"}},
+        {"/a/ spaces /\"quoted\".syx\n", true, {"/a/ spaces /\"quoted\".syx"}},
+        {"/\n", false, {"/"}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ (DesktopFileDialog::splitChosenPaths (c.output, c.multiple), c.paths) << c.output;
+
+    FileDialogRequest request{"Import Sysex", {}, "*.syx", Browser::openMode | Browser::canSelectMultipleItems};
+    const auto args = DesktopFileDialog::zenityArguments (request, 0);
+    EXPECT_NE (std::find (args.begin(), args.end(), "--multiple"), args.end());
+    EXPECT_NE (std::find (args.begin(), args.end(), "--separator=/"), args.end());
+    EXPECT_NE (std::find (args.begin(), args.end(), "--file-filter=*.syx"), args.end());
+}
+
+TEST (DesktopFileDialog, AFileWithAColonInItsNameIsChosenAndNothingElse)
+{
+    quietSettings();
+    TempFolder folder;
+    writeBytes (folder.path ("Pad: Warm.syx"), {0xF0});
+    writeBytes (folder.path ("Pad"), {0xF0}); // what a colon-separated answer would have named
+
+    DesktopFileDialog dialog;
+    std::optional<juce::Array<juce::File>> chosen;
+    dialog.open ({"Import Sysex",
+                  juce::File (folder.root.string()),
+                  "*.syx",
+                  Browser::openMode | Browser::canSelectMultipleItems},
+                 [&] (const juce::Array<juce::File>& files) { chosen = files; });
+    ASSERT_TRUE (dialog.isOpen());
+
+    const auto typist = typeIntoDialog ("Import Sysex", juce::String (folder.path ("Pad: Warm.syx")));
+    ASSERT_TRUE (pumpMessagesUntil ([&] { return chosen.has_value(); }, 30000)) << "the dialog never answered";
+    ASSERT_EQ (chosen->size(), 1);
+    EXPECT_EQ (chosen->getFirst().getFullPathName().toStdString(), folder.path ("Pad: Warm.syx"));
+    EXPECT_FALSE (dialog.isOpen());
+}
+
+TEST (DesktopFileDialog, ClosingTheOwnerClosesTheDialog)
+{
+    quietSettings();
+    std::optional<juce::Array<juce::File>> answered;
+    {
+        DesktopFileDialog dialog;
+        dialog.open ({"Load Library", {}, "*.106", Browser::openMode | Browser::canSelectFiles},
+                     [&] (const juce::Array<juce::File>& files) { answered = files; });
+        ASSERT_TRUE (pumpMessagesUntil ([] { return dialogWindowShows ("Load Library"); }, 20000));
+    } // the owner goes, as the window does when the program quits
+    EXPECT_FALSE (dialogWindowShows ("Load Library"));
+    EXPECT_FALSE (answered.has_value()); // closing is not an answer
+}
