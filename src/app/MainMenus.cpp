@@ -40,13 +40,15 @@ void addDevices (juce::PopupMenu& menu,
 
 juce::StringArray MainWindow::getMenuBarNames()
 {
-    return {"File", "View", "MIDI"};
+    return {"File", "Edit", "View", "MIDI"};
 }
 
 juce::PopupMenu MainWindow::getMenuForIndex (int, const juce::String& menuName)
 {
     if (menuName == "File")
         return fileMenu();
+    if (menuName == "Edit")
+        return editMenu();
     if (menuName == "View")
         return viewMenu();
     if (menuName == "MIDI")
@@ -81,6 +83,20 @@ juce::PopupMenu MainWindow::fileMenu() const
     quit.itemID = quitId;
     quit.shortcutKeyDescription = "Ctrl+Q"; // the key itself is handled by keyPressed
     menu.addItem (std::move (quit));
+    return menu;
+}
+
+juce::PopupMenu MainWindow::editMenu() const
+{
+    juce::PopupMenu menu;
+    juce::PopupMenu::Item find ("Find Patch...");
+    find.itemID = findPatchId;
+    find.shortcutKeyDescription = "Ctrl+F"; // the keys themselves are handled by keyPressed
+    menu.addItem (std::move (find));
+    juce::PopupMenu::Item next ("Find Next");
+    next.itemID = findNextId;
+    next.shortcutKeyDescription = "Ctrl+G";
+    menu.addItem (std::move (next));
     return menu;
 }
 
@@ -172,6 +188,12 @@ void MainWindow::menuItemSelected (int menuItemID, int)
             return;
         case quitId:
             quitWhenAllowed();
+            return;
+        case findPatchId:
+            panel.bank.showFindDialog();
+            return;
+        case findNextId:
+            panel.bank.findNext();
             return;
         case clearRecentId:
             recentLibraries.clear();

@@ -2,9 +2,9 @@
 
 namespace
 {
-bool isQuitKey (const juce::KeyPress& key)
+bool isCtrl (const juce::KeyPress& key, char letter)
 {
-    return key == juce::KeyPress ('q', juce::ModifierKeys::ctrlModifier, 0);
+    return key == juce::KeyPress (letter, juce::ModifierKeys::ctrlModifier, 0);
 }
 
 /** A file's place in the file system as it was given, relative to the working folder. */
@@ -112,9 +112,19 @@ void MainWindow::prepareToQuit()
 bool MainWindow::keyPressed (const juce::KeyPress& key)
 {
     // Reached when no control of the panel wanted the key.
-    if (isQuitKey (key))
+    if (isCtrl (key, 'q'))
     {
         quitWhenAllowed();
+        return true;
+    }
+    if (isCtrl (key, 'f'))
+    {
+        mainComponent->bank.showFindDialog();
+        return true;
+    }
+    if (isCtrl (key, 'g'))
+    {
+        mainComponent->bank.findNext();
         return true;
     }
     return DocumentWindow::keyPressed (key);

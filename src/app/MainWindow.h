@@ -38,6 +38,8 @@ public:
         firstRecentId = 40,
         lastRecentId = 49,
         clearRecentId = 50,
+        findPatchId = 60,
+        findNextId = 61,
         quitId = 90,
         firstScaleId = 401,
         syncManualId = 501,
@@ -127,6 +129,7 @@ private:
     };
 
     juce::PopupMenu fileMenu() const;
+    juce::PopupMenu editMenu() const;
     juce::PopupMenu recentMenu() const;
     juce::PopupMenu viewMenu() const;
     juce::PopupMenu midiMenu();

@@ -27,6 +27,7 @@ BankSection::BankSection (EditSession& sessionToEdit) : libraryList (sessionToEd
 
     libraryList.onSelectionChanged = [this] (int) { applyEraseRule(); };
     libraryList.onRowDoubleClicked = [this] (int row) { activateRow (row); };
+    libraryList.onReturnKey = [this] (int row) { activateRow (row); };
     editBtn.onClick = [this] { activateRow (libraryList.selectedRow()); };
     newBtn.onClick = [this] { session.newPatch(); };
     nameBtn.onClick = [this] { showRenameDialog(); };
@@ -75,6 +76,64 @@ void BankSection::cancelRename()
     if (renameDialog != nullptr)
         renameDialog->exitModalState (0);
     renameDialog = nullptr;
+}
+
+int BankSection::rowHolding (const juce::String& text, int start) const
+{
+    const auto& patches = session.library().patches;
+    const int count = static_cast<int> (patches.size());
+    for (int step = 0; step < count; ++step)
+    {
+        const int row = (start + step) % count;
+        if (toDisplayString (patches[static_cast<size_t> (row)].name).containsIgnoreCase (text))
+            return row;
+    }
+    return -1;
+}
+
+bool BankSection::findFirst (const juce::String& text)
+{
+    lastSearch = text;
+    const int row = text.isEmpty() ? -1 : rowHolding (text, 0);
+    if (row < 0)
+    {
+        if (showAction)
+            showAction ("Not found", text);
+        return false;
+    }
+    showRow (row);
+    return true;
+}
+
+bool BankSection::findNext()
+{
+    if (lastSearch.isEmpty())
+        return false;
+    const int row = rowHolding (lastSearch, libraryList.selectedRow() + 1);
+    if (row < 0)
+    {
+        if (showAction)
+            showAction ("Not found", lastSearch);
+        return false;
+    }
+    showRow (row);
+    return true;
+}
+
+void BankSection::showFindDialog()
+{
+    auto dialog = std::make_shared<juce::AlertWindow> ("Find Patch", "", juce::MessageBoxIconType::NoIcon, nullptr);
+    dialog->addTextEditor ("text", lastSearch, "Name contains:", false);
+    dialog->addButton ("Find", 1, juce::KeyPress (juce::KeyPress::returnKey));
+    dialog->addButton ("Cancel", 0, juce::KeyPress (juce::KeyPress::escapeKey));
+    dialog->enterModalState (true,
+                             juce::ModalCallbackFunction::create (
+                                 [safeThis = juce::Component::SafePointer<BankSection> (this), dialog] (int result)
+                                 {
+                                     if (result == 1 && safeThis != nullptr)
+                                         safeThis->findFirst (dialog->getTextEditorContents ("text"));
+                                 }),
+                             false);
 }
 
 void BankSection::showRenameDialog()

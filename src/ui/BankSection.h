@@ -30,6 +30,14 @@ public:
     /** Closes an open rename dialog as Cancel would: its patch belongs to a library that has gone. */
     void cancelRename();
 
+    /** Asks for text to find (Find Patch...). */
+    void showFindDialog();
+    /** Selects and shows the first patch whose name holds the text, ignoring
+        case; false (and a word in STATUS) when none does. */
+    bool findFirst (const juce::String& text);
+    /** The next patch after the selected one whose name holds the last text found, from the top again past the end. */
+    bool findNext();
+
     /** Shows what a bank action did in STATUS. */
     std::function<void (const juce::String& name, const juce::String& value)> showAction;
 
@@ -42,9 +50,12 @@ public:
 
 private:
     void erase();
+    /** The first row from `start` on, going round once, whose name holds the text; -1 when none. */
+    int rowHolding (const juce::String& text, int start) const;
 
     EditSession& session;
     juce::Component::SafePointer<juce::AlertWindow> renameDialog;
+    juce::String lastSearch;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (BankSection)
 };

@@ -71,6 +71,12 @@ void LibraryListBox::selectedRowsChanged (int lastRowSelected)
         onSelectionChanged (lastRowSelected);
 }
 
+void LibraryListBox::returnKeyPressed (int lastRowSelected)
+{
+    if (onReturnKey)
+        onReturnKey (lastRowSelected);
+}
+
 void LibraryListBox::refresh()
 {
     listBox.updateContent();

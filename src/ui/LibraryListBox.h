@@ -18,6 +18,7 @@ public:
     void paintListBoxItem (int rowNumber, juce::Graphics&, int width, int height, bool rowIsSelected) override;
     void listBoxItemDoubleClicked (int row, const juce::MouseEvent&) override;
     void selectedRowsChanged (int lastRowSelected) override;
+    void returnKeyPressed (int lastRowSelected) override;
 
     /** Re-reads the library: the list's content is updated and repainted. */
     void refresh();
@@ -27,6 +28,8 @@ public:
 
     std::function<void (int)> onSelectionChanged;
     std::function<void (int)> onRowDoubleClicked;
+    /** Enter pressed while the list has the keyboard focus. */
+    std::function<void (int)> onReturnKey;
     const LibraryModel& library;
     juce::ListBox listBox;
 

@@ -13,10 +13,10 @@ using Browser = juce::FileBrowserComponent;
 /** Waits for a window of this title, then types the text into it and presses Return. */
 std::unique_ptr<juce::ChildProcess> typeIntoDialog (const juce::String& title, const juce::String& text)
 {
-    const juce::String script = "for i in $(seq 1 100); do "
+    const juce::String script = "for i in $(seq 1 300); do "
                                 "w=$(xdotool search --onlyvisible --name \"$1\" | head -n 1); "
                                 "[ -n \"$w\" ] && break; sleep 0.1; done; "
-                                "[ -n \"$w\" ] || exit 1; sleep 0.5; "
+                                "[ -n \"$w\" ] || exit 1; sleep 1; "
                                 "xdotool windowfocus --sync \"$w\"; "
                                 "xdotool type --delay 15 \"$2\"; sleep 0.5; xdotool key Return";
     auto typist = std::make_unique<juce::ChildProcess>();
@@ -85,7 +85,7 @@ TEST (DesktopFileDialog, AFileWithAColonInItsNameIsChosenAndNothingElse)
     ASSERT_TRUE (dialog.isOpen());
 
     const auto typist = typeIntoDialog ("Import Sysex", juce::String (folder.path ("Pad: Warm.syx")));
-    ASSERT_TRUE (pumpMessagesUntil ([&] { return chosen.has_value(); }, 30000)) << "the dialog never answered";
+    ASSERT_TRUE (pumpMessagesUntil ([&] { return chosen.has_value(); }, 60000)) << "the dialog never answered";
     ASSERT_EQ (chosen->size(), 1);
     EXPECT_EQ (chosen->getFirst().getFullPathName().toStdString(), folder.path ("Pad: Warm.syx"));
     EXPECT_FALSE (dialog.isOpen());
