@@ -30,10 +30,12 @@ PatchDump buildPatchDump (const PatchModel& patch, int channel, int patchNumber)
     dump[0] = sysexStart;
     dump[1] = rolandId;
     dump[2] = patchDumpCommand;
-    dump[3] = static_cast<uint8_t> (channel);
-    dump[4] = static_cast<uint8_t> (patchNumber);
+    dump[3] = static_cast<uint8_t> (channel & 0x0F);
+    dump[4] = dataByte (patchNumber);
+    // A byte of 0x80 or more would end the message on the line: the patch goes
+    // out corrected, and the caller's copy stays as it is.
     for (size_t i = 0; i < patch.data.size(); ++i)
-        dump[5 + i] = patch.data[i];
+        dump[5 + i] = PatchBits::correctedValue (static_cast<int> (i), patch.data[i]);
     dump[23] = sysexEnd;
     return dump;
 }

@@ -25,8 +25,9 @@ constexpr size_t paramChangeMinimumSize = 7;
 using PatchDump = std::array<uint8_t, patchDumpSize>;
 using ChannelMessage = std::array<uint8_t, 3>;
 
-/** F0 41 30, the channel byte, the patch number, the 18 patch bytes, F7.
-    The bytes are copied unchanged; nothing is masked. */
+/** F0 41 30, the channel (low 4 bits), the patch number (low 7 bits), the 18
+    patch bytes as PatchBits::correctedValue gives them, F7: no byte between
+    F0 and F7 is ever 0x80 or more. */
 PatchDump buildPatchDump (const PatchModel& patch, int channel, int patchNumber);
 
 ChannelMessage buildNoteOn (int channel, int note, int velocity);
