@@ -151,6 +151,34 @@ struct PatchModel
     ChangeHook onChange;
 
 private:
+    friend struct LibraryModel;
+
+    /** Left by LibraryModel on the first patch of a list it has put in name
+        order, so it can tell its own list from one replaced behind its back
+        without comparing every name. A copy is a new patch and starts
+        unmarked; a move takes the mark along and leaves none behind. */
+    struct OrderMark
+    {
+        OrderMark() = default;
+        OrderMark (const OrderMark&) noexcept {}
+        OrderMark& operator= (const OrderMark&) noexcept
+        {
+            value = 0;
+            return *this;
+        }
+        OrderMark (OrderMark&& other) noexcept : value (other.value) { other.value = 0; }
+        OrderMark& operator= (OrderMark&& other) noexcept
+        {
+            value = other.value;
+            other.value = 0;
+            return *this;
+        }
+
+        uint64_t value = 0;
+    };
+
+    OrderMark orderMark;
+
     void notify() const
     {
         if (onChange)
