@@ -100,7 +100,8 @@ std::vector<uint8_t> SyxBank::build (const std::vector<PatchModel>& patches, int
     image.reserve (patches.size() * JunoMessages::patchDumpSize);
     for (size_t i = 0; i < patches.size(); ++i)
     {
-        const auto dump = JunoMessages::buildPatchDump (patches[i], channel, static_cast<int> (i % 128));
+        const auto dump =
+            JunoMessages::buildPatchDumpAsIs (patches[i].data, channel & 0x0F, static_cast<int> (i % 128));
         image.insert (image.end(), dump.begin(), dump.end());
     }
     return image;

@@ -56,7 +56,8 @@ public:
     static std::string baseNameOf (const std::string& path);
 
     /** Every patch in order as consecutive patch dumps numbered 0, 1, 2 ...
-        (wrapping after 127) on a channel, built by JunoMessages::buildPatchDump. */
+        (wrapping after 127) on a channel (its low 4 bits), each patch's bytes
+        exactly as held (see save for what it refuses). */
     static std::vector<uint8_t> build (const std::vector<PatchModel>& patches, int channel);
 
     /** Writes build() atomically, so a failure leaves any old file as it was.

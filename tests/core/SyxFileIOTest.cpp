@@ -56,10 +56,10 @@ TEST (SyxFileIOTest, PatchesWithBytesAbove127AreNeverWritten)
     EXPECT_EQ (folder.entries().size(), 1u);
 }
 
-TEST (SyxFileIOTest, SaveWritesTheChannelInItsFourBits)
+TEST (SyxFileIOTest, SaveWritesTheChannelUnmasked)
 {
     EXPECT_EQ (SyxFileIO::build (PatchModel(), 0x0F)[3], 0x0F);
-    EXPECT_EQ (SyxFileIO::build (PatchModel(), 0x23)[3], 0x03);
+    EXPECT_EQ (SyxFileIO::build (PatchModel(), 0x20)[3], 0x20);
 }
 
 TEST (SyxFileIOTest, ParseTable)

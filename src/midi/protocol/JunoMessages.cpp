@@ -1,5 +1,6 @@
 #include "midi/protocol/JunoMessages.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace JunoMessages
@@ -26,16 +27,22 @@ namespace
 
 PatchDump buildPatchDump (const PatchModel& patch, int channel, int patchNumber)
 {
+    // A byte of 0x80 or more would end the message on the line and turn the
+    // rest into channel messages: the patch goes out corrected.
+    std::array<uint8_t, PatchBits::numBytes> bytes = patch.data;
+    PatchBits::correctValues (bytes);
+    return buildPatchDumpAsIs (bytes, channel & 0x0F, dataByte (patchNumber));
+}
+
+PatchDump buildPatchDumpAsIs (const std::array<uint8_t, PatchBits::numBytes>& bytes, int channel, int patchNumber)
+{
     PatchDump dump{};
     dump[0] = sysexStart;
     dump[1] = rolandId;
     dump[2] = patchDumpCommand;
-    dump[3] = static_cast<uint8_t> (channel & 0x0F);
-    dump[4] = dataByte (patchNumber);
-    // A byte of 0x80 or more would end the message on the line: the patch goes
-    // out corrected, and the caller's copy stays as it is.
-    for (size_t i = 0; i < patch.data.size(); ++i)
-        dump[5 + i] = PatchBits::correctedValue (static_cast<int> (i), patch.data[i]);
+    dump[3] = static_cast<uint8_t> (channel);
+    dump[4] = static_cast<uint8_t> (patchNumber);
+    std::copy (bytes.begin(), bytes.end(), dump.begin() + 5);
     dump[23] = sysexEnd;
     return dump;
 }
