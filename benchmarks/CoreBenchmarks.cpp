@@ -82,6 +82,60 @@ void reportAgainstReference (benchmark::State& state, double ownMs, const std::f
     state.counters["ratio"] = referenceMs / ownMs;
 }
 
+/** A file path under the temporary folder, removed afterwards. */
+class TemporaryPath
+{
+public:
+    TemporaryPath()
+        : path ((std::filesystem::temp_directory_path() / ("qorv-bench-" + std::to_string (::getpid()) + ".106"))
+                    .string())
+    {
+    }
+    ~TemporaryPath() { std::filesystem::remove (path); }
+    TemporaryPath (const TemporaryPath&) = delete;
+    TemporaryPath& operator= (const TemporaryPath&) = delete;
+
+    const std::string path;
+};
+
+void saveLibrary (benchmark::State& state)
+{
+    const LibraryModel library = bigLibrary();
+    const TemporaryPath file;
+    for (auto _ : state)
+        if (!QorvFileIO::save (file.path, library))
+            state.SkipWithError ("save failed");
+    state.counters["bytes"] = static_cast<double> (std::filesystem::file_size (file.path));
+}
+
+void loadLibrary (benchmark::State& state)
+{
+    const TemporaryPath file;
+    if (!QorvFileIO::save (file.path, bigLibrary()))
+        state.SkipWithError ("save failed");
+    for (auto _ : state)
+    {
+        LibraryModel loaded;
+        if (!QorvFileIO::load (file.path, loaded) || loaded.patches.size() != librarySize)
+            state.SkipWithError ("load failed");
+        benchmark::DoNotOptimize (loaded);
+    }
+}
+
+/** The in-memory halves alone, to tell format cost from disk cost. */
+void libraryImageRoundTrip (benchmark::State& state)
+{
+    const LibraryModel library = bigLibrary();
+    for (auto _ : state)
+    {
+        std::vector<uint8_t> image;
+        LibraryModel loaded;
+        if (!QorvFileIO::toBytes (library, image) || !QorvFileIO::fromBytes (image.data(), image.size(), loaded))
+            state.SkipWithError ("image round trip failed");
+        benchmark::DoNotOptimize (loaded);
+    }
+}
+
 /** A merge of as many patches as the library holds, every one clashing.
     Arguments: the size; 0 when each clashes with its own patch, 1 when all
     bear the one name of the library's first patch; the clash rule (0
