@@ -76,11 +76,12 @@ private:
     std::vector<uint64_t> taken; // bit n set: "stem (n)" is a patch name
 };
 /** Where a name lives during a merge: in the list, or among the patches the
-    merge is adding. */
+    merge is adding; and the first suffix of the name not yet seen taken. */
 struct Place
 {
     bool adding = false;
     size_t index = 0;
+    size_t nextSuffix = 1;
 };
 
 /** The names of a library during a merge, each with its first patch, and
@@ -96,11 +97,12 @@ public:
     /** Views into the names are kept: a patch noted must stay where it is
         until the index is cleared or dropped. The first patch noted under a
         name stays its place. */
-    void note (const std::string& name, Place place) { places.try_emplace (name, place); }
+    void note (const std::string& name, bool adding, size_t index) { places.try_emplace (name, Place{adding, index}); }
 
-    void clearPlaces() { places.clear(); }
+    /** Forgets every place; suffix searches start again from 1. */
+    void clear() { places.clear(); }
 
-    const Place* find (const std::string& name) const
+    Place* find (const std::string& name)
     {
         const auto found = places.find (name);
         return found == places.end() ? nullptr : &found->second;
@@ -108,13 +110,13 @@ public:
 
     std::string uniqueName (const std::string& wanted)
     {
-        if (find (wanted) == nullptr)
+        Place* const taken = find (wanted);
+        if (taken == nullptr)
             return wanted;
-        size_t& next = nextSuffix.try_emplace (wanted, 1).first->second;
         std::string candidate;
-        for (;; ++next)
+        for (;; ++taken->nextSuffix)
         {
-            candidate.assign (wanted).append (" (").append (std::to_string (next)).append (")");
+            candidate.assign (wanted).append (" (").append (std::to_string (taken->nextSuffix)).append (")");
             if (find (candidate) == nullptr)
                 return candidate;
         }
@@ -122,7 +124,6 @@ public:
 
 private:
     std::unordered_map<std::string_view, Place> places;
-    std::unordered_map<std::string, size_t> nextSuffix; // the first suffix not yet seen taken
 };
 
 std::atomic<uint64_t> lastOrderMark{0};
@@ -211,9 +212,9 @@ LibraryModel::MergeSummary LibraryModel::mergePatches (std::vector<PatchModel> i
     NameIndex names (patches.size() + incoming.size());
     const auto noteList = [&]
     {
-        names.clearPlaces();
+        names.clear();
         for (size_t i = 0; i < patches.size(); ++i)
-            names.note (patches[i].name, {false, i});
+            names.note (patches[i].name, false, i);
     };
     noteList();
 
@@ -223,7 +224,7 @@ LibraryModel::MergeSummary LibraryModel::mergePatches (std::vector<PatchModel> i
 
     for (PatchModel& patch : incoming)
     {
-        if (const Place* clash = names.find (patch.name))
+        if (const Place* const clash = names.find (patch.name))
         {
             if (rule == ClashRule::overwrite)
             {
@@ -253,7 +254,7 @@ LibraryModel::MergeSummary LibraryModel::mergePatches (std::vector<PatchModel> i
             continue;
         }
         adding.push_back (std::move (patch));
-        names.note (adding.back().name, {true, adding.size() - 1});
+        names.note (adding.back().name, true, adding.size() - 1);
     }
 
     if (!adding.empty())
