@@ -325,8 +325,8 @@ TEST (LibraryModelTest, WholeListsMatchThePerPatchWalk)
                                           " rule " + (rule ? std::to_string (int (*rule)) : "add"));
         }
         // Large, so runs of "A (n)" grow long and the first additions land early.
-        const auto start = randomLibrary (random, 1500, shape, serial);
-        const auto incoming = randomPatches (random, 1500, serial);
+        const auto start = randomLibrary (random, 1000, shape, serial);
+        const auto incoming = randomPatches (random, 1000, serial);
         for (const auto& rule : rules)
             expectSameAsPerPatch (start, incoming, rule, "large, shape " + std::to_string (int (shape)));
     }

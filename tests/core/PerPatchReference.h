@@ -14,11 +14,11 @@
 
 namespace perPatch
 {
-/** n of a name spelled exactly "wanted (n)" with n in 1..limit, else 0. */
-inline size_t suffixOf (const std::string& name, const std::string& wanted, size_t limit)
+/** n of a name spelled exactly "<stem>n)" with n in 1..limit, else 0; the
+    stem is the wanted name and " (". */
+inline size_t suffixOf (const std::string& name, const std::string& stem, size_t limit)
 {
-    const std::string stem = wanted + " (";
-    if (name.size() <= stem.size() + 1 || name.compare (0, stem.size(), stem) != 0 || name.back() != ')' ||
+    if (name.size() <= stem.size() + 1 || name.back() != ')' || name.compare (0, stem.size(), stem) != 0 ||
         name[stem.size()] == '0')
         return 0;
     size_t n = 0;
@@ -36,12 +36,13 @@ inline size_t suffixOf (const std::string& name, const std::string& wanted, size
 /** The rule in one pass over a list in any order. */
 inline std::string uniqueName (const std::vector<PatchModel>& patches, const std::string& wanted)
 {
+    const std::string stem = wanted + " (";
     bool taken = false;
     std::vector<bool> suffixTaken (patches.size() + 2);
     for (const PatchModel& patch : patches)
     {
         taken = taken || patch.name == wanted;
-        suffixTaken[suffixOf (patch.name, wanted, patches.size())] = true;
+        suffixTaken[suffixOf (patch.name, stem, patches.size())] = true;
     }
     if (!taken)
         return wanted;
