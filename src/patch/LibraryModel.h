@@ -12,12 +12,12 @@
     unique names enforced by addPatch.
 
     Other code may edit `patches` directly. The library remembers when it last
-    left the list in order and trusts that while the list keeps its length and
-    its first patch; replacing the list, adding or removing directly, or
-    assigning over the first patch all make it check the order afresh (one
-    pass) before relying on it. A rename in place or a reordering that keeps
-    the length and the first patch goes unnoticed: call patchesEdited() after
-    one, or use the operations below. */
+    left the list in order, by its length and a mark on its first patch, and
+    trusts that until either changes: replacing the list, a change of length,
+    or assigning over the first patch make it check the order afresh (one
+    pass) before relying on it. An edit that keeps both goes unnoticed (a
+    rename in place, a reordering, removing one patch and appending another):
+    call patchesEdited() after one, or use the operations below. */
 struct LibraryModel
 {
     LibraryModel();
