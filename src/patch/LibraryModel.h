@@ -22,11 +22,14 @@ struct LibraryModel
 {
     LibraryModel();
 
-    /** Renames the patch with uniqueName, inserts it in name order, notifies. */
+    /** Renames the patch with uniqueName, inserts it in name order, notifies.
+        A list found out of order is sorted whole first (std::sort, so equal
+        names of a loaded file land in an order of the library's choosing). */
     void addPatch (PatchModel patch);
 
     /** The name itself when no patch bears it, else the first free
-        "name (n)" for n = 1, 2, ... */
+        "name (n)" for n = 1, 2, ... Binary searches while the list is known
+        to be in order, one pass over every name otherwise. */
     std::string uniqueName (const std::string& wanted) const;
 
     /** Ascending order of names compared as unsigned bytes; not stable. */
