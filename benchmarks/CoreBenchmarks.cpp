@@ -1,9 +1,15 @@
-// The library at the scale musicians reach (10,000 patches): file save and
-// load, Export All, the Auto-rename merge path, and recognising a long stream
-// of dumps.
+// The library at the scale musicians reach (10,000 patches) and beyond: file
+// save and load, Export All, whole-list merges and additions side by side with
+// the per-patch walk they replace, NEW and X2 on 100,000 patches, SysEx bank
+// import, and recognising a long stream of dumps.
+//
+// The per-patch walk is quadratic: on 100,000 patches it takes minutes, so it
+// runs there only with QORV_BENCH_SLOW_REFERENCE=1 in the environment.
 
+#include "PerPatchReference.h"
 #include "files/QorvFileIO.h"
 #include "files/SafeFileName.h"
+#include "files/SyxBank.h"
 #include "files/SyxFileIO.h"
 #include "midi/protocol/JunoMessages.h"
 
@@ -14,8 +20,11 @@
 
 #include <benchmark/benchmark.h>
 
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <random>
 #include <unistd.h>
 
@@ -40,16 +49,39 @@ PatchModel randomPatch (std::mt19937& random, std::string name)
 }
 
 /** A sorted library of distinct names, as addPatch leaves it. */
-LibraryModel bigLibrary()
+LibraryModel bigLibrary (int size = librarySize)
 {
     std::mt19937 random (1);
     LibraryModel library;
     library.name = "Big";
     library.patches.clear();
-    for (int i = 0; i < librarySize; ++i)
+    for (int i = 0; i < size; ++i)
         library.patches.push_back (randomPatch (random, patchName (i)));
     library.sortPatches();
     return library;
+}
+
+double millisecondsOf (const std::function<void()>& work)
+{
+    const auto start = std::chrono::steady_clock::now();
+    work();
+    return std::chrono::duration<double, std::milli> (std::chrono::steady_clock::now() - start).count();
+}
+
+/** The per-patch merge walk is quadratic: minutes on 100,000 patches. */
+bool slowReferenceAllowed (int size)
+{
+    const char* slow = std::getenv ("QORV_BENCH_SLOW_REFERENCE");
+    return size <= 10000 || (slow != nullptr && std::string (slow) == "1");
+}
+
+/** Reports the per-patch walk's time, measured once, and how many times the
+    mean of the timed iterations (`ownMs`) it takes. */
+void reportAgainstReference (benchmark::State& state, double ownMs, const std::function<void()>& reference)
+{
+    const double referenceMs = millisecondsOf (reference);
+    state.counters["reference_ms"] = referenceMs;
+    state.counters["ratio"] = referenceMs / ownMs;
 }
 
 /** A file path under the temporary folder, removed afterwards. */
@@ -138,29 +170,191 @@ void libraryImageRoundTrip (benchmark::State& state)
     }
 }
 
-/** The Auto-rename merge: every incoming name clashes; each gets uniqueName,
-    then addPatch. Argument 0: each clashes with its own patch; 1: all are
-    named like one patch, so each needs a longer suffix search. */
-void clashingAdditions (benchmark::State& state)
+/** A merge of as many patches as the library holds, every one clashing.
+    Arguments: the size; 0 when each clashes with its own patch, 1 when all
+    bear the one name of the library's first patch; the clash rule (0
+    auto-rename, which is also the bulk addition, 1 overwrite, 2 discard). */
+void mergeSideBySide (benchmark::State& state)
 {
-    const LibraryModel original = bigLibrary();
+    const int size = static_cast<int> (state.range (0));
+    const bool allOneName = state.range (1) == 1;
+    const auto rule = static_cast<LibraryModel::ClashRule> (state.range (2));
+    const LibraryModel original = bigLibrary (size);
     std::mt19937 random (2);
     std::vector<PatchModel> incoming;
-    for (int i = 0; i < librarySize; ++i)
-        incoming.push_back (randomPatch (random, state.range (0) == 0 ? patchName (i) : patchName (0)));
+    for (int i = 0; i < size; ++i)
+        incoming.push_back (randomPatch (random, patchName (allOneName ? 0 : i)));
 
+    size_t count = 0;
+    double ownMs = 0;
     for (auto _ : state)
     {
         state.PauseTiming();
         LibraryModel library = original;
+        std::vector<PatchModel> batch = incoming;
         state.ResumeTiming();
-        for (PatchModel patch : incoming)
-        {
-            patch.name = library.uniqueName (patch.name);
-            library.addPatch (std::move (patch));
-        }
-        benchmark::DoNotOptimize (library);
+        ownMs += millisecondsOf ([&] { library.mergePatches (std::move (batch), rule); });
+        count = library.patches.size();
     }
+    state.counters["patches"] = static_cast<double> (count);
+    state.counters["merge_ms"] = ownMs / static_cast<double> (state.iterations()); // without the copy's teardown
+    if (!slowReferenceAllowed (size))
+        return;
+    reportAgainstReference (state,
+                            ownMs / static_cast<double> (state.iterations()),
+                            [&]
+                            {
+                                std::vector<PatchModel> patches = original.patches;
+                                perPatch::merge (patches, incoming, rule);
+                                if (patches.size() != count)
+                                    state.SkipWithError ("the walk and the merge disagree");
+                            });
+}
+
+/** NEW (argument 0) and X2 of a patch in the middle (argument 1) on a
+    library of 100,000: uniqueName, then addPatch. The library grows by one
+    patch an iteration, which changes nothing measurable. */
+void newAndDuplicate (benchmark::State& state)
+{
+    constexpr int size = 100000;
+    LibraryModel library = bigLibrary (size);
+    const bool duplicate = state.range (0) == 1;
+    const auto make = [duplicate] (const std::vector<PatchModel>& patches)
+    {
+        PatchModel patch = duplicate ? patches[patches.size() / 2] : PatchModel();
+        return patch;
+    };
+    double ownMs = 0;
+    for (auto _ : state)
+    {
+        ownMs += millisecondsOf (
+            [&]
+            {
+                PatchModel patch = make (library.patches);
+                patch.name = library.uniqueName (patch.name);
+                library.addPatch (std::move (patch));
+            });
+    }
+    // The walk's NEW, timed over a few additions for a steadier figure.
+    constexpr int referenceRuns = 20;
+    std::vector<PatchModel> patches = bigLibrary (size).patches;
+    reportAgainstReference (state,
+                            ownMs / static_cast<double> (state.iterations()) * referenceRuns,
+                            [&]
+                            {
+                                for (int i = 0; i < referenceRuns; ++i)
+                                {
+                                    PatchModel patch = make (patches);
+                                    patch.name = perPatch::uniqueName (patches, patch.name);
+                                    perPatch::addPatch (patches, std::move (patch));
+                                }
+                            });
+    state.counters["reference_ms"] = state.counters["reference_ms"] / referenceRuns;
+}
+
+/** Where the per-patch addition's time went on 100,000 patches: the order
+    check, the uniqueName pass over every name, and the insertion's shift,
+    with the std::function change hook patches used to carry and without. */
+struct PatchWithFunction
+{
+    std::array<uint8_t, PatchBits::numBytes> data{};
+    std::string name;
+    std::function<void()> onChange;
+};
+
+template <typename Patch> void insertionShift (benchmark::State& state)
+{
+    std::vector<Patch> patches (100000);
+    for (size_t i = 0; i < patches.size(); ++i)
+        patches[i].name = patchName (static_cast<int> (i));
+    for (auto _ : state)
+    {
+        state.PauseTiming();
+        std::vector<Patch> copy = patches;
+        copy.reserve (copy.size() + 1);
+        state.ResumeTiming();
+        copy.insert (copy.begin(), Patch());
+        benchmark::DoNotOptimize (copy.data());
+    }
+}
+
+void orderCheck (benchmark::State& state)
+{
+    const LibraryModel library = bigLibrary (100000);
+    for (auto _ : state)
+        benchmark::DoNotOptimize (
+            std::is_sorted (library.patches.begin(), library.patches.end(), LibraryModel::nameLess));
+}
+
+void uniqueNamePass (benchmark::State& state)
+{
+    LibraryModel library = bigLibrary (100000);
+    library.patchesEdited(); // as after a direct edit: one pass over every name
+    for (auto _ : state)
+        benchmark::DoNotOptimize (library.uniqueName ("Init"));
+}
+
+/** Importing 10,000 single-dump .syx images (read, named, added in one go),
+    side by side with adding them one addPatch at a time. */
+void importSyxImages (benchmark::State& state)
+{
+    constexpr int files = 10000;
+    std::mt19937 random (4);
+    std::vector<std::vector<uint8_t>> images;
+    for (int i = 0; i < files; ++i)
+        images.push_back (SyxBank::build ({randomPatch (random, {})}, 0));
+
+    const auto readAll = [&]
+    {
+        std::vector<PatchModel> imported;
+        std::vector<PatchModel> one;
+        for (int i = 0; i < files; ++i)
+            if (SyxBank::readPatches (images[static_cast<size_t> (i)].data(),
+                                      images[static_cast<size_t> (i)].size(),
+                                      patchName (i % 500),
+                                      one))
+                imported.push_back (std::move (one.front()));
+        return imported;
+    };
+    size_t count = 0;
+    double ownMs = 0;
+    for (auto _ : state)
+    {
+        LibraryModel library;
+        ownMs += millisecondsOf ([&] { library.addPatches (readAll()); });
+        count = library.patches.size();
+    }
+    state.counters["patches"] = static_cast<double> (count);
+    reportAgainstReference (state,
+                            ownMs / static_cast<double> (state.iterations()),
+                            [&]
+                            {
+                                std::vector<PatchModel> patches (1);
+                                for (PatchModel& patch : readAll())
+                                    perPatch::addPatch (patches, std::move (patch));
+                            });
+}
+
+/** One file of 100 banks (100 x 3,072 bytes) read and added to a library. */
+void readHundredBanks (benchmark::State& state)
+{
+    std::mt19937 random (5);
+    std::vector<PatchModel> patches;
+    for (int i = 0; i < 100 * 128; ++i)
+        patches.push_back (randomPatch (random, {}));
+    const std::vector<uint8_t> image = SyxBank::build (patches, 0);
+    size_t count = 0;
+    for (auto _ : state)
+    {
+        std::vector<PatchModel> read;
+        if (!SyxBank::readPatches (image.data(), image.size(), "Archive", read))
+            state.SkipWithError ("the bank file was refused");
+        LibraryModel library;
+        library.addPatches (std::move (read));
+        count = library.patches.size();
+    }
+    state.counters["patches"] = static_cast<double> (count);
+    state.counters["bytes"] = static_cast<double> (image.size());
 }
 
 void recogniseDumpStream (benchmark::State& state)
@@ -204,10 +398,21 @@ BENCHMARK (loadLibrary)->Name ("load 10000-patch library")->Unit (benchmark::kMi
 BENCHMARK (exportPatches)->Name ("export 128 patches as .syx files")->Unit (benchmark::kMillisecond);
 BENCHMARK (exportFileNames)->Name ("10000 clashing export file names")->Unit (benchmark::kMillisecond);
 BENCHMARK (libraryImageRoundTrip)->Name ("10000-patch image build+parse")->Unit (benchmark::kMillisecond);
-BENCHMARK (clashingAdditions)
-    ->Name ("10000 clashing uniqueName+addPatch into 10000")
-    ->Arg (0)
-    ->Arg (1)
+BENCHMARK (mergeSideBySide)
+    ->Name ("merge clashing")
+    ->ArgNames ({"size", "oneName", "rule"})
+    ->ArgsProduct ({{10000, 100000}, {0, 1}, {0, 1, 2}})
     ->Unit (benchmark::kMillisecond)
-    ->Iterations (3);
+    ->Iterations (5);
+BENCHMARK (newAndDuplicate)->Name ("NEW (0) / X2 (1) on 100000")->Arg (0)->Arg (1)->Unit (benchmark::kMicrosecond);
+BENCHMARK (insertionShift<PatchWithFunction>)
+    ->Name ("insert at the front of 100000, std::function hook")
+    ->Unit (benchmark::kMicrosecond);
+BENCHMARK (insertionShift<PatchModel>)
+    ->Name ("insert at the front of 100000, PatchModel")
+    ->Unit (benchmark::kMicrosecond);
+BENCHMARK (orderCheck)->Name ("is_sorted over 100000")->Unit (benchmark::kMicrosecond);
+BENCHMARK (uniqueNamePass)->Name ("uniqueName pass over 100000")->Unit (benchmark::kMicrosecond);
+BENCHMARK (importSyxImages)->Name ("import 10000 .syx images")->Unit (benchmark::kMillisecond)->Iterations (5);
+BENCHMARK (readHundredBanks)->Name ("read and add a 100-bank file")->Unit (benchmark::kMillisecond);
 BENCHMARK (recogniseDumpStream)->Name ("recognise 100000 dumps")->Unit (benchmark::kMillisecond);

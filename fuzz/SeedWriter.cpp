@@ -47,6 +47,11 @@ Bytes dump (const PatchModel& patch, int channel, int number)
     return Bytes (message.begin(), message.end());
 }
 
+void append (Bytes& to, const Bytes& bytes)
+{
+    to.insert (to.end(), bytes.begin(), bytes.end());
+}
+
 /** A sysex-fuzzer input: the control byte (channel, chunk size), then the stream. */
 Bytes stream (uint8_t control, std::initializer_list<Bytes> parts)
 {
@@ -79,6 +84,17 @@ int main (int argc, char** argv)
     Bytes manual = dump (last, 15, 0);
     manual[2] = JunoMessages::manualDumpCommand;
     ok &= writeSeed (root / "syx", "manual.syx", manual);
+
+    Bytes bank;
+    for (size_t i = 0; i < factory.size(); ++i)
+        append (bank, dump (factory[i].patch, 0, static_cast<int> (i)));
+    ok &= writeSeed (root / "syxbank", "factory.syx", bank);
+    Bytes mixed = dump (brass, 0, 9);
+    append (mixed, {0xF8, 0xF0, 0x43, 0x10, 0x4C, 0xF7, 0xFE, 0x90, 0x3C});
+    append (mixed, manual);
+    append (mixed, dump (last, 5, 127));
+    mixed.resize (mixed.size() - 4); // a truncated last dump
+    ok &= writeSeed (root / "syxbank", "mixed.syx", mixed);
 
     ok &= writeSeed (root / "jep", "init.jep", preset (PatchModel(), "\n      "));
     ok &= writeSeed (root / "jep", "brass.jep", preset (brass, "\r\n"));

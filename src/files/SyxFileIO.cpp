@@ -19,7 +19,7 @@ bool allSevenBit (const uint8_t* patchBytes)
 
 JunoMessages::PatchDump SyxFileIO::build (const PatchModel& patch, int channel)
 {
-    return JunoMessages::buildPatchDump (patch, channel, 0);
+    return JunoMessages::buildPatchDumpAsIs (patch.data, channel, 0);
 }
 
 bool SyxFileIO::parse (const uint8_t* bytes, size_t size, PatchModel& patch)

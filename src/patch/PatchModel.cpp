@@ -2,6 +2,19 @@
 
 using namespace PatchBits;
 
+int PatchBits::correctValues (std::array<uint8_t, numBytes>& data)
+{
+    int corrected = 0;
+    for (int i = 0; i < numBytes; ++i)
+    {
+        auto& byte = data[static_cast<size_t> (i)];
+        const uint8_t value = correctedValue (i, byte);
+        corrected += value != byte;
+        byte = value;
+    }
+    return corrected;
+}
+
 PatchModel::PatchModel()
 {
     init();
@@ -24,4 +37,12 @@ void PatchModel::init()
     notify();
     data[switchesIndex] = withHpfPosition (data[switchesIndex], 0);
     notify();
+}
+
+int PatchModel::correctValues()
+{
+    const int corrected = PatchBits::correctValues (data);
+    if (corrected > 0)
+        notify();
+    return corrected;
 }

@@ -1,8 +1,9 @@
 #pragma once
 
+#include "patch/ChangeHook.h"
+
 #include <array>
 #include <cstdint>
-#include <functional>
 #include <random>
 #include <string>
 
@@ -35,6 +36,26 @@ constexpr uint8_t vcfInvertBit = 0x02;
 constexpr uint8_t vcaGateBit = 0x04;
 constexpr uint8_t hpfMask = 0x18;
 constexpr int hpfShift = 3;
+
+// What each byte may hold; anything else would be a status byte on a MIDI line
+// or a bit the instrument does not define.
+constexpr uint8_t maxLevel = 0x7F;
+constexpr uint8_t dcoFlagsDefinedBits = rangeMask | pulseBit | sawBit | chorusMask;
+constexpr uint8_t switchesDefinedBits = pwmManBit | vcfInvertBit | vcaGateBit | hpfMask;
+
+/** A byte as it may be stored and sent: a level above 127 becomes 127, the
+    two switch bytes keep only their defined bits. */
+inline uint8_t correctedValue (int index, uint8_t value)
+{
+    if (index == dcoFlagsIndex)
+        return static_cast<uint8_t> (value & dcoFlagsDefinedBits);
+    if (index == switchesIndex)
+        return static_cast<uint8_t> (value & switchesDefinedBits);
+    return value > maxLevel ? maxLevel : value;
+}
+
+/** Applies correctedValue to every byte; returns how many bytes changed. */
+int correctValues (std::array<uint8_t, numBytes>& data);
 
 enum class Chorus
 {
@@ -118,13 +139,46 @@ struct PatchModel
         engine in a fixed order; randomize() hands it a freshly seeded one. */
     void evolve (std::mt19937& engine);
 
+    /** PatchBits::correctValues on this patch, for bytes coming in from a file
+        or a message; notifies once when anything changed. Returns how many
+        bytes were corrected. */
+    int correctValues();
+
     bool sameSound (const PatchModel& other) const { return data == other.data; }
 
     std::array<uint8_t, PatchBits::numBytes> data{};
     std::string name{"Init"};
-    std::function<void()> onChange;
+    ChangeHook onChange;
 
 private:
+    friend struct LibraryModel;
+
+    /** Left by LibraryModel on the first patch of a list it has put in name
+        order, so it can tell its own list from one replaced behind its back
+        without comparing every name. A copy is a new patch and starts
+        unmarked; a move takes the mark along and leaves none behind. */
+    struct OrderMark
+    {
+        OrderMark() = default;
+        OrderMark (const OrderMark&) noexcept {}
+        OrderMark& operator= (const OrderMark&) noexcept
+        {
+            value = 0;
+            return *this;
+        }
+        OrderMark (OrderMark&& other) noexcept : value (other.value) { other.value = 0; }
+        OrderMark& operator= (OrderMark&& other) noexcept
+        {
+            value = other.value;
+            other.value = 0;
+            return *this;
+        }
+
+        uint64_t value = 0;
+    };
+
+    OrderMark orderMark;
+
     void notify() const
     {
         if (onChange)

@@ -36,8 +36,9 @@ int runCommand (const std::string& command)
 Bytes distinctDump (uint8_t command, uint8_t channel, uint8_t patchNumber, int seed)
 {
     Bytes dump{0xF0, 0x41, command, channel, patchNumber};
+    // The switches byte (the last) keeps to its defined bits, as in every dump the engine sends.
     for (int i = 0; i < 18; ++i)
-        dump.push_back (static_cast<uint8_t> (i < 2 ? (seed >> (7 * i)) & 0x7F : (seed + i) & 0x7F));
+        dump.push_back (static_cast<uint8_t> (i < 2 ? (seed >> (7 * i)) & 0x7F : (seed + i) & (i == 17 ? 0x1F : 0x7F)));
     dump.push_back (0xF7);
     return dump;
 }

@@ -42,16 +42,34 @@ TEST (JunoMessagesTest, InitPatchDumpIsByteExact)
     EXPECT_EQ (onChannel5[3], 0x05);
 }
 
-TEST (JunoMessagesTest, DumpCopiesBytesUnmaskedWithPatchNumber)
+TEST (JunoMessagesTest, DumpCopiesSevenBitBytesWithPatchNumber)
 {
     PatchModel patch;
     for (size_t i = 0; i < patch.data.size(); ++i)
-        patch.data[i] = static_cast<uint8_t> (0x80 + i * 7);
+        patch.data[i] = static_cast<uint8_t> (i * 7);
+    patch.data[PatchBits::switchesIndex] = 0x1B; // every defined bit but one
     const PatchDump dump = buildPatchDump (patch, 15, 127);
     EXPECT_EQ (dump[3], 15);
     EXPECT_EQ (dump[4], 127);
     EXPECT_TRUE (std::equal (patch.data.begin(), patch.data.end(), dump.begin() + 5));
     EXPECT_EQ (dump[23], 0xF7);
+}
+
+TEST (JunoMessagesTest, NothingAbove7FLeavesInsideADump)
+{
+    PatchModel patch;
+    patch.data.fill (0xFF);
+    const PatchModel before = patch;
+    const PatchDump dump = buildPatchDump (patch, 0xFF, 0xFF);
+    EXPECT_EQ (dump.front(), 0xF0);
+    EXPECT_EQ (dump.back(), 0xF7);
+    for (size_t i = 1; i + 1 < dump.size(); ++i)
+        EXPECT_LE (dump[i], 0x7F) << "byte " << i;
+    EXPECT_EQ (dump[3], 0x0F) << "channel in its 4 bits";
+    EXPECT_EQ (dump[4], 0x7F) << "patch number in its 7 bits";
+    EXPECT_EQ (dump[5 + PatchBits::dcoFlagsIndex], PatchBits::dcoFlagsDefinedBits);
+    EXPECT_EQ (dump[5 + PatchBits::switchesIndex], PatchBits::switchesDefinedBits);
+    EXPECT_EQ (patch.data, before.data) << "the patch passed in is not changed";
 }
 
 TEST (JunoMessagesTest, ChannelMessagesMaskChannelAndData)

@@ -1,5 +1,6 @@
 #include "midi/protocol/JunoMessages.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace JunoMessages
@@ -26,14 +27,22 @@ namespace
 
 PatchDump buildPatchDump (const PatchModel& patch, int channel, int patchNumber)
 {
+    // A byte of 0x80 or more would end the message on the line and turn the
+    // rest into channel messages: the patch goes out corrected.
+    std::array<uint8_t, PatchBits::numBytes> bytes = patch.data;
+    PatchBits::correctValues (bytes);
+    return buildPatchDumpAsIs (bytes, channel & 0x0F, dataByte (patchNumber));
+}
+
+PatchDump buildPatchDumpAsIs (const std::array<uint8_t, PatchBits::numBytes>& bytes, int channel, int patchNumber)
+{
     PatchDump dump{};
     dump[0] = sysexStart;
     dump[1] = rolandId;
     dump[2] = patchDumpCommand;
     dump[3] = static_cast<uint8_t> (channel);
     dump[4] = static_cast<uint8_t> (patchNumber);
-    for (size_t i = 0; i < patch.data.size(); ++i)
-        dump[5 + i] = patch.data[i];
+    std::copy (bytes.begin(), bytes.end(), dump.begin() + 5);
     dump[23] = sysexEnd;
     return dump;
 }

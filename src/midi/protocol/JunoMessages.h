@@ -25,9 +25,16 @@ constexpr size_t paramChangeMinimumSize = 7;
 using PatchDump = std::array<uint8_t, patchDumpSize>;
 using ChannelMessage = std::array<uint8_t, 3>;
 
-/** F0 41 30, the channel byte, the patch number, the 18 patch bytes, F7.
-    The bytes are copied unchanged; nothing is masked. */
+/** What goes out on the line: F0 41 30, the channel (low 4 bits), the patch
+    number (low 7 bits), the 18 patch bytes as PatchBits::correctedValue gives
+    them, F7. No byte between F0 and F7 is ever 0x80 or more; the patch passed
+    in is not changed. */
 PatchDump buildPatchDump (const PatchModel& patch, int channel, int patchNumber);
+
+/** The same layout with every byte as given, nothing masked: for the file
+    writers, which store exactly the bytes they hold and refuse beforehand
+    what would not read back. */
+PatchDump buildPatchDumpAsIs (const std::array<uint8_t, PatchBits::numBytes>& bytes, int channel, int patchNumber);
 
 ChannelMessage buildNoteOn (int channel, int note, int velocity);
 ChannelMessage buildNoteOff (int channel, int note, int velocity);
