@@ -3,9 +3,11 @@
 #include "files/JepFileIO.h"
 #include "files/QorvFileIO.h"
 #include "files/SafeFileName.h"
+#include "files/SyxBank.h"
 #include "files/SyxFileIO.h"
 #include "ui/PanelText.h"
 
+#include <iterator>
 #include <utility>
 
 namespace
@@ -24,6 +26,23 @@ constexpr int maxNamedFailures = 10;
 std::string pathOf (const juce::File& file)
 {
     return file.getFullPathName().toStdString();
+}
+
+/** Every dump in a SysEx file, named as SyxBank names them. */
+bool readSysexFile (const juce::File& file, std::vector<PatchModel>& patches)
+{
+    return SyxBank::load (pathOf (file), patches);
+}
+
+/** The one patch of a preset file, named after the file. */
+bool readPresetFile (const juce::File& file, std::vector<PatchModel>& patches)
+{
+    PatchModel patch;
+    if (!JepFileIO::load (pathOf (file), patch))
+        return false;
+    patch.name = file.getFileNameWithoutExtension().toStdString();
+    patches.push_back (std::move (patch));
+    return true;
 }
 
 juce::File firstOf (const juce::Array<juce::File>& files)
@@ -249,8 +268,9 @@ bool FileCommands::loadLibrary (const juce::File& file)
         return false;
     }
 
-    session.openLibrary (std::move (loaded), pathOf (file));
+    const int corrected = session.openLibrary (std::move (loaded), pathOf (file));
     showStatus (file.getFileNameWithoutExtension());
+    reportCorrections (corrected);
     if (libraryFileUsed)
         libraryFileUsed (file);
     return true;
@@ -283,26 +303,32 @@ bool FileCommands::writeLibraryTo (const juce::File& file)
 
 void FileCommands::importSysex (const juce::Array<juce::File>& files)
 {
-    importPatches (files, &SyxFileIO::load);
+    importPatches (files, &readSysexFile);
 }
 
 void FileCommands::importPresets (const juce::Array<juce::File>& files)
 {
-    importPatches (files, &JepFileIO::load);
+    importPatches (files, &readPresetFile);
 }
 
-void FileCommands::importPatches (const juce::Array<juce::File>& files, bool (*read) (const std::string&, PatchModel&))
+void FileCommands::importPatches (const juce::Array<juce::File>& files,
+                                  bool (*read) (const juce::File&, std::vector<PatchModel>&))
 {
     std::vector<PatchModel> imported;
     for (const auto& file : files)
     {
-        PatchModel patch;
-        if (!read (pathOf (file), patch))
+        std::vector<PatchModel> found;
+        if (!read (file, found))
             continue; // an unreadable file is skipped; the others still come in
-        patch.name = file.getFileNameWithoutExtension().toStdString();
-        imported.push_back (std::move (patch));
+        std::move (found.begin(), found.end(), std::back_inserter (imported));
     }
-    session.importPatches (std::move (imported));
+    reportCorrections (session.importPatches (std::move (imported)));
+}
+
+void FileCommands::reportCorrections (int corrected)
+{
+    if (corrected > 0)
+        showStatus (juce::String (corrected) + (corrected == 1 ? " value corrected" : " values corrected"));
 }
 
 void FileCommands::mergeLibrary (const juce::File& file)
@@ -322,7 +348,7 @@ void FileCommands::mergeLibrary (const juce::File& file)
     const size_t clashes = session.countClashes (other);
     if (clashes == 0)
     {
-        session.merge (other, EditSession::MergeChoice::autoRename);
+        reportCorrections (session.merge (other, EditSession::MergeChoice::autoRename));
         return;
     }
 
@@ -343,11 +369,11 @@ void FileCommands::applyMerge (const LibraryModel& other, int choice)
 {
     // Cancel adds nothing at all, not even the patches without a clash.
     if (choice == autoRename)
-        session.merge (other, EditSession::MergeChoice::autoRename);
+        reportCorrections (session.merge (other, EditSession::MergeChoice::autoRename));
     else if (choice == overwrite)
-        session.merge (other, EditSession::MergeChoice::overwrite);
+        reportCorrections (session.merge (other, EditSession::MergeChoice::overwrite));
     else if (choice == discard)
-        session.merge (other, EditSession::MergeChoice::discard);
+        reportCorrections (session.merge (other, EditSession::MergeChoice::discard));
 }
 
 void FileCommands::exportActivePatch (const juce::File& file)

@@ -119,7 +119,11 @@ private:
     /** Opens a dialog whose choice goes to work(), as long as these commands still exist. */
     void ask (const Dialog& dialog, std::function<void (FileCommands&, const juce::Array<juce::File>&)> work);
     bool writeLibraryTo (const juce::File& file);
-    void importPatches (const juce::Array<juce::File>& files, bool (*read) (const std::string&, PatchModel&));
+    /** Reads every file with `read` (false: unreadable) and adds what was found. */
+    void importPatches (const juce::Array<juce::File>& files,
+                        bool (*read) (const juce::File&, std::vector<PatchModel>&));
+    /** "3 values corrected" in STATUS, when values a patch cannot hold came in. */
+    void reportCorrections (int corrected);
 
     EditSession& session;
     StatusHook showStatus;

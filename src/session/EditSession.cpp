@@ -189,20 +189,17 @@ int EditSession::eraseRow (int row)
 {
     if (!isRow (row))
         return -1;
-    auto& list = patches.patches;
-    list.erase (list.begin() + row);
-    if (patches.onChange)
-        patches.onChange();
-    if (list.empty())
+    patches.erasePatch (static_cast<size_t> (row));
+    if (patches.patches.empty())
     {
         PatchModel fresh;
         fresh.init();
         fresh.name = "Init";
-        list.push_back (fresh);
+        patches.replacePatches ({fresh});
     }
     libraryEdited();
 
-    const int count = static_cast<int> (list.size());
+    const int count = static_cast<int> (patches.patches.size());
     return row < count ? row : count - 1;
 }
 
@@ -225,9 +222,7 @@ void EditSession::renamePatch (int row, const std::string& oldName, const std::s
     }
 
     PatchModel renamed = list[static_cast<size_t> (row)];
-    list.erase (list.begin() + row);
-    if (patches.onChange)
-        patches.onChange();
+    patches.erasePatch (static_cast<size_t> (row));
     const std::string uniqueName = patches.uniqueName (newName);
     renamed.name = uniqueName;
     patches.addPatch (renamed);
@@ -248,6 +243,20 @@ void EditSession::offerReceived (const PatchModel& received, const std::string& 
 {
     if (saveAll)
     {
+        // A bank sent twice, or the patch the synthesizer leaves on every
+        // patch change, is not stored again.
+        PatchModel offered = received;
+        offered.name = offeredName;
+        if (patches.holdsIdentical (offered))
+        {
+            if (!pending)
+            {
+                shownReceivedName = offeredName;
+                announce (SessionChange::receivedChanged);
+            }
+            return;
+        }
+
         PatchModel copy = received;
         const std::string uniqueName = patches.uniqueName (offeredName);
         copy.name = uniqueName;
@@ -295,7 +304,8 @@ bool EditSession::paramReceived (int paramNumber, int value)
     if (paramNumber > switchesIndex || paramNumber < 0 || !syncControlChanges)
         return false;
     undoSteps.push (active);
-    active.data[static_cast<size_t> (paramNumber)] = static_cast<uint8_t> (value);
+    const auto index = static_cast<size_t> (paramNumber);
+    active.data[index] = correctedValue (static_cast<int> (index), static_cast<uint8_t> (value));
     announce (SessionChange::patchReloaded);
     return true;
 }
@@ -326,11 +336,18 @@ void EditSession::setSaveAll (bool on)
 //==============================================================================
 // The library and its file
 
+int EditSession::correctIncoming (std::vector<PatchModel>& incoming)
+{
+    int corrected = 0;
+    for (auto& patch : incoming)
+        corrected += patch.correctValues();
+    return corrected;
+}
+
 void EditSession::newLibrary()
 {
-    patches.patches.clear();
     patches.name = newLibraryName;
-    patches.patches.push_back (PatchModel());
+    patches.replacePatches ({PatchModel()});
     announce (SessionChange::libraryReplaced);
 
     file.clear();
@@ -340,19 +357,21 @@ void EditSession::newLibrary()
     makeActive (patches.patches.front());
 }
 
-void EditSession::openLibrary (LibraryModel loaded, const std::string& path)
+int EditSession::openLibrary (LibraryModel loaded, const std::string& path)
 {
+    const int corrected = correctIncoming (loaded.patches);
     // Name and list only: the library object and its hook stay this session's.
     patches.name = std::move (loaded.name);
-    patches.patches = std::move (loaded.patches);
+    patches.replacePatches (std::move (loaded.patches));
     announce (SessionChange::libraryReplaced);
 
     file = path;
-    modified = false;
+    modified = corrected > 0; // what is shown is no longer what the file holds
     announce (SessionChange::fileStateChanged);
 
     if (!patches.patches.empty())
         makeActive (patches.patches.front());
+    return corrected;
 }
 
 void EditSession::librarySaved (const std::string& path)
@@ -362,13 +381,14 @@ void EditSession::librarySaved (const std::string& path)
     announce (SessionChange::fileStateChanged);
 }
 
-void EditSession::importPatches (std::vector<PatchModel> imported)
+int EditSession::importPatches (std::vector<PatchModel> imported)
 {
     if (imported.empty())
-        return;
-    for (auto& patch : imported)
-        patches.addPatch (std::move (patch));
+        return 0;
+    const int corrected = correctIncoming (imported);
+    patches.addPatches (std::move (imported));
     libraryEdited();
+    return corrected;
 }
 
 size_t EditSession::countClashes (const LibraryModel& other) const
@@ -382,33 +402,12 @@ size_t EditSession::countClashes (const LibraryModel& other) const
                                                { return namesHere.count (incoming.name) > 0; }));
 }
 
-void EditSession::merge (const LibraryModel& other, MergeChoice choice)
+int EditSession::merge (const LibraryModel& other, MergeChoice choice)
 {
-    auto& list = patches.patches;
-    bool changed = false;
-    for (const auto& incoming : other.patches)
-    {
-        // Searched afresh each time: patches added earlier in this walk count.
-        const auto same = std::find_if (
-            list.begin(), list.end(), [&] (const PatchModel& existing) { return existing.name == incoming.name; });
-        if (same == list.end())
-        {
-            patches.addPatch (incoming);
-            changed = true;
-        }
-        else if (choice == MergeChoice::autoRename)
-        {
-            PatchModel renamed = incoming;
-            renamed.name = patches.uniqueName (incoming.name);
-            patches.addPatch (std::move (renamed));
-            changed = true;
-        }
-        else if (choice == MergeChoice::overwrite)
-        {
-            changed = changed || !same->sameSound (incoming);
-            same->data = incoming.data;
-        }
-    }
-    if (changed)
+    std::vector<PatchModel> incoming = other.patches;
+    const int corrected = correctIncoming (incoming);
+    const auto summary = patches.mergePatches (std::move (incoming), choice);
+    if (summary.added > 0 || summary.overwritten > 0)
         libraryEdited();
+    return corrected;
 }

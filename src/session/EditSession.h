@@ -46,12 +46,7 @@ class EditSession
 {
 public:
     /** How a merge treats an incoming patch whose name the library already has. */
-    enum class MergeChoice
-    {
-        autoRename,
-        overwrite,
-        discard
-    };
+    using MergeChoice = LibraryModel::ClashRule;
 
     static constexpr const char* newLibraryName = "New Library";
     /** The longest name a user may type, in bytes: with any " (n)" the
@@ -141,17 +136,21 @@ public:
     // The library and its file
     /** A library with one Init patch, no file and no mark; its patch becomes active. */
     void newLibrary();
-    /** A library read from `path` replaces this one; its first patch becomes active. */
-    void openLibrary (LibraryModel loaded, const std::string& path);
+    /** A library read from `path` replaces this one; its first patch becomes
+        active. Values a patch cannot hold are corrected (the library is then
+        marked modified); returns how many were. */
+    int openLibrary (LibraryModel loaded, const std::string& path);
     /** The library was written to `path`, which is now its file. */
     void librarySaved (const std::string& path);
-    /** Adds patches under the library's unique-name rule; the library is marked modified. */
-    void importPatches (std::vector<PatchModel> imported);
+    /** Adds patches under the library's unique-name rule; the library is
+        marked modified. Returns how many values were corrected on the way in. */
+    int importPatches (std::vector<PatchModel> imported);
     /** How many of another library's patches carry a name this one has. */
     size_t countClashes (const LibraryModel& other) const;
     /** Adds another library's patches; a name clash goes by `choice`. The
-        library is marked modified when anything changed. */
-    void merge (const LibraryModel& other, MergeChoice choice);
+        library is marked modified when anything changed. Returns how many
+        values were corrected on the way in. */
+    int merge (const LibraryModel& other, MergeChoice choice);
 
     EditSession (const EditSession&) = delete;
     EditSession& operator= (const EditSession&) = delete;
@@ -168,6 +167,8 @@ private:
     /** After an edit of the library's patches: the list and the modified mark. */
     void libraryEdited();
     void offerReceived (const PatchModel& received, const std::string& offeredName);
+    /** Brings values a patch cannot hold to the nearest it can; returns how many changed. */
+    static int correctIncoming (std::vector<PatchModel>& incoming);
 
     PatchOutput& output;
     PatchModel active;

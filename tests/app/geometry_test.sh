@@ -43,9 +43,17 @@ run_case() {
         [ -n "$window" ] || { echo "none"; kill $pid; exit 0; }
         sleep 0.5
         if [ "$2" = yes ]; then
-            # View > X-Large, with the mouse on the menu bar and the keys in the menu.
-            xdotool mousemove --window "$window" 60 10 click 1
-            sleep 0.5
+            # View > X-Large (the third menu), with the mouse on the menu bar and the keys in the
+            # menu, once the menu (a window of its own, named "menu") is open.
+            for _ in 1 2 3; do
+                xdotool mousemove --window "$window" 110 10 click 1
+                for _ in $(seq 1 30); do
+                    xdotool search --onlyvisible --name "^menu$" >/dev/null 2>&1 && break
+                    sleep 0.1
+                done
+                xdotool search --onlyvisible --name "^menu$" >/dev/null 2>&1 && break
+            done
+            sleep 0.3
             xdotool key Down Down Down Down Return
             sleep 1
         fi

@@ -18,6 +18,9 @@ std::unique_ptr<juce::ChildProcess> typeIntoDialog (const juce::String& title, c
                                 "[ -n \"$w\" ] && break; sleep 0.1; done; "
                                 "[ -n \"$w\" ] || exit 1; sleep 1; "
                                 "xdotool windowfocus --sync \"$w\"; "
+                                // Ctrl+L opens the location entry first: a typed "/" would open it
+                                // too, but the letters right after it can be lost while it appears.
+                                "xdotool key ctrl+l; sleep 0.5; "
                                 "xdotool type --delay 15 \"$2\"; sleep 0.5; xdotool key Return";
     auto typist = std::make_unique<juce::ChildProcess>();
     EXPECT_TRUE (typist->start (juce::StringArray{"bash", "-c", script, "typist", title, text}));
