@@ -206,13 +206,30 @@ public:
         mappedAt = lastDamageAt = {};
     }
 
-    /** A hash of the window's pixels (colour bits only), 0 when it cannot be read. */
+    /** A hash of the window's pixels on the screen (colour bits only), 0 when it cannot be read. */
     std::uint64_t hashWindowPixels() const
     {
         XWindowAttributes attributes;
         if (window == 0 || !XGetWindowAttributes (display, window, &attributes))
             return 0;
-        XImage* image = XGetImage (display, window, 0, 0, attributes.width, attributes.height, AllPlanes, ZPixmap);
+        // Read through the root: a window reaching past the screen's edge cannot be read whole.
+        int left = 0, top = 0;
+        Window child = 0;
+        XTranslateCoordinates (display, window, root, 0, 0, &left, &top, &child);
+        const int right = std::min (left + attributes.width, DisplayWidth (display, DefaultScreen (display)));
+        const int bottom = std::min (top + attributes.height, DisplayHeight (display, DefaultScreen (display)));
+        left = std::max (left, 0);
+        top = std::max (top, 0);
+        if (right <= left || bottom <= top)
+            return 0;
+        XImage* image = XGetImage (display,
+                                   root,
+                                   left,
+                                   top,
+                                   static_cast<unsigned> (right - left),
+                                   static_cast<unsigned> (bottom - top),
+                                   AllPlanes,
+                                   ZPixmap);
         if (image == nullptr)
             return 0;
         std::uint64_t hash = 1469598103934665603ull; // FNV-1a
