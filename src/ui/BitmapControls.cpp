@@ -2,14 +2,45 @@
 
 #include "BinaryData.h"
 
+#include <map>
+
 juce::Image loadEmbeddedImage (const char* data, int size)
 {
     return juce::ImageFileFormat::loadFrom (data, static_cast<size_t> (size));
 }
 
+namespace
+{
+/** The decoded control images by their embedded data, kept until JUCE shuts
+    down: some sixty controls show a dozen images. */
+class SharedImages : private juce::DeletedAtShutdown
+{
+public:
+    SharedImages() = default;
+    ~SharedImages() override { clearSingletonInstance(); }
+
+    juce::Image get (const char* data, int size)
+    {
+        auto& image = decoded[data];
+        if (image.isNull())
+            image = loadEmbeddedImage (data, size);
+        return image;
+    }
+
+    JUCE_DECLARE_SINGLETON_SINGLETHREADED_MINIMAL (SharedImages)
+
+private:
+    std::map<const char*, juce::Image> decoded;
+
+    JUCE_DECLARE_NON_COPYABLE (SharedImages)
+};
+
+JUCE_IMPLEMENT_SINGLETON (SharedImages)
+} // namespace
+
 namespace PanelImages
 {
-#define QORV_IMAGE(name) loadEmbeddedImage (BinaryData::name, BinaryData::name##Size)
+#define QORV_IMAGE(name) SharedImages::getInstance()->get (BinaryData::name, BinaryData::name##Size)
 
 juce::Image faderHandle()
 {

@@ -14,8 +14,8 @@ struct ImagePair
     juce::Image second;
 };
 
-/** The panel's control images. Each call decodes afresh, so every control
-    holds its own copy. */
+/** The panel's control images. Each is decoded once, on first use, and every
+    control showing it shares those pixels (the images are never drawn into). */
 namespace PanelImages
 {
 juce::Image faderHandle();

@@ -1,17 +1,19 @@
 #include "ui/MainComponent.h"
 
-#include "BinaryData.h"
 #include "midi/AlsaMidiPlatform.h"
 #include "patch/PatchParameters.h"
+#include "ui/PanelBackground.h"
 #include "ui/PanelText.h"
+
+static_assert (MainComponent::panelWidth == PanelBackground::panelWidth &&
+                   MainComponent::panelHeight == PanelBackground::panelHeight,
+               "the stored backgrounds are composed for the panel's size");
 
 MainComponent::MainComponent() : MainComponent (std::make_unique<AlsaMidiPlatform>()) {}
 
 MainComponent::MainComponent (std::unique_ptr<MidiPlatform> midiPlatform)
-    : midiEngine (std::move (midiPlatform)), editSession (*this),
-      backgroundImage (loadEmbeddedImage (BinaryData::bg_2_png, BinaryData::bg_2_pngSize)),
-      overlayImage (loadEmbeddedImage (BinaryData::bg_hires_layer_png, BinaryData::bg_hires_layer_pngSize)),
-      patchBar (editSession), voice (editSession), bank (editSession), midiIn (editSession), performance (midiEngine)
+    : midiEngine (std::move (midiPlatform)), editSession (*this), patchBar (editSession), voice (editSession),
+      bank (editSession), midiIn (editSession), performance (midiEngine)
 {
     setSize (panelWidth, panelHeight);
     for (juce::Component* section :
@@ -135,23 +137,17 @@ void MainComponent::updateWindowTitle()
 
 void MainComponent::paint (juce::Graphics& g)
 {
-    const float scale = g.getInternalContext().getPhysicalPixelScaleFactor();
-    if (composedBackground.isNull() || scale != composedScale)
+    const auto size = PanelBackground::pixelSize (g.getInternalContext().getPhysicalPixelScaleFactor());
+    if (size != backgroundSize)
     {
-        composedScale = scale;
-        composedBackground = juce::Image (
-            juce::Image::RGB, juce::roundToInt (panelWidth * scale), juce::roundToInt (panelHeight * scale), true);
-        juce::Graphics composer (composedBackground);
-        composer.addTransform (
-            juce::AffineTransform::scale (static_cast<float> (composedBackground.getWidth()) / panelWidth,
-                                          static_cast<float> (composedBackground.getHeight()) / panelHeight));
-        const juce::Rectangle<float> panel (0.0f, 0.0f, panelWidth, panelHeight);
-        composer.drawImage (backgroundImage, panel);
-        composer.drawImage (overlayImage, panel);
+        backgroundSize = size;
+        background = juce::Image(); // the previous size's pixels go before the next are decoded
+        background = PanelBackground::forSize (size);
     }
+    if (background.isNull())
+        return;
 
-    g.drawImageTransformed (
-        composedBackground,
-        juce::AffineTransform::scale (static_cast<float> (panelWidth) / composedBackground.getWidth(),
-                                      static_cast<float> (panelHeight) / composedBackground.getHeight()));
+    g.drawImageTransformed (background,
+                            juce::AffineTransform::scale (static_cast<float> (panelWidth) / background.getWidth(),
+                                                          static_cast<float> (panelHeight) / background.getHeight()));
 }

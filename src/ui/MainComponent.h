@@ -45,8 +45,6 @@ public:
 
 private:
     EditSession editSession;
-    juce::Image backgroundImage;
-    juce::Image overlayImage;
 
 public:
     PatchBar patchBar;
@@ -62,10 +60,11 @@ private:
     void showActivePatch();
     void paramReceived (int paramNumber, int value);
 
-    /** The background and lettering composed once per magnification, so a
-        repaint is a copy rather than two resampling draws. */
-    juce::Image composedBackground;
-    float composedScale = 0.0f;
+    /** The background and lettering for the size the panel is drawn at, so a
+        repaint is a copy rather than two resampling draws; only this one size
+        is ever decoded, on the first paint at it. */
+    juce::Image background;
+    juce::Point<int> backgroundSize;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MainComponent)
 };

@@ -1,8 +1,12 @@
 // The embedded panel images as the program decodes them: every listed image is
 // there at its size, opaque where the controls stretch it over the panel,
-// transparent where the panel must show through.
+// transparent where the panel must show through; the backgrounds stored for
+// the View sizes are exactly the layers composed; every control image is
+// decoded once.
 
 #include "BinaryData.h"
+#include "ui/BitmapControls.h"
+#include "ui/PanelBackground.h"
 
 #include <juce_graphics/juce_graphics.h>
 
@@ -17,6 +21,7 @@ namespace
 enum class Alpha
 {
     Opaque,          // every pixel fully opaque, with or without an alpha channel
+    NoAlpha,         // no alpha channel at all, so it decodes to three bytes a pixel
     OpaqueWithAlpha, // an alpha channel, yet every pixel fully opaque
     Lamp,            // a round lamp on a transparent square
     Lettering        // transparent but for light grey lettering
@@ -33,6 +38,10 @@ struct Expected
 const Expected images[] = {
     {"bg_2_png", 910, 600, Alpha::OpaqueWithAlpha},
     {"bg_hires_layer_png", 3640, 2400, Alpha::Lettering},
+    {"panel_728x480_png", 728, 480, Alpha::NoAlpha},
+    {"panel_910x600_png", 910, 600, Alpha::NoAlpha},
+    {"panel_1092x720_png", 1092, 720, Alpha::NoAlpha},
+    {"panel_1274x840_png", 1274, 840, Alpha::NoAlpha},
     {"slider_handle_png", 24, 16, Alpha::Opaque},
     {"switch_handle_png", 16, 16, Alpha::Opaque},
     {"button_grey_png", 28, 20, Alpha::Opaque},
@@ -111,6 +120,9 @@ TEST_P (EmbeddedImage, DecodesAtItsSizeWithItsTransparency)
         case Alpha::Opaque:
             EXPECT_EQ (all.opaque, all.total) << "a control stretches it over the panel, so it must cover";
             break;
+        case Alpha::NoAlpha:
+            EXPECT_FALSE (image.hasAlphaChannel());
+            break;
         case Alpha::OpaqueWithAlpha:
             EXPECT_TRUE (image.hasAlphaChannel());
             EXPECT_EQ (all.opaque, all.total);
@@ -149,6 +161,64 @@ TEST (EmbeddedImages, HoldExactlyTheListedImages)
             listed = listed || std::strcmp (BinaryData::namedResourceList[i], expected.resource) == 0;
         EXPECT_TRUE (listed) << expected.resource;
     }
+}
+
+// Counts the pixels where two images of one size differ.
+long differingPixels (const juce::Image& a, const juce::Image& b)
+{
+    const juce::Image::BitmapData pa (a, juce::Image::BitmapData::readOnly);
+    const juce::Image::BitmapData pb (b, juce::Image::BitmapData::readOnly);
+    long differing = 0;
+    for (int y = 0; y < a.getHeight(); ++y)
+        for (int x = 0; x < a.getWidth(); ++x)
+            differing += pa.getPixelColour (x, y) != pb.getPixelColour (x, y) ? 1 : 0;
+    return differing;
+}
+
+// The program shows the stored compositions as they are, so one left behind
+// by a change of either layer would show an old panel.
+TEST (PanelBackground, StoredForEachViewSizeIsExactlyTheLayersComposed)
+{
+    const auto background = decode ("bg_2_png");
+    const auto lettering = decode ("bg_hires_layer_png");
+    ASSERT_TRUE (background.isValid() && lettering.isValid());
+    for (float scale : PanelBackground::storedScales)
+    {
+        const auto size = PanelBackground::pixelSize (scale);
+        const auto stored = decode (PanelBackground::fileName (size).replaceCharacter ('.', '_').toRawUTF8());
+        ASSERT_TRUE (stored.isValid()) << PanelBackground::fileName (size) << " is not embedded";
+        ASSERT_EQ (stored.getBounds(), juce::Rectangle<int> (size.x, size.y));
+        EXPECT_EQ (differingPixels (stored, PanelBackground::compose (background, lettering, size)), 0)
+            << PanelBackground::fileName (size) << " is stale: run scripts/make-artwork.sh";
+    }
+}
+
+// A desktop that magnifies every window asks for sizes nothing is stored for.
+TEST (PanelBackground, OtherSizesAreComposedFromTheLayers)
+{
+    const juce::Point<int> doubled (1456, 960), stretched (800, 500);
+    for (const auto size : {doubled, stretched})
+    {
+        const auto image = PanelBackground::forSize (size);
+        ASSERT_EQ (image.getBounds(), juce::Rectangle<int> (size.x, size.y));
+        EXPECT_EQ (differingPixels (
+                       image, PanelBackground::compose (decode ("bg_2_png"), decode ("bg_hires_layer_png"), size)),
+                   0);
+    }
+    EXPECT_TRUE (PanelBackground::forSize ({0, 0}).isNull());
+}
+
+TEST (PanelImages, EachIsDecodedOnceAndSharedByEveryControl)
+{
+    // The images outlive this test in a cache that JUCE's shut-down clears.
+    const juce::ScopedJuceInitialiser_GUI juce;
+    const auto first = PanelImages::greyButton();
+    const auto second = PanelImages::greyButton();
+    ASSERT_TRUE (first.first.isValid() && first.second.isValid());
+    EXPECT_EQ (first.first.getPixelData(), second.first.getPixelData());
+    EXPECT_EQ (first.second.getPixelData(), second.second.getPixelData());
+    EXPECT_NE (first.first.getPixelData(), first.second.getPixelData()) << "released and pressed are two images";
+    EXPECT_EQ (PanelImages::faderHandle().getPixelData(), PanelImages::faderHandle().getPixelData());
 }
 
 // Panel rectangles in logical pixels (the background is stored at 1.25 and

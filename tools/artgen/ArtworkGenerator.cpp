@@ -3,6 +3,11 @@
 //
 //   qorv_artgen <images-dir> <icons-dir> [--preview <dir>]
 //
+// The background and the lettering are also written composed, ready to show,
+// at each size of the View menu (panel_728x480.png ... panel_1274x840.png),
+// from the two layers' files decoded as the program decodes them, so the
+// program shows exactly the pixels it would compose itself.
+//
 // With --preview it also composes the whole panel at the four window
 // magnifications (preview-100.png ... preview-175.png) from the files it has
 // just written, decoded as the program decodes them.
@@ -12,6 +17,7 @@
 #include "FileTypeIcons.h"
 #include "PanelArt.h"
 #include "PanelPreview.h"
+#include "ui/PanelBackground.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
@@ -24,7 +30,7 @@ namespace
 {
     struct Artwork
     {
-        const char* fileName;
+        juce::String fileName;
         int width;
         int height;
         juce::Image image;
@@ -161,6 +167,30 @@ namespace
         return true;
     }
 
+    juce::Image decodeWritten (const juce::File& imageDir, const juce::String& fileName)
+    {
+        return juce::ImageFileFormat::loadFrom (imageDir.getChildFile (fileName));
+    }
+
+    // Empty when a layer cannot be read back.
+    std::vector<Artwork> composeBackgrounds (const juce::File& imageDir)
+    {
+        const auto background = decodeWritten (imageDir, "bg_2.png");
+        const auto lettering = decodeWritten (imageDir, "bg_hires_layer.png");
+        if (background.isNull() || lettering.isNull())
+            return {};
+        std::vector<Artwork> composed;
+        for (float scale : PanelBackground::storedScales)
+        {
+            const auto size = PanelBackground::pixelSize (scale);
+            composed.push_back ({PanelBackground::fileName (size),
+                                 size.x,
+                                 size.y,
+                                 PanelBackground::compose (background, lettering, size)});
+        }
+        return composed;
+    }
+
     bool writePreviews (const std::vector<Artwork>& written,
                         const juce::File& imageDir,
                         const ArtFonts& fonts,
@@ -168,7 +198,7 @@ namespace
     {
         ImageSet images;
         for (const auto& art : written)
-            images[art.fileName] = juce::ImageFileFormat::loadFrom (imageDir.getChildFile (art.fileName));
+            images[art.fileName] = decodeWritten (imageDir, art.fileName);
 
         for (int percent : {100, 125, 150, 175})
         {
@@ -231,7 +261,18 @@ namespace
         if (!writeAll (panelImages, imageDir) || !writeAll (icons, iconDir))
             return 1;
 
-        if (wantPreview && !writePreviews (panelImages, imageDir, fonts, cwd.getChildFile (args[previewFlag + 1])))
+        const auto backgrounds = composeBackgrounds (imageDir);
+        if (backgrounds.empty())
+        {
+            std::cerr << "cannot read back the background layers from " << imageDir.getFullPathName() << "\n";
+            return 1;
+        }
+        if (!writeAll (backgrounds, imageDir))
+            return 1;
+
+        auto written = panelImages;
+        written.insert (written.end(), backgrounds.begin(), backgrounds.end());
+        if (wantPreview && !writePreviews (written, imageDir, fonts, cwd.getChildFile (args[previewFlag + 1])))
             return 1;
         return 0;
     }

@@ -2,12 +2,13 @@
 
 #include "PanelArt.h"
 #include "PanelLayout.h"
+#include "ui/PanelBackground.h"
 
 namespace qorv::art
 {
 namespace
 {
-    const juce::Image& find (const ImageSet& images, const char* fileName)
+    const juce::Image& find (const ImageSet& images, const juce::String& fileName)
     {
         static const juce::Image none;
         const auto it = images.find (fileName);
@@ -113,15 +114,12 @@ namespace
 
 juce::Image composePanel (const ImageSet& images, const juce::Font& displayFont, float scale)
 {
-    juce::Image panel (juce::Image::RGB,
-                       juce::roundToInt ((float)panelWidth * scale),
-                       juce::roundToInt ((float)panelHeight * scale),
-                       true);
+    // The background is the one stored composed for this size, as the program shows it.
+    const auto size = PanelBackground::pixelSize (scale);
+    juce::Image panel (juce::Image::RGB, size.x, size.y, true);
     juce::Graphics g (panel);
+    g.drawImageAt (find (images, PanelBackground::fileName (size)), 0, 0);
     g.addTransform (juce::AffineTransform::scale (scale));
-    const juce::Rectangle<float> whole ((float)panelWidth, (float)panelHeight);
-    for (const char* layer : {"bg_2.png", "bg_hires_layer.png"})
-        drawInto (g, find (images, layer), whole);
     for (const auto& c : panelControls())
         drawControl (g, images, displayFont, c);
     return panel;

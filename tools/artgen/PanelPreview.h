@@ -9,8 +9,8 @@ namespace qorv::art
 // Decoded images by file name ("bg_2.png" ...).
 using ImageSet = std::map<juce::String, juce::Image>;
 
-// The panel as the program shows it at a magnification: the background and
-// the lettering drawn over the whole panel, then every control's image in
+// The panel as the program shows it at a magnification: the background
+// composed for its size, then every control's image in
 // its bounds in a typical state, with sample text in the displays.
 juce::Image composePanel (const ImageSet& images, const juce::Font& displayFont, float scale);
 } // namespace qorv::art
