@@ -11,26 +11,53 @@
 
 /** Lets messages leave no faster than a serial MIDI link carries them. A
     message leaves at once while the link is idle; otherwise it waits, in
-    order, and a newer patch dump replaces one still waiting. Plain logic over
-    a clock passed in; not thread-safe (PacedSender adds the thread). */
+    order, and a newer patch dump replaces one still waiting. A switch to
+    another destination waits behind the notes and controllers meant for the
+    old one. Plain logic over a clock passed in; not thread-safe (PacedSender
+    adds the thread). */
 class OutputPacer
 {
 public:
     using Clock = std::chrono::steady_clock;
     using TimePoint = Clock::time_point;
     using Message = std::vector<uint8_t>;
-    using Sink = std::function<void (const Message&)>;
+
+    /** One thing that leaves, in order: a message for the current destination,
+        or a switch to another destination (which takes no time on the link). */
+    struct Step
+    {
+        Message message;                        // empty for a switch
+        std::optional<uint32_t> newDestination; // set for a switch; 0 is none
+
+        bool isSwitch() const { return newDestination.has_value(); }
+    };
+    using Sink = std::function<void (Step)>;
 
     /** A DIN MIDI link: 31,250 baud, ten bits a byte. */
     static constexpr int dinBytesPerSecond = 3125;
+    /** How late a waiting message may be served and still keep its place in
+        the link's timetable. A pacing thread never wakes exactly on time (a
+        busy or emulated machine wakes it milliseconds late), and without this
+        every late wake-up would be link time lost for good; with it, the device
+        gets at most this much of the link's time early, once. */
+    static constexpr Clock::duration lateServiceAllowance = std::chrono::milliseconds (20);
 
     explicit OutputPacer (Sink sink, int bytesPerSecond = dinBytesPerSecond);
 
     /** Passes the message to the sink now if the link is free, else queues it. */
     void submit (Message message, MidiPlatform::Delivery delivery, TimePoint now);
 
-    /** Passes on every waiting message whose turn has come; returns when the
-        next one may leave, or nothing when none is waiting. */
+    /** Sends everything after this to another destination (0: none). A waiting
+        patch dump is dropped; waiting notes and controllers still go to the old
+        destination first. */
+    void switchDestination (uint32_t destination, TimePoint now);
+
+    /** Delivers what waits until the deadline and drops what is left then; a
+        waiting patch dump is dropped at once. Later submissions are dropped. */
+    void finish (TimePoint deadline);
+
+    /** Passes on every waiting step whose turn has come; returns when to call
+        again, or nothing when nothing waits. */
     std::optional<TimePoint> service (TimePoint now);
 
     void discardWaiting() { waiting.clear(); }
@@ -42,14 +69,16 @@ public:
 private:
     struct Waiting
     {
-        Message message;
+        Step step;
         MidiPlatform::Delivery delivery;
     };
 
-    void transmit (const Message& message, TimePoint now);
+    void dropWaitingDump();
+    void transmit (Message message, TimePoint start);
 
     Sink sink;
     Clock::duration timePerByte;
     TimePoint linkFreeAt{}; // when the last message passed on has finished crossing the link
     std::deque<Waiting> waiting;
+    std::optional<TimePoint> finishBy;
 };
