@@ -90,6 +90,30 @@ std::optional<OutputPacer::TimePoint> OutputPacer::service (TimePoint now)
     return finishBy.has_value() ? std::min (linkFreeAt, *finishBy) : linkFreeAt;
 }
 
+std::optional<OutputPacer::TimePoint> OutputPacer::nextLook (TimePoint now) const
+{
+    if (!waiting.empty())
+        return finishBy.has_value() ? std::min (linkFreeAt, *finishBy) : linkFreeAt;
+    if (now < linkFreeAt)
+        return linkFreeAt; // anything submitted before then waits for the link anyway
+    if (lastLeftAt.has_value() && now < *lastLeftAt + lookingSpan)
+        return now + lookInterval;
+    return std::nullopt;
+}
+
+bool OutputPacer::needsWakeUp (std::optional<TimePoint> plannedLook, bool stepsLeft, TimePoint now) const
+{
+    std::optional<TimePoint> dueBy;
+    if (stepsLeft)
+        dueBy = now + lookInterval;
+    if (!waiting.empty())
+    {
+        const auto nextDue = finishBy.has_value() ? std::min (linkFreeAt, *finishBy) : linkFreeAt;
+        dueBy = dueBy.has_value() ? std::min (*dueBy, nextDue) : nextDue;
+    }
+    return dueBy.has_value() && (!plannedLook.has_value() || *plannedLook > *dueBy);
+}
+
 void OutputPacer::dropWaitingDump()
 {
     waiting.erase (std::remove_if (waiting.begin(),
@@ -100,6 +124,7 @@ void OutputPacer::dropWaitingDump()
 
 void OutputPacer::transmit (Message message, TimePoint start)
 {
+    lastLeftAt = start;
     linkFreeAt = start + timePerByte * static_cast<Clock::rep> (message.size());
     sink ({std::move (message), std::nullopt});
 }

@@ -40,7 +40,14 @@ public:
         busy or emulated machine wakes it milliseconds late), and without this
         every late wake-up would be link time lost for good; with it, the device
         gets at most this much of the link's time early, once. */
-    static constexpr Clock::duration lateServiceAllowance = std::chrono::milliseconds (20);
+    static constexpr Clock::duration lateServiceAllowance = std::chrono::milliseconds (50);
+
+    /** How often a pacing thread looks for new messages by itself for a
+        while after the last one left (see nextLook): at most this late does a
+        message leave an idle link then. */
+    static constexpr Clock::duration lookInterval = std::chrono::milliseconds (1);
+    /** For how long after the last message it looks so. */
+    static constexpr Clock::duration lookingSpan = std::chrono::seconds (1);
 
     explicit OutputPacer (Sink sink, int bytesPerSecond = dinBytesPerSecond);
 
@@ -59,6 +66,18 @@ public:
     /** Passes on every waiting step whose turn has come; returns when to call
         again, or nothing when nothing waits. */
     std::optional<TimePoint> service (TimePoint now);
+
+    /** When a pacing thread should look again by itself: when the next
+        waiting message is due, when the link becomes free, or, for the
+        lookingSpan after the last message left, every lookInterval; nothing
+        when it may sleep until woken. While edits stream in, a thread that
+        looks by itself needs no wake-up call from the sender, which would
+        cost the sender a system call and, on a busy machine, its turn. */
+    std::optional<TimePoint> nextLook (TimePoint now) const;
+    /** Whether a thread that looks again by itself at `plannedLook` (nothing:
+        only when woken) must be woken now, after a submission; `stepsLeft`
+        says that steps passed on wait to be carried out. */
+    bool needsWakeUp (std::optional<TimePoint> plannedLook, bool stepsLeft, TimePoint now) const;
 
     void discardWaiting() { waiting.clear(); }
     bool hasWaiting() const { return !waiting.empty(); }
@@ -81,4 +100,5 @@ private:
     TimePoint linkFreeAt{}; // when the last message passed on has finished crossing the link
     std::deque<Waiting> waiting;
     std::optional<TimePoint> finishBy;
+    std::optional<TimePoint> lastLeftAt; // when the last message was passed on
 };

@@ -25,10 +25,9 @@ void PacedSender::submit (OutputPacer::Message message, MidiPlatform::Delivery d
     bool wakeNeeded = false;
     {
         const std::lock_guard<std::mutex> guard (lock);
-        const bool wasWaiting = pacer.hasWaiting();
-        pacer.submit (std::move (message), delivery, OutputPacer::Clock::now());
-        // A thread already waiting for the link's next turn needs no word of one more message in line.
-        wakeNeeded = !outbox.empty() || (!wasWaiting && pacer.hasWaiting());
+        const auto now = OutputPacer::Clock::now();
+        pacer.submit (std::move (message), delivery, now);
+        wakeNeeded = sleeping && pacer.needsWakeUp (sleepsUntil, !outbox.empty(), now);
     }
     if (wakeNeeded)
         wake.notify_one();
@@ -57,7 +56,7 @@ void PacedSender::run()
     std::unique_lock<std::mutex> guard (lock);
     for (;;)
     {
-        const auto next = pacer.service (OutputPacer::Clock::now());
+        pacer.service (OutputPacer::Clock::now());
         if (!outbox.empty())
         {
             auto steps = std::move (outbox);
@@ -74,9 +73,12 @@ void PacedSender::run()
             idle.notify_all();
         if (stopping)
             return;
-        if (next.has_value())
-            wake.wait_until (guard, *next);
+        sleepsUntil = pacer.nextLook (OutputPacer::Clock::now());
+        sleeping = true;
+        if (sleepsUntil.has_value())
+            wake.wait_until (guard, *sleepsUntil);
         else
             wake.wait (guard);
+        sleeping = false;
     }
 }

@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 /** An OutputPacer with its own thread, which performs every step (writing a
@@ -40,6 +41,9 @@ private:
     std::condition_variable idle; // the pacing thread has nothing left to perform
     bool stopping = false;
     bool performing = false;
+    // When the sleeping thread looks again by itself (empty: only when woken).
+    std::optional<OutputPacer::TimePoint> sleepsUntil;
+    bool sleeping = false;
     std::deque<OutputPacer::Step> outbox; // left the pacer, not yet performed
     OutputPacer pacer;
     std::thread thread; // last: starts once everything it uses exists

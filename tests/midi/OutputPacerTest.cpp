@@ -238,6 +238,31 @@ TEST_F (PacerTest, FinishDeliversWaitingNotesUntilTheDeadlineThenDropsTheRestBut
     EXPECT_FALSE (pacer.hasWaiting());
 }
 
+TEST_F (PacerTest, ThePacingThreadLooksByItselfWhileEditsStreamInAndSleepsWhenThereAreNone)
+{
+    using std::nullopt;
+    EXPECT_EQ (pacer.nextLook (now), nullopt) << "nothing has left yet: sleep until woken";
+
+    submit (dump (1), Delivery::latestWins);
+    const auto linkFree = start + 24 * perByte;
+    EXPECT_EQ (pacer.nextLook (now), linkFree);
+    EXPECT_TRUE (pacer.needsWakeUp (nullopt, true, now)) << "a sleeping thread must perform what left";
+    EXPECT_FALSE (pacer.needsWakeUp (now + OutputPacer::lookInterval, true, now));
+    EXPECT_TRUE (pacer.needsWakeUp (now + 2 * OutputPacer::lookInterval, true, now));
+
+    // An edit while the link is busy waits for it; a thread looking then needs no word.
+    submit (dump (2), Delivery::latestWins);
+    EXPECT_FALSE (pacer.needsWakeUp (linkFree, false, now));
+    EXPECT_TRUE (pacer.needsWakeUp (linkFree + 1us, false, now));
+    advanceTo (linkFree);
+
+    // Once the link is free, the thread looks every interval for a while, then sleeps.
+    const auto idle = linkFree + 24 * perByte + 1ms;
+    EXPECT_EQ (pacer.nextLook (idle), idle + OutputPacer::lookInterval);
+    EXPECT_EQ (pacer.nextLook (linkFree + OutputPacer::lookingSpan), nullopt);
+    EXPECT_FALSE (pacer.needsWakeUp (nullopt, false, idle)) << "nothing to do";
+}
+
 /** A sink for PacedSender tests: collects messages from the pacing thread and lets the test wait for them. */
 class Collector
 {
