@@ -24,6 +24,12 @@ constexpr uint32_t virMidi00 = 0x1000;
 constexpr double dinBytesPerSecond = 3125.0;
 constexpr int burstDumps = 500;
 constexpr auto dumpInterval = 2ms; // 500 dumps in one second
+// Under a sanitizer every memory access and lock is instrumented: how long a call takes says nothing then.
+#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
+constexpr bool timingMeansSomething = false;
+#else
+constexpr bool timingMeansSomething = true;
+#endif
 
 double seconds (Clock::duration d)
 {
@@ -241,7 +247,7 @@ TEST (DinRate, FaderBurstKeepsTheLinkBusyNeverFasterWithoutMakingTheSenderWait)
     // Everything else must hold in each.
     constexpr int attempts = 5;
     auto shortestLongestCall = Clock::duration::max();
-    for (int attempt = 1; attempt <= attempts && shortestLongestCall >= 500us; ++attempt)
+    for (int attempt = 1; attempt <= (timingMeansSomething ? attempts : 1) && shortestLongestCall >= 500us; ++attempt)
     {
         DinRatePeer peer;
         std::this_thread::sleep_for (200ms); // the peer arms its port
@@ -296,7 +302,10 @@ TEST (DinRate, FaderBurstKeepsTheLinkBusyNeverFasterWithoutMakingTheSenderWait)
         EXPECT_LT (seconds (burst.total), 2.5);
         shortestLongestCall = std::min (shortestLongestCall, burst.longestCall);
     }
-    EXPECT_LT (shortestLongestCall, 500us) << "sendPatch calls took too long in every burst";
+    if (timingMeansSomething)
+    {
+        EXPECT_LT (shortestLongestCall, 500us) << "sendPatch calls took too long in every burst";
+    }
 }
 
 TEST (DinRate, UnpacedBurstOverflowsTheSamePeer)
