@@ -276,22 +276,23 @@ TEST (DinRate, FaderBurstKeepsTheLinkBusyNeverFasterWithoutMakingTheSenderWait)
         const double rawRate = linkRateDelivered (peer, firstSend, lastSend, lastSend - firstSend);
         const double rateDelivered = linkRateDelivered (peer, firstSend, lastSend, idealBusyTime (burst.sentAt));
 
-        std::printf ("DIN-rate burst %d: %d dumps sent in %.3f s; longest sendPatch call %.3f ms (%ld calls slept, "
-                     "for a moment's lock); %.1f%% of the link's rate delivered while edits were waiting (%.1f%% of "
-                     "the whole second); %zu dumps received, the last one %.1f ms after its send; at most %ld bytes "
-                     "ahead of the link; at most %zu bytes waiting at the device; %zu bytes lost\n",
-                     attempt,
-                     burstDumps,
-                     seconds (burst.total),
-                     seconds (burst.longestCall) * 1000,
-                     burst.blockingCalls,
-                     rateDelivered * 100,
-                     rawRate * 100,
-                     peer.arrivals.size(),
-                     seconds (lastDelay) * 1000,
-                     ahead,
-                     peer.mostWaiting,
-                     peer.lostBytes);
+        std::printf (
+            "DIN-rate burst %d: %d dumps sent in %.3f s; longest sendPatch call %.3f ms (%ld of the calls slept, "
+            "briefly); %.1f%% of the link's rate delivered while edits were waiting (%.1f%% of "
+            "the whole second); %zu dumps received, the last one %.1f ms after its send; at most %ld bytes "
+            "ahead of the link; at most %zu bytes waiting at the device; %zu bytes lost\n",
+            attempt,
+            burstDumps,
+            seconds (burst.total),
+            seconds (burst.longestCall) * 1000,
+            burst.blockingCalls,
+            rateDelivered * 100,
+            rawRate * 100,
+            peer.arrivals.size(),
+            seconds (lastDelay) * 1000,
+            ahead,
+            peer.mostWaiting,
+            peer.lostBytes);
 
         EXPECT_EQ (peer.arrivals.back().message, burst.dumps.back()) << "the latest dump wins";
         EXPECT_GE (rateDelivered, 0.95) << "link time was lost";
