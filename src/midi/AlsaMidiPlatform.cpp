@@ -5,6 +5,9 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <mutex>
+
 namespace
 {
 constexpr uint8_t sysexStart = 0xF0;
@@ -23,6 +26,34 @@ int clientOf (uint32_t endpoint)
 int portOf (uint32_t endpoint)
 {
     return static_cast<int> (endpoint & 0xFF);
+}
+
+/** ALSA's errors go nowhere: left alone, the library prints them on stderr
+    (a machine without a sequencer would show one at every start). Qorv says
+    what matters itself, through unavailableReason(). */
+void ignoreAlsaError (const char*, int, const char*, int, const char*, ...) {}
+
+void silenceAlsaErrors()
+{
+    // The handler is the whole process's; every sound library user in it is spared the noise.
+    static std::once_flag once;
+    std::call_once (once, [] { snd_lib_error_set_handler (ignoreAlsaError); });
+}
+
+std::string unavailableBecause (int error)
+{
+    switch (-error)
+    {
+        case ENOENT:
+        case ENODEV:
+        case ENXIO:
+            return "MIDI unavailable: no ALSA sequencer";
+        case EACCES:
+        case EPERM:
+            return "MIDI unavailable: no permission to use the ALSA sequencer";
+        default:
+            return std::string ("MIDI unavailable: ") + snd_strerror (error);
+    }
 }
 
 bool isAnnouncement (int eventType)
@@ -45,10 +76,12 @@ bool isAnnouncement (int eventType)
 /** The open sequencer handle with our client, ports and event coders. */
 struct AlsaMidiPlatform::Sequencer
 {
-    static std::unique_ptr<Sequencer> open (const char* name)
+    /** The open sequencer, or nothing with the (negative) error in `error`. */
+    static std::unique_ptr<Sequencer> open (const char* name, int& error)
     {
         auto seq = std::make_unique<Sequencer>();
-        if (snd_seq_open (&seq->handle, name, SND_SEQ_OPEN_DUPLEX, SND_SEQ_NONBLOCK) < 0)
+        error = snd_seq_open (&seq->handle, name, SND_SEQ_OPEN_DUPLEX, SND_SEQ_NONBLOCK);
+        if (error < 0)
         {
             seq->handle = nullptr;
             return nullptr;
@@ -63,8 +96,14 @@ struct AlsaMidiPlatform::Sequencer
                                                    "QorvOut",
                                                    SND_SEQ_PORT_CAP_READ | SND_SEQ_PORT_CAP_SUBS_READ,
                                                    SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_APPLICATION);
-        if (seq->client < 0 || seq->inPort < 0 || seq->outPort < 0 || snd_midi_event_new (16, &seq->encoder) < 0 ||
-            snd_midi_event_new (16, &seq->decoder) < 0)
+        for (const int result : {seq->client, seq->inPort, seq->outPort})
+            if (result < 0)
+            {
+                error = result;
+                return nullptr;
+            }
+        if ((error = snd_midi_event_new (16, &seq->encoder)) < 0 ||
+            (error = snd_midi_event_new (16, &seq->decoder)) < 0)
             return nullptr;
         snd_midi_event_no_status (seq->decoder, 1); // every decoded message starts with its status byte
 
@@ -92,14 +131,21 @@ struct AlsaMidiPlatform::Sequencer
     int client = -1;
     int inPort = -1;
     int outPort = -1;
-    snd_midi_event_t* encoder = nullptr; // under outputLock
+    snd_midi_event_t* encoder = nullptr; // pacing thread only
     snd_midi_event_t* decoder = nullptr; // receive thread only
 };
 
-AlsaMidiPlatform::AlsaMidiPlatform (const char* sequencerName) : sequencer (Sequencer::open (sequencerName))
+AlsaMidiPlatform::AlsaMidiPlatform (const char* sequencerName)
 {
-    if (sequencer != nullptr)
-        pacedOutput = std::make_unique<PacedSender> ([this] (const OutputPacer::Message& m) { writeMessage (m); });
+    silenceAlsaErrors();
+    int error = 0;
+    sequencer = Sequencer::open (sequencerName, error);
+    if (sequencer == nullptr)
+    {
+        whyUnavailable = unavailableBecause (error);
+        return;
+    }
+    pacedOutput = std::make_unique<PacedSender> ([this] (OutputPacer::Step step) { performStep (step); });
 }
 
 AlsaMidiPlatform::~AlsaMidiPlatform()
@@ -167,17 +213,8 @@ void AlsaMidiPlatform::setSource (uint32_t endpoint)
 
 void AlsaMidiPlatform::setDestination (uint32_t endpoint)
 {
-    if (sequencer == nullptr)
-        return;
-    // What still waits was meant for the previous destination.
-    pacedOutput->discardWaiting();
-    const std::lock_guard<std::mutex> guard (outputLock);
-    if (destination != 0)
-        snd_seq_disconnect_to (sequencer->handle, sequencer->outPort, clientOf (destination), portOf (destination));
-    destination = endpoint;
-    // A kernel MIDI port passes events on to its device only while it is subscribed to.
-    if (endpoint != 0)
-        snd_seq_connect_to (sequencer->handle, sequencer->outPort, clientOf (endpoint), portOf (endpoint));
+    if (sequencer != nullptr)
+        pacedOutput->switchDestination (endpoint);
 }
 
 void AlsaMidiPlatform::send (const uint8_t* bytes, size_t count, Delivery delivery)
@@ -187,9 +224,34 @@ void AlsaMidiPlatform::send (const uint8_t* bytes, size_t count, Delivery delive
     pacedOutput->submit (OutputPacer::Message (bytes, bytes + count), delivery);
 }
 
+void AlsaMidiPlatform::finishSending (std::chrono::milliseconds limit)
+{
+    if (sequencer == nullptr)
+        return;
+    pacedOutput->switchDestination (0);
+    pacedOutput->finish (limit);
+}
+
+void AlsaMidiPlatform::performStep (const OutputPacer::Step& step)
+{
+    if (step.isSwitch())
+        connectDestination (*step.newDestination);
+    else
+        writeMessage (step.message);
+}
+
+void AlsaMidiPlatform::connectDestination (uint32_t endpoint)
+{
+    if (destination != 0)
+        snd_seq_disconnect_to (sequencer->handle, sequencer->outPort, clientOf (destination), portOf (destination));
+    destination = endpoint;
+    // A kernel MIDI port passes events on to its device only while it is subscribed to.
+    if (endpoint != 0)
+        snd_seq_connect_to (sequencer->handle, sequencer->outPort, clientOf (endpoint), portOf (endpoint));
+}
+
 void AlsaMidiPlatform::writeMessage (const OutputPacer::Message& message)
 {
-    const std::lock_guard<std::mutex> guard (outputLock);
     if (destination == 0)
         return;
 
@@ -219,6 +281,7 @@ void AlsaMidiPlatform::start (Receiver& newReceiver)
     receiver = &newReceiver;
     if (sequencer == nullptr)
         return;
+    stopReceiving = false;
     wakeFd = eventfd (0, EFD_CLOEXEC);
     if (wakeFd >= 0)
         receiveThread = std::thread ([this] { receiveLoop(); });
@@ -228,6 +291,7 @@ void AlsaMidiPlatform::stop()
 {
     if (receiveThread.joinable())
     {
+        stopReceiving = true;
         const uint64_t one = 1;
         [[maybe_unused]] const auto written = write (wakeFd, &one, sizeof (one));
         receiveThread.join();
@@ -245,7 +309,7 @@ void AlsaMidiPlatform::receiveLoop()
     descriptors[0] = {wakeFd, POLLIN, 0};
     snd_seq_poll_descriptors (sequencer->handle, descriptors.data() + 1, static_cast<unsigned> (count), POLLIN);
 
-    for (;;)
+    while (!stopReceiving)
     {
         drainInput();
         if (poll (descriptors.data(), descriptors.size(), -1) < 0 && errno != EINTR)
@@ -257,7 +321,7 @@ void AlsaMidiPlatform::receiveLoop()
 
 void AlsaMidiPlatform::drainInput()
 {
-    for (;;)
+    while (!stopReceiving.load (std::memory_order_relaxed))
     {
         snd_seq_event_t* event = nullptr;
         const int result = snd_seq_event_input (sequencer->handle, &event);
@@ -273,8 +337,12 @@ void AlsaMidiPlatform::drainInput()
 
         if (isAnnouncement (event->type))
         {
-            if (event->source.client == SND_SEQ_CLIENT_SYSTEM && event->data.addr.client != sequencer->client)
-                receiver->setupChanged();
+            const auto& subject = event->data.addr;
+            if (event->source.client != SND_SEQ_CLIENT_SYSTEM || subject.client == sequencer->client)
+                continue;
+            if (event->type == SND_SEQ_EVENT_PORT_EXIT)
+                receiver->portRemoved (endpointOf (subject.client, subject.port));
+            receiver->setupChanged();
             continue;
         }
         if (endpointOf (event->source.client, event->source.port) != source.load())

@@ -5,14 +5,16 @@
 
 #include <atomic>
 #include <memory>
-#include <mutex>
+#include <string>
 #include <thread>
 
 /** The MIDI service on Linux: one ALSA sequencer client "Qorv" with an input
     port "QorvIn" and an output port "QorvOut". Endpoints are sequencer
     addresses packed as (client << 8) | port. Sends leave at the DIN rate (see
-    PacedSender). When the sequencer cannot be opened it lists nothing, sends
-    nothing and receives nothing. */
+    PacedSender), written and connected on the pacing thread. When the
+    sequencer cannot be opened it lists nothing, sends nothing, receives
+    nothing and says why; the sound library's own error texts never reach the
+    terminal. */
 class AlsaMidiPlatform final : public MidiPlatform
 {
 public:
@@ -22,6 +24,8 @@ public:
 
     /** Whether the sequencer could be opened. */
     bool isOpen() const { return sequencer != nullptr; }
+    /** "MIDI unavailable: no ALSA sequencer" and the like, or empty when open. */
+    std::string unavailableReason() const override { return whyUnavailable; }
     /** Our own client's number, or -1 when the sequencer is not open. */
     int clientNumber() const;
 
@@ -30,6 +34,7 @@ public:
     void setSource (uint32_t endpoint) override;
     void setDestination (uint32_t endpoint) override;
     void send (const uint8_t* bytes, size_t count, Delivery delivery) override;
+    void finishSending (std::chrono::milliseconds limit) override;
     void start (Receiver& receiver) override;
     void stop() override;
 
@@ -37,16 +42,19 @@ private:
     struct Sequencer;
 
     std::vector<Port> listPorts (unsigned requiredCapabilities) const;
+    void performStep (const OutputPacer::Step& step);
+    void connectDestination (uint32_t endpoint);
     void writeMessage (const OutputPacer::Message& message);
     void receiveLoop();
     void drainInput();
 
-    std::unique_ptr<Sequencer> sequencer; // first: everything below uses it
-    std::mutex outputLock;                // the sequencer's output path and `destination`
-    uint32_t destination = 0;
-    std::atomic<uint32_t> source{0}; // the receive thread passes on bytes from this endpoint only
+    std::string whyUnavailable;
+    std::unique_ptr<Sequencer> sequencer; // everything below uses it
+    uint32_t destination = 0;             // pacing thread only, as is the sequencer's output path
+    std::atomic<uint32_t> source{0};      // the receive thread passes on bytes from this endpoint only
     std::unique_ptr<PacedSender> pacedOutput;
     Receiver* receiver = nullptr;
-    int wakeFd = -1; // tells the receive thread to end
+    int wakeFd = -1;                        // tells the receive thread to end
+    std::atomic<bool> stopReceiving{false}; // read between events: a flood must not keep the thread
     std::thread receiveThread;
 };

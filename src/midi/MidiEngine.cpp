@@ -1,11 +1,11 @@
 #include "midi/MidiEngine.h"
 
 #include "midi/AlsaMidiPlatform.h"
+#include "midi/ChosenDevice.h"
+#include "midi/MessageThreadDelivery.h"
 #include "midi/MidiPlatform.h"
 #include "midi/protocol/JunoMessages.h"
 #include "midi/protocol/SysexAssembler.h"
-
-#include <juce_events/juce_events.h>
 
 #include <atomic>
 #include <utility>
@@ -32,37 +32,61 @@ std::vector<MidiEngine::DeviceInfo> deviceList (const std::vector<MidiPlatform::
 } // namespace
 
 /** The platform side of the engine and its receiving half: assembles received
-    bytes, recognises the Juno-106 messages and posts them to the message thread. */
+    bytes, recognises the Juno-106 messages and hands them to the message
+    thread; follows the chosen devices through changes of the setup. */
 class MidiEngineImpl final : private MidiPlatform::Receiver
 {
 public:
     MidiEngineImpl (MidiEngine& engine, std::unique_ptr<MidiPlatform> midiPlatform)
         : owner (engine), platform (std::move (midiPlatform)),
           assembler ([this] (const uint8_t* message, size_t length) { handleCompleteSysex (message, length); }),
-          lifeline (std::make_shared<MidiEngine*> (&engine))
+          delivery ([this] (const DeliveryQueue::Received& message) { deliver (message); },
+                    [this] (const std::vector<uint32_t>& removedEndpoints) { followSetup (removedEndpoints); })
     {
         platform->start (*this);
     }
 
-    ~MidiEngineImpl() override
+    ~MidiEngineImpl() override { close(); }
+
+    void close()
     {
-        // The receive thread uses the assembler and the lifeline: it ends first.
+        if (closed)
+            return;
+        closed = true;
+        // The receive thread uses the assembler and the delivery: it ends first.
         platform->stop();
-        if (source != 0)
+        delivery.clear();
+        if (input.openEndpoint() != 0)
             platform->setSource (0);
+        platform->finishSending (MidiEngine::closingTimeLimit);
     }
 
-    void sendBytes (const uint8_t* bytes, size_t count, MidiPlatform::Delivery delivery)
+    void sendBytes (const uint8_t* bytes, size_t count, MidiPlatform::Delivery how)
     {
-        if (destination != 0)
-            platform->send (bytes, count, delivery);
+        if (!closed && output.openEndpoint() != 0)
+            platform->send (bytes, count, how);
+    }
+
+    void applyInput (ChosenDevice::Change change)
+    {
+        if (change.has_value())
+            platform->setSource (*change);
+        owner.inputEndpoint = input.openEndpoint();
+    }
+
+    void applyOutput (ChosenDevice::Change change)
+    {
+        if (change.has_value())
+            platform->setDestination (*change);
+        owner.outputEndpoint = output.openEndpoint();
     }
 
     MidiEngine& owner;
     const std::unique_ptr<MidiPlatform> platform;
-    uint32_t destination = 0;
-    uint32_t source = 0;
     std::atomic<int> channel{0}; // read by the receive thread
+    ChosenDevice input;
+    ChosenDevice output;
+    bool closed = false;
 
     MidiEngineImpl (const MidiEngineImpl&) = delete;
     MidiEngineImpl& operator= (const MidiEngineImpl&) = delete;
@@ -70,66 +94,64 @@ public:
 private:
     void rawBytesReceived (const uint8_t* bytes, size_t count) override { assembler.processRawBytes (bytes, count); }
     void receivedBytesLost() override { assembler.discardOpenMessage(); }
-
-    void setupChanged() override
-    {
-        post (
-            [] (MidiEngine& engine)
-            {
-                if (engine.onDevicesChanged)
-                    engine.onDevicesChanged();
-            });
-    }
+    void setupChanged() override { delivery.addSetupChange (0); }
+    void portRemoved (uint32_t endpoint) override { delivery.addSetupChange (endpoint); }
 
     void handleCompleteSysex (const uint8_t* message, size_t length)
     {
         using Kind = JunoMessages::Recognised::Kind;
+        using Received = DeliveryQueue::Received;
         auto received = JunoMessages::recognise (message, length, channel.load (std::memory_order_relaxed));
         switch (received.kind)
         {
             case Kind::patchDump:
-                post (
-                    [patch = std::move (received.patch)] (MidiEngine& engine)
-                    {
-                        if (engine.onPatchReceived)
-                            engine.onPatchReceived (patch);
-                    });
+                delivery.add ({Received::Kind::patchDump, std::move (received.patch), 0, 0});
                 break;
             case Kind::manualDump:
-                post (
-                    [patch = std::move (received.patch)] (MidiEngine& engine)
-                    {
-                        if (engine.onManualReceived)
-                            engine.onManualReceived (patch);
-                    });
+                delivery.add ({Received::Kind::manualDump, std::move (received.patch), 0, 0});
                 break;
             case Kind::paramChange:
-                post (
-                    [number = received.paramNumber, value = received.paramValue] (MidiEngine& engine)
-                    {
-                        if (engine.onParamReceived)
-                            engine.onParamReceived (number, value);
-                    });
+                delivery.add ({Received::Kind::paramChange, {}, received.paramNumber, received.paramValue});
                 break;
             case Kind::none:
                 break;
         }
     }
 
-    /** Runs the delivery on the message thread, unless the engine is gone by then. */
-    void post (std::function<void (MidiEngine&)> delivery)
+    /** On the message thread. */
+    void deliver (const DeliveryQueue::Received& message)
     {
-        juce::MessageManager::callAsync (
-            [engine = std::weak_ptr<MidiEngine*> (lifeline), delivery = std::move (delivery)]
-            {
-                if (const auto alive = engine.lock())
-                    delivery (**alive);
-            });
+        using Kind = DeliveryQueue::Received::Kind;
+        switch (message.kind)
+        {
+            case Kind::patchDump:
+                if (owner.onPatchReceived)
+                    owner.onPatchReceived (message.patch);
+                break;
+            case Kind::manualDump:
+                if (owner.onManualReceived)
+                    owner.onManualReceived (message.patch);
+                break;
+            case Kind::paramChange:
+                if (owner.onParamReceived)
+                    owner.onParamReceived (message.paramNumber, message.paramValue);
+                break;
+        }
     }
 
-    SysexAssembler assembler; // receive thread only
-    // Expires with the engine; posted calls that run later find it empty.
-    std::shared_ptr<MidiEngine*> lifeline;
+    /** On the message thread: closes what went, reopens what came back, then tells the window. */
+    void followSetup (const std::vector<uint32_t>& removedEndpoints)
+    {
+        if (closed)
+            return;
+        applyInput (input.follow (owner.getInputDevices(), removedEndpoints));
+        applyOutput (output.follow (owner.getOutputDevices(), removedEndpoints));
+        if (owner.onDevicesChanged)
+            owner.onDevicesChanged();
+    }
+
+    SysexAssembler assembler;       // receive thread only
+    MessageThreadDelivery delivery; // last: its calls use everything above
 };
 
 MidiEngine::MidiEngine() : MidiEngine (std::make_unique<AlsaMidiPlatform>()) {}
@@ -141,7 +163,18 @@ MidiEngine::MidiEngine (std::unique_ptr<MidiPlatform> platform)
 
 MidiEngine::~MidiEngine()
 {
+    close();
     impl.reset();
+}
+
+bool MidiEngine::isAvailable() const
+{
+    return impl->platform->unavailableReason().empty();
+}
+
+std::string MidiEngine::unavailableReason() const
+{
+    return impl->platform->unavailableReason();
 }
 
 std::vector<MidiEngine::DeviceInfo> MidiEngine::getInputDevices() const
@@ -156,17 +189,36 @@ std::vector<MidiEngine::DeviceInfo> MidiEngine::getOutputDevices() const
 
 void MidiEngine::openInput (uint32_t endpoint)
 {
-    // Reopening the open source connects it afresh.
-    impl->source = endpoint;
-    inputEndpoint = endpoint;
-    impl->platform->setSource (endpoint);
+    if (!impl->closed)
+        impl->applyInput (impl->input.open (endpoint, getInputDevices()));
 }
 
 void MidiEngine::openOutput (uint32_t endpoint)
 {
-    impl->destination = endpoint;
-    outputEndpoint = endpoint;
-    impl->platform->setDestination (endpoint);
+    if (!impl->closed)
+        impl->applyOutput (impl->output.open (endpoint, getOutputDevices()));
+}
+
+void MidiEngine::chooseInput (const std::string& name)
+{
+    if (!impl->closed)
+        impl->applyInput (impl->input.choose (name, getInputDevices()));
+}
+
+void MidiEngine::chooseOutput (const std::string& name)
+{
+    if (!impl->closed)
+        impl->applyOutput (impl->output.choose (name, getOutputDevices()));
+}
+
+std::string MidiEngine::chosenInputName() const
+{
+    return impl->input.name();
+}
+
+std::string MidiEngine::chosenOutputName() const
+{
+    return impl->output.name();
 }
 
 void MidiEngine::setMidiChannel (int channel)
@@ -175,6 +227,12 @@ void MidiEngine::setMidiChannel (int channel)
     midiChannel = channel;
 }
 
+void MidiEngine::close()
+{
+    impl->close();
+    inputEndpoint = 0;
+    outputEndpoint = 0;
+}
 void MidiEngine::sendPatch (const PatchModel& patch, int patchNumber)
 {
     const auto dump = JunoMessages::buildPatchDump (patch, impl->channel.load (std::memory_order_relaxed), patchNumber);

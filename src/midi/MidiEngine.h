@@ -2,6 +2,7 @@
 
 #include "patch/PatchModel.h"
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -11,10 +12,11 @@
 class MidiEngineImpl;
 class MidiPlatform;
 
-/** The program's only door to MIDI: lists sources and destinations, connects
-    one source and one destination, holds the channel, sends the Juno-106
-    messages and delivers the received ones on the message thread. Create and
-    use it on the message thread only. */
+/** The program's only door to MIDI: lists sources and destinations, follows
+    the chosen input and output device by name (closed while gone, opened
+    again when back), holds the channel, sends the Juno-106 messages without
+    ever waiting for the link, and delivers the received ones on the message
+    thread. Create and use it on the message thread only. */
 class MidiEngine
 {
 public:
@@ -28,25 +30,47 @@ public:
     std::function<void (const PatchModel&)> onPatchReceived;
     std::function<void (const PatchModel&)> onManualReceived;
     std::function<void (int paramNumber, int value)> onParamReceived;
+    /** Devices came or went; the engine has already closed or reopened the chosen ones. */
     std::function<void()> onDevicesChanged;
 
-    /** Uses the ALSA sequencer; without one it lists nothing and sends nothing. */
+    /** The longest that closing spends delivering notes and controllers still waiting for the link. */
+    static constexpr std::chrono::milliseconds closingTimeLimit{250};
+
+    /** Uses the ALSA sequencer; without one it lists nothing, sends nothing and says so. */
     MidiEngine();
     /** Uses another MIDI layer, for example an in-memory one in tests. */
     explicit MidiEngine (std::unique_ptr<MidiPlatform> platform);
-    /** Stops reception and releases the platform; sends nothing. */
+    /** Closes (see close()) and releases the platform. */
     ~MidiEngine();
 
     MidiEngine (const MidiEngine&) = delete;
     MidiEngine& operator= (const MidiEngine&) = delete;
 
+    /** False when there is no MIDI at all (no sequencer); the engine then lists and sends nothing. */
+    bool isAvailable() const;
+    /** Why MIDI is unavailable, for the menu ("MIDI unavailable: no ALSA sequencer"); empty when available. */
+    std::string unavailableReason() const;
+
     std::vector<DeviceInfo> getInputDevices() const;
     std::vector<DeviceInfo> getOutputDevices() const;
 
-    /** Connects only this source; 0 disconnects input. */
+    /** Connects only this source and chooses its device by name; 0 disconnects and chooses none. */
     void openInput (uint32_t endpoint);
-    /** Sends everything to this destination from now on; 0 disables output. */
+    /** Sends everything to this destination from now on and chooses its device
+        by name; 0 disables output and chooses none. Notes and controllers still
+        waiting for the link go to the previous destination first. */
     void openOutput (uint32_t endpoint);
+    /** Chooses the input by name (as getInputDevices() names it; empty: none):
+        opens the first listed device of that name now, or when one appears. */
+    void chooseInput (const std::string& name);
+    /** Chooses the output by name, as chooseInput() does the input. */
+    void chooseOutput (const std::string& name);
+    /** The chosen devices' names, which the settings store; empty when none is chosen. */
+    std::string chosenInputName() const;
+    std::string chosenOutputName() const;
+    bool isInputOpen() const { return inputEndpoint != 0; }
+    bool isOutputOpen() const { return outputEndpoint != 0; }
+
     /** The channel of sent patch dumps and of the receive filter, used unchanged. */
     void setMidiChannel (int channel);
 
@@ -57,12 +81,19 @@ public:
     void sendPitchBend (int channel, int value);
     void sendCC (int channel, int controller, int value);
 
+    /** Ends MIDI for good, as the program quits: stops reception, forgets what
+        was received but not yet delivered, and delivers the notes and
+        controllers still waiting for the link (a waiting patch dump is dropped)
+        within closingTimeLimit. Afterwards the engine sends and opens nothing.
+        The destructor does this too; calling it earlier is harmless. */
+    void close();
+
 private:
     std::unique_ptr<MidiEngineImpl> impl;
 
 public:
     // Written only by the operations above; read by the menus and the settings.
-    uint32_t inputEndpoint = 0;
-    uint32_t outputEndpoint = 0;
+    uint32_t inputEndpoint = 0;  // the open source; 0 while none is open
+    uint32_t outputEndpoint = 0; // the open destination; 0 while none is open
     int midiChannel = 0;
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -40,6 +41,9 @@ public:
         virtual void receivedBytesLost() = 0;
         /** A source or destination appeared, disappeared or changed. */
         virtual void setupChanged() = 0;
+        /** A port went away, and with it any connection to it, even if a port
+            of the same endpoint appears again later. setupChanged follows. */
+        virtual void portRemoved (uint32_t endpoint) = 0;
     };
 
     MidiPlatform() = default;
@@ -47,15 +51,23 @@ public:
     MidiPlatform (const MidiPlatform&) = delete;
     MidiPlatform& operator= (const MidiPlatform&) = delete;
 
+    /** Empty while the service works; otherwise why there is no MIDI, in a few words for a menu. */
+    virtual std::string unavailableReason() const { return {}; }
+
     virtual std::vector<Port> sources() const = 0;
     virtual std::vector<Port> destinations() const = 0;
 
     /** Makes the endpoint the only connected source; 0 connects none. */
     virtual void setSource (uint32_t endpoint) = 0;
-    /** Makes the endpoint the destination of every send; 0 means none. */
+    /** Makes the endpoint the destination of every later send; 0 means none.
+        Notes and controllers still waiting for the link go to the previous
+        destination first; a waiting patch dump may be dropped. */
     virtual void setDestination (uint32_t endpoint) = 0;
     /** Hands one whole message to the destination. Never waits for the link. */
     virtual void send (const uint8_t* bytes, size_t count, Delivery delivery) = 0;
+    /** Delivers the notes and controllers still waiting for the link, for at
+        most `limit`, then disconnects the destination; sends nothing afterwards. */
+    virtual void finishSending (std::chrono::milliseconds limit) = 0;
 
     /** Starts delivering to the receiver, which must outlive stop(). */
     virtual void start (Receiver& receiver) = 0;

@@ -3,52 +3,128 @@
 #include <algorithm>
 #include <utility>
 
-OutputPacer::OutputPacer (Sink messageSink, int bytesPerSecond)
-    : sink (std::move (messageSink)), timePerByte (std::chrono::duration_cast<Clock::duration> (
-                                          std::chrono::nanoseconds (1000000000LL) / std::max (1, bytesPerSecond)))
+OutputPacer::OutputPacer (Sink stepSink, int bytesPerSecond)
+    : sink (std::move (stepSink)), timePerByte (std::chrono::duration_cast<Clock::duration> (
+                                       std::chrono::nanoseconds (1000000000LL) / std::max (1, bytesPerSecond)))
 {
 }
 
 void OutputPacer::submit (Message message, MidiPlatform::Delivery delivery, TimePoint now)
 {
+    if (finishBy.has_value())
+        return;
     if (waiting.empty() && now >= linkFreeAt)
     {
-        transmit (message, now);
+        transmit (std::move (message), now);
         return;
     }
     if (delivery == MidiPlatform::Delivery::latestWins)
     {
-        // At most one replaceable message waits: the newest takes its place in the line.
+        // At most one replaceable message waits, behind every switch: the newest takes its place in the line.
         const auto replaceable =
             std::find_if (waiting.begin(),
                           waiting.end(),
                           [] (const Waiting& w) { return w.delivery == MidiPlatform::Delivery::latestWins; });
         if (replaceable != waiting.end())
         {
-            replaceable->message = std::move (message);
+            replaceable->step.message = std::move (message);
             return;
         }
     }
-    waiting.push_back ({std::move (message), delivery});
+    waiting.push_back ({{std::move (message), std::nullopt}, delivery});
+}
+
+void OutputPacer::switchDestination (uint32_t destination, TimePoint now)
+{
+    // The dump was meant for the old destination; the new one gets the next edit.
+    dropWaitingDump();
+    if (!waiting.empty())
+    {
+        waiting.push_back ({{{}, destination}, MidiPlatform::Delivery::inOrder});
+        return;
+    }
+    linkFreeAt = now; // another device, another link: idle
+    sink ({{}, destination});
+}
+
+void OutputPacer::finish (TimePoint deadline)
+{
+    dropWaitingDump();
+    finishBy = deadline;
 }
 
 std::optional<OutputPacer::TimePoint> OutputPacer::service (TimePoint now)
 {
-    while (!waiting.empty() && now >= linkFreeAt)
+    if (finishBy.has_value() && now >= *finishBy)
     {
-        const Waiting next = std::move (waiting.front());
+        // Out of time: the messages go, but a switch still happens (it costs the link nothing).
+        while (!waiting.empty())
+        {
+            Waiting next = std::move (waiting.front());
+            waiting.pop_front();
+            if (next.step.isSwitch())
+                sink (std::move (next.step));
+        }
+        return std::nullopt;
+    }
+
+    while (!waiting.empty())
+    {
+        if (waiting.front().step.isSwitch())
+        {
+            Step step = std::move (waiting.front().step);
+            waiting.pop_front();
+            linkFreeAt = now;
+            sink (std::move (step));
+            continue;
+        }
+        if (now < linkFreeAt)
+            break;
+        Message message = std::move (waiting.front().step.message);
         waiting.pop_front();
-        transmit (next.message, now);
+        // It has waited since the link became free: within the allowance it starts then, not now.
+        transmit (std::move (message), std::max (linkFreeAt, now - lateServiceAllowance));
     }
     if (waiting.empty())
         return std::nullopt;
-    return linkFreeAt;
+    return finishBy.has_value() ? std::min (linkFreeAt, *finishBy) : linkFreeAt;
 }
 
-void OutputPacer::transmit (const Message& message, TimePoint now)
+std::optional<OutputPacer::TimePoint> OutputPacer::nextLook (TimePoint now) const
 {
-    // A late start never earns a faster pace afterwards.
-    linkFreeAt = std::max (linkFreeAt, now) + timePerByte * static_cast<Clock::rep> (message.size());
-    if (sink)
-        sink (message);
+    if (!waiting.empty())
+        return finishBy.has_value() ? std::min (linkFreeAt, *finishBy) : linkFreeAt;
+    if (now < linkFreeAt)
+        return linkFreeAt; // anything submitted before then waits for the link anyway
+    if (lastLeftAt.has_value() && now < *lastLeftAt + lookingSpan)
+        return now + lookInterval;
+    return std::nullopt;
+}
+
+bool OutputPacer::needsWakeUp (std::optional<TimePoint> plannedLook, bool stepsLeft, TimePoint now) const
+{
+    std::optional<TimePoint> dueBy;
+    if (stepsLeft)
+        dueBy = now + lookInterval;
+    if (!waiting.empty())
+    {
+        const auto nextDue = finishBy.has_value() ? std::min (linkFreeAt, *finishBy) : linkFreeAt;
+        dueBy = dueBy.has_value() ? std::min (*dueBy, nextDue) : nextDue;
+    }
+    return dueBy.has_value() && (!plannedLook.has_value() || *plannedLook > *dueBy);
+}
+
+void OutputPacer::dropWaitingDump()
+{
+    waiting.erase (std::remove_if (waiting.begin(),
+                                   waiting.end(),
+                                   [] (const Waiting& w) { return w.delivery == MidiPlatform::Delivery::latestWins; }),
+                   waiting.end());
+}
+
+void OutputPacer::transmit (Message message, TimePoint start)
+{
+    lastLeftAt = start;
+    linkFreeAt = start + timePerByte * static_cast<Clock::rep> (message.size());
+    sink ({std::move (message), std::nullopt});
 }

@@ -11,27 +11,73 @@
 
 /** Lets messages leave no faster than a serial MIDI link carries them. A
     message leaves at once while the link is idle; otherwise it waits, in
-    order, and a newer patch dump replaces one still waiting. Plain logic over
-    a clock passed in; not thread-safe (PacedSender adds the thread). */
+    order, and a newer patch dump replaces one still waiting. A switch to
+    another destination waits behind the notes and controllers meant for the
+    old one. Plain logic over a clock passed in; not thread-safe (PacedSender
+    adds the thread). */
 class OutputPacer
 {
 public:
     using Clock = std::chrono::steady_clock;
     using TimePoint = Clock::time_point;
     using Message = std::vector<uint8_t>;
-    using Sink = std::function<void (const Message&)>;
+
+    /** One thing that leaves, in order: a message for the current destination,
+        or a switch to another destination (which takes no time on the link). */
+    struct Step
+    {
+        Message message;                        // empty for a switch
+        std::optional<uint32_t> newDestination; // set for a switch; 0 is none
+
+        bool isSwitch() const { return newDestination.has_value(); }
+    };
+    using Sink = std::function<void (Step)>;
 
     /** A DIN MIDI link: 31,250 baud, ten bits a byte. */
     static constexpr int dinBytesPerSecond = 3125;
+    /** How late a waiting message may be served and still keep its place in
+        the link's timetable. A pacing thread never wakes exactly on time (a
+        busy or emulated machine wakes it milliseconds late), and without this
+        every late wake-up would be link time lost for good; with it, the device
+        gets at most this much of the link's time early, once. */
+    static constexpr Clock::duration lateServiceAllowance = std::chrono::milliseconds (50);
+
+    /** How often a pacing thread looks for new messages by itself for a
+        while after the last one left (see nextLook): at most this late does a
+        message leave an idle link then. */
+    static constexpr Clock::duration lookInterval = std::chrono::milliseconds (1);
+    /** For how long after the last message it looks so. */
+    static constexpr Clock::duration lookingSpan = std::chrono::seconds (1);
 
     explicit OutputPacer (Sink sink, int bytesPerSecond = dinBytesPerSecond);
 
     /** Passes the message to the sink now if the link is free, else queues it. */
     void submit (Message message, MidiPlatform::Delivery delivery, TimePoint now);
 
-    /** Passes on every waiting message whose turn has come; returns when the
-        next one may leave, or nothing when none is waiting. */
+    /** Sends everything after this to another destination (0: none). A waiting
+        patch dump is dropped; waiting notes and controllers still go to the old
+        destination first. */
+    void switchDestination (uint32_t destination, TimePoint now);
+
+    /** Delivers what waits until the deadline and drops what is left then; a
+        waiting patch dump is dropped at once. Later submissions are dropped. */
+    void finish (TimePoint deadline);
+
+    /** Passes on every waiting step whose turn has come; returns when to call
+        again, or nothing when nothing waits. */
     std::optional<TimePoint> service (TimePoint now);
+
+    /** When a pacing thread should look again by itself: when the next
+        waiting message is due, when the link becomes free, or, for the
+        lookingSpan after the last message left, every lookInterval; nothing
+        when it may sleep until woken. While edits stream in, a thread that
+        looks by itself needs no wake-up call from the sender, which would
+        cost the sender a system call and, on a busy machine, its turn. */
+    std::optional<TimePoint> nextLook (TimePoint now) const;
+    /** Whether a thread that looks again by itself at `plannedLook` (nothing:
+        only when woken) must be woken now, after a submission; `stepsLeft`
+        says that steps passed on wait to be carried out. */
+    bool needsWakeUp (std::optional<TimePoint> plannedLook, bool stepsLeft, TimePoint now) const;
 
     void discardWaiting() { waiting.clear(); }
     bool hasWaiting() const { return !waiting.empty(); }
@@ -42,14 +88,17 @@ public:
 private:
     struct Waiting
     {
-        Message message;
+        Step step;
         MidiPlatform::Delivery delivery;
     };
 
-    void transmit (const Message& message, TimePoint now);
+    void dropWaitingDump();
+    void transmit (Message message, TimePoint start);
 
     Sink sink;
     Clock::duration timePerByte;
     TimePoint linkFreeAt{}; // when the last message passed on has finished crossing the link
     std::deque<Waiting> waiting;
+    std::optional<TimePoint> finishBy;
+    std::optional<TimePoint> lastLeftAt; // when the last message was passed on
 };

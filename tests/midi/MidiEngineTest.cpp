@@ -1,13 +1,20 @@
 #include "midi/MidiEngine.h"
+#include "CapturedStderr.h"
 #include "MemoryMidiPlatform.h"
 #include "MessageLoop.h"
 #include "midi/AlsaMidiPlatform.h"
+#include "midi/DeliveryQueue.h"
+#include "midi/OutputPacer.h"
+#include "midi/protocol/JunoMessages.h"
 
 #include <gtest/gtest.h>
 #include <juce_events/juce_events.h>
 
+#include <chrono>
+#include <cstdlib>
 #include <string>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace
@@ -286,18 +293,320 @@ TEST (MidiEngineLifetime, CallsPostedBeforeDestructionDoNothingAfterIt)
     }
 }
 
-TEST (MidiEngineWithoutSequencer, ListsNothingSendsNothingAndRunsOn)
+TEST (MidiEngineLifetime, ACallbackThatDestroysTheEngineEndsTheDelivery)
 {
-    auto owned = std::make_unique<AlsaMidiPlatform> ("qorv-no-such-sequencer");
-    EXPECT_FALSE (owned->isOpen());
+    auto owned = std::make_unique<MemoryMidiPlatform>();
+    auto* platform = owned.get();
+    auto engine = std::make_unique<MidiEngine> (std::move (owned));
+    int calls = 0;
+    engine->onPatchReceived = [&] (const PatchModel&)
+    {
+        ++calls;
+        engine.reset(); // as a quit handled inside a callback would
+    };
+    engine->openInput (1);
+    for (int i = 0; i < 5; ++i)
+        ASSERT_TRUE (platform->inject (dumpBytes (0x30, 0, static_cast<uint8_t> (i))));
+    EXPECT_TRUE (pumpMessagesUntil ([&] { return engine == nullptr; }));
+    EXPECT_TRUE (runPostedMessages());
+    EXPECT_EQ (calls, 1);
+}
+
+TEST (MidiEngineFlood, TheMessageLoopGetsTurnsHoweverFastMessagesArrive)
+{
+    // A source far faster than the callbacks: every 0.2 ms a dump and a
+    // parameter change, each taking the message thread 1 ms.
+    auto dumpAndParam = dumpBytes (0x30, 0, 0);
+    const auto param = paramBytes (0, 1, 2);
+    dumpAndParam.insert (dumpAndParam.end(), param.begin(), param.end());
+    auto owned = std::make_unique<MemoryMidiPlatform>();
+    auto* platform = owned.get();
     MidiEngine engine (std::move (owned));
-    EXPECT_TRUE (engine.getInputDevices().empty());
-    EXPECT_TRUE (engine.getOutputDevices().empty());
-    engine.openInput (0x1000);
-    engine.openOutput (0x1000);
-    engine.sendPatch (PatchModel(), 0);
-    engine.sendNoteOn (0, 60, 60);
-    EXPECT_EQ (engine.inputEndpoint, 0x1000u);
-    EXPECT_EQ (engine.outputEndpoint, 0x1000u);
+    long calls = 0;
+    const auto slowCallback = [&calls]
+    {
+        ++calls;
+        std::this_thread::sleep_for (std::chrono::milliseconds (1));
+    };
+    engine.onPatchReceived = [&] (const PatchModel&) { slowCallback(); };
+    engine.onParamReceived = [&] (int, int) { slowCallback(); };
+    engine.openInput (1);
+    platform->startReceiving (dumpAndParam);
+    ASSERT_TRUE (pumpMessagesUntil ([&] { return calls > 50; }));
+
+    // Anything posted now, a quit for instance, runs after one slice of deliveries at most.
+    for (int round = 0; round < 5; ++round)
+    {
+        const long callsBefore = calls;
+        bool ran = false;
+        juce::MessageManager::callAsync ([&ran] { ran = true; });
+        ASSERT_TRUE (pumpMessagesUntil ([&ran] { return ran; }));
+        const long sliceCalls = DeliveryQueue::sliceLength / std::chrono::milliseconds (1);
+        EXPECT_LE (calls - callsBefore, sliceCalls + 1) << "round " << round;
+    }
+}
+
+/** An engine over a memory platform whose link is paced, so messages wait for it. */
+struct PacedEngine
+{
+    explicit PacedEngine (int bytesPerSecond)
+    {
+        auto owned = std::make_unique<MemoryMidiPlatform> (bytesPerSecond);
+        platform = owned.get();
+        platform->outputs = {{"", "Old", 1}, {"", "New", 2}};
+        engine = std::make_unique<MidiEngine> (std::move (owned));
+    }
+
+    static Bytes dump (const PatchModel& patch)
+    {
+        const auto bytes = JunoMessages::buildPatchDump (patch, 0, 0);
+        return Bytes (bytes.begin(), bytes.end());
+    }
+    static PatchModel patchOf (uint8_t value)
+    {
+        PatchModel patch;
+        patch.data.fill (value);
+        return patch;
+    }
+
+    MemoryMidiPlatform* platform = nullptr;
+    std::unique_ptr<MidiEngine> engine;
+};
+using Written = MemoryMidiPlatform::Written;
+
+TEST (MidiEngineOutput, SwitchingSendsWaitingNotesToTheOldDeviceAndDropsOnlyTheWaitingDump)
+{
+    // A hundred bytes a second: a dump holds the link for 240 ms, long enough for every call below.
+    PacedEngine paced (100);
+    auto& engine = *paced.engine;
+    engine.openOutput (1);
+    engine.sendPatch (PacedEngine::patchOf (1), 0); // leaves at once
+    engine.sendPatch (PacedEngine::patchOf (2), 0); // waits, and is dropped at the switch
+    engine.sendNoteOn (0, 60, 100);
+    engine.sendNoteOff (0, 60, 0); // a key released just before the switch
+    engine.sendCC (0, 1, 0);
+    engine.openOutput (2);
+    engine.sendNoteOn (0, 62, 100);
+
+    ASSERT_TRUE (paced.platform->writtenLog->waitFor (7));
+    const std::vector<Written> expected = {{1, {}},
+                                           {1, PacedEngine::dump (PacedEngine::patchOf (1))},
+                                           {1, {0x90, 60, 100}},
+                                           {1, {0x80, 60, 0}},
+                                           {1, {0xB0, 1, 0}},
+                                           {2, {}},
+                                           {2, {0x90, 62, 100}}};
+    EXPECT_EQ (paced.platform->writtenLog->entries(), expected);
+    EXPECT_EQ (engine.outputEndpoint, 2u);
+}
+
+TEST (MidiEngineOutput, ClosingOrDestroyingDeliversWaitingNotesThenDisconnects)
+{
+    for (const bool destroy : {false, true})
+    {
+        // Two hundred bytes a second: the dump holds the link for 120 ms and the notes wait for it.
+        PacedEngine paced (200);
+        const auto log = paced.platform->writtenLog;
+        paced.engine->openOutput (1);
+        paced.engine->sendPatch (PacedEngine::patchOf (1), 0);
+        paced.engine->sendNoteOn (0, 60, 100);
+        paced.engine->sendNoteOff (0, 60, 0);
+        paced.engine->sendPatch (PacedEngine::patchOf (2), 0); // may be dropped
+        if (destroy)
+        {
+            paced.engine.reset();
+        }
+        else
+        {
+            paced.engine->close();
+            EXPECT_EQ (paced.platform->finishLimit, MidiEngine::closingTimeLimit);
+            EXPECT_FALSE (paced.engine->isOutputOpen());
+            paced.engine->sendNoteOn (0, 61, 100);
+            paced.engine->openOutput (2);
+            EXPECT_FALSE (paced.engine->isOutputOpen()) << "a closed engine opens nothing";
+        }
+
+        const std::vector<Written> expected = {{1, {}},
+                                               {1, PacedEngine::dump (PacedEngine::patchOf (1))},
+                                               {1, {0x90, 60, 100}},
+                                               {1, {0x80, 60, 0}},
+                                               {0, {}}};
+        EXPECT_EQ (log->entries(), expected) << (destroy ? "destroyed" : "closed");
+    }
+}
+
+/** An engine following devices that come and go on a memory platform with a DIN-paced link. */
+class DeviceFollowTest : public testing::Test
+{
+protected:
+    using Port = MidiPlatform::Port;
+
+    DeviceFollowTest()
+    {
+        platform->inputs = {{"", "Juno In", 5}, {"", "Other In", 6}};
+        platform->outputs = {{"", "Juno Out", 7}, {"", "Other Out", 8}};
+        engine.onDevicesChanged = [this]
+        {
+            // Called once the engine has followed the change.
+            ++devicesChanged;
+            openWhenTold = {engine.inputEndpoint, engine.outputEndpoint};
+        };
+    }
+
+    /** Announces a new setup, with the ports that went away, and runs what the engine posts. */
+    void announce (std::vector<Port> inputs, std::vector<Port> outputs, std::vector<uint32_t> removed = {})
+    {
+        platform->inputs = std::move (inputs);
+        platform->outputs = std::move (outputs);
+        for (const auto endpoint : removed)
+            platform->announcePortRemoved (endpoint);
+        platform->announceSetupChange();
+        ASSERT_TRUE (runPostedMessages());
+    }
+
+    std::unique_ptr<MemoryMidiPlatform> owned = std::make_unique<MemoryMidiPlatform> (OutputPacer::dinBytesPerSecond);
+    MemoryMidiPlatform* platform = owned.get();
+    MidiEngine engine{std::move (owned)};
+    int devicesChanged = 0;
+    std::pair<uint32_t, uint32_t> openWhenTold;
+};
+
+TEST_F (DeviceFollowTest, AGoneDeviceIsClosedButStaysChosenAndReopensOnItsNewEndpoint)
+{
+    engine.openInput (5);
+    engine.openOutput (7);
+    EXPECT_EQ (engine.chosenInputName(), "Juno In");
+    EXPECT_EQ (engine.chosenOutputName(), "Juno Out");
+
+    announce ({{"", "Other In", 6}}, {{"", "Other Out", 8}}, {5, 7});
+    EXPECT_FALSE (engine.isInputOpen());
+    EXPECT_FALSE (engine.isOutputOpen());
+    EXPECT_EQ (platform->source, 0u);
+    EXPECT_EQ (platform->destination, 0u);
+    EXPECT_EQ (engine.chosenInputName(), "Juno In");
+    EXPECT_EQ (engine.chosenOutputName(), "Juno Out");
+    EXPECT_EQ (devicesChanged, 1) << "one notice for the changes announced together";
+    EXPECT_EQ (openWhenTold, (std::pair<uint32_t, uint32_t>{0, 0}));
+    engine.sendPatch (PacedEngine::patchOf (3), 0); // nowhere to go
+
+    // Plugged in again, elsewhere in the list.
+    announce ({{"", "Other In", 6}, {"", "Juno In", 15}}, {{"", "Other Out", 8}, {"", "Juno Out", 17}});
+    EXPECT_EQ (engine.inputEndpoint, 15u);
+    EXPECT_EQ (engine.outputEndpoint, 17u);
+    EXPECT_EQ (platform->source, 15u);
+    EXPECT_EQ (openWhenTold, (std::pair<uint32_t, uint32_t>{15, 17}));
+
+    engine.sendPatch (PacedEngine::patchOf (4), 0);
+    ASSERT_TRUE (platform->writtenLog->waitFor (4));
+    const std::vector<Written> expected = {
+        {7, {}}, {0, {}}, {17, {}}, {17, PacedEngine::dump (PacedEngine::patchOf (4))}};
+    EXPECT_EQ (platform->writtenLog->entries(), expected);
+}
+
+TEST_F (DeviceFollowTest, APortRemovedAndBackOnTheSameEndpointIsConnectedAfresh)
+{
+    // Gone and back before the engine could follow: the old connection went with the port.
+    engine.openInput (5);
+    engine.openOutput (7);
+    announce (platform->inputs, platform->outputs, {5, 7});
+    EXPECT_EQ (platform->sourcesSet, (std::vector<uint32_t>{5, 5}));
+    ASSERT_TRUE (platform->writtenLog->waitFor (2));
+    EXPECT_EQ (platform->writtenLog->entries(), (std::vector<Written>{{7, {}}, {7, {}}}));
+    EXPECT_EQ (engine.inputEndpoint, 5u);
+
+    // A change elsewhere leaves the open devices alone.
+    announce ({{"", "Juno In", 5}}, {{"", "Juno Out", 7}}, {6, 8});
+    EXPECT_EQ (platform->sourcesSet.size(), 2u);
+    EXPECT_EQ (platform->writtenLog->entries().size(), 2u);
+}
+
+TEST_F (DeviceFollowTest, TwoDevicesOfOneNameOpenTheFirst)
+{
+    engine.openInput (6);
+    announce ({{"", "Other In", 16}, {"", "Other In", 26}}, platform->outputs, {6});
+    EXPECT_EQ (engine.inputEndpoint, 16u);
+
+    engine.chooseOutput ("Juno Out");
+    announce (platform->inputs, {{"", "Juno Out", 27}, {"", "Juno Out", 7}, {"", "Juno Out", 17}});
+    EXPECT_EQ (engine.outputEndpoint, 7u) << "the open one is still listed under its name";
+    announce (platform->inputs, {{"", "Juno Out", 27}, {"", "Juno Out", 17}}, {7});
+    EXPECT_EQ (engine.outputEndpoint, 27u);
+}
+
+TEST_F (DeviceFollowTest, ADeviceChosenByNameOpensWhenItAppears)
+{
+    engine.chooseInput ("Synth In");
+    engine.chooseOutput ("Synth Out");
+    EXPECT_FALSE (engine.isInputOpen());
+    EXPECT_EQ (engine.chosenInputName(), "Synth In");
+    EXPECT_EQ (engine.chosenOutputName(), "Synth Out");
+
+    announce ({{"Synth", "In", 9}}, {{"Synth", "Out", 10}});
+    EXPECT_EQ (engine.inputEndpoint, 9u);
+    EXPECT_EQ (engine.outputEndpoint, 10u);
+
+    // Choosing a name not listed closes the open device and waits for that one.
+    engine.chooseInput ("Elsewhere");
+    EXPECT_FALSE (engine.isInputOpen());
+    EXPECT_EQ (platform->source, 0u);
+}
+
+TEST_F (DeviceFollowTest, OpeningNoneUnchoosesSoAReturningDeviceStaysClosed)
+{
+    engine.openInput (5);
+    engine.openOutput (7);
+    engine.openInput (0);
+    engine.chooseOutput ("");
+    EXPECT_EQ (engine.chosenInputName(), "");
+    EXPECT_EQ (engine.chosenOutputName(), "");
+
+    announce ({}, {}, {5, 7});
+    announce ({{"", "Juno In", 5}}, {{"", "Juno Out", 7}});
+    EXPECT_FALSE (engine.isInputOpen());
+    EXPECT_FALSE (engine.isOutputOpen());
+}
+
+TEST (MidiEngineWithoutSequencer, ListsNothingSendsNothingAndSaysSoQuietly)
+{
+    CapturedStderr captured;
+    {
+        auto owned = std::make_unique<AlsaMidiPlatform> ("qorv-no-such-sequencer");
+        EXPECT_FALSE (owned->isOpen());
+        MidiEngine engine (std::move (owned));
+        EXPECT_FALSE (engine.isAvailable());
+        EXPECT_EQ (engine.unavailableReason(), "MIDI unavailable: no ALSA sequencer");
+        EXPECT_TRUE (engine.getInputDevices().empty());
+        EXPECT_TRUE (engine.getOutputDevices().empty());
+        engine.openInput (0x1000);
+        engine.openOutput (0x1000);
+        engine.sendPatch (PatchModel(), 0);
+        engine.sendNoteOn (0, 60, 60);
+        EXPECT_EQ (engine.inputEndpoint, 0x1000u);
+        EXPECT_EQ (engine.outputEndpoint, 0x1000u);
+        engine.chooseOutput ("Juno");
+        EXPECT_EQ (engine.chosenOutputName(), "Juno") << "a name is kept for when MIDI comes";
+    }
+    EXPECT_EQ (captured.finish(), "");
+}
+
+TEST (MidiEngineWithoutSequencer, TheSystemSequencerMissingPrintsNothing)
+{
+    // Runs where there is no sequencer: on a machine without sound, or in the
+    // small virtual machine without its sound modules. QORV_NO_SEQUENCER=1 says
+    // that there must be none, so the test cannot pass by being skipped.
+    if (access ("/dev/snd/seq", F_OK) == 0)
+    {
+        ASSERT_EQ (std::getenv ("QORV_NO_SEQUENCER"), nullptr) << "a sequencer is there after all";
+        GTEST_SKIP() << "this machine has a sequencer";
+    }
+    CapturedStderr captured;
+    {
+        MidiEngine engine;
+        EXPECT_FALSE (engine.isAvailable());
+        EXPECT_EQ (engine.unavailableReason(), "MIDI unavailable: no ALSA sequencer");
+        EXPECT_TRUE (engine.getOutputDevices().empty());
+        engine.sendNoteOn (0, 60, 60);
+    }
+    EXPECT_EQ (captured.finish(), "");
 }
 } // namespace

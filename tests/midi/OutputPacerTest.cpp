@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <condition_variable>
+#include <future>
 #include <mutex>
 
 namespace
@@ -11,6 +12,7 @@ namespace
 using namespace std::chrono_literals;
 using Delivery = MidiPlatform::Delivery;
 using Message = OutputPacer::Message;
+using Step = OutputPacer::Step;
 using TimePoint = OutputPacer::TimePoint;
 
 constexpr auto perByte = 320us; // 3,125 bytes a second
@@ -28,7 +30,7 @@ Message note (uint8_t key)
     return {0x90, key, 60};
 }
 
-/** A pacer on a fake clock whose sink notes each message with the time it left. */
+/** A pacer on a fake clock whose sink notes each step with the time it left. */
 class PacerTest : public testing::Test
 {
 protected:
@@ -44,16 +46,25 @@ protected:
         while (const auto next = pacer.service (now))
             now = *next;
     }
+    /** The messages that left, in order, without the switches. */
+    std::vector<Message> messagesLeft() const
+    {
+        std::vector<Message> messages;
+        for (const auto& l : left)
+            if (!l.step.isSwitch())
+                messages.push_back (l.step.message);
+        return messages;
+    }
 
     struct Left
     {
-        Message message;
+        Step step;
         TimePoint at;
     };
     TimePoint start{1s};
     TimePoint now = start;
     std::vector<Left> left;
-    OutputPacer pacer{[this] (const Message& m) { left.push_back ({m, now}); }};
+    OutputPacer pacer{[this] (Step s) { left.push_back ({std::move (s), now}); }};
 };
 
 TEST_F (PacerTest, IdleLinkPassesMessagesOnAtOnce)
@@ -82,20 +93,31 @@ TEST_F (PacerTest, BusyLinkHoldsMessagesUntilThePreviousOneHasCrossedIt)
     EXPECT_EQ (pacer.service (start + 24 * perByte), start + 27 * perByte);
     EXPECT_EQ (left.size(), 2u);
     EXPECT_EQ (pacer.service (start + 27 * perByte), std::nullopt);
-    ASSERT_EQ (left.size(), 3u);
-    EXPECT_EQ (left[1].message, note (60));
-    EXPECT_EQ (left[2].message, note (61));
+    EXPECT_EQ (messagesLeft(), (std::vector<Message>{dump (1), note (60), note (61)}));
 }
 
-TEST_F (PacerTest, LateServiceDoesNotReleaseABurst)
+TEST_F (PacerTest, LateServiceKeepsTheTimetableButReleasesNoMoreThanTheAllowance)
 {
     submit (dump (1), Delivery::latestWins);
-    for (uint8_t k = 0; k < 3; ++k)
+    for (uint8_t k = 0; k < 60; ++k)
         submit (note (k), Delivery::inOrder);
-    // Served long after all of them were due: still one message per link time.
-    const auto late = start + 100ms;
-    EXPECT_EQ (pacer.service (late), late + 3 * perByte);
-    EXPECT_EQ (left.size(), 2u);
+
+    // Served a little late: the notes start when the link became free, as if served on time.
+    const auto slightlyLate = start + 24 * perByte + 5ms;
+    pacer.service (slightlyLate);
+    const auto onTime = static_cast<size_t> ((5ms + 3 * perByte - 1us) / (3 * perByte));
+    EXPECT_EQ (left.size(), 1 + onTime);
+
+    // Served long after all of them were due: only the allowance's worth of link time leaves at once.
+    const size_t before = left.size();
+    const auto late = slightlyLate + 100ms;
+    const auto next = pacer.service (late);
+    const auto released = left.size() - before;
+    EXPECT_LE (released * 3 * perByte, OutputPacer::lateServiceAllowance + 3 * perByte);
+    EXPECT_GE (released * 3 * perByte, OutputPacer::lateServiceAllowance);
+    ASSERT_TRUE (next.has_value());
+    EXPECT_GT (*next, late);
+    EXPECT_LE (*next, late + 3 * perByte);
 }
 
 TEST_F (PacerTest, NewerDumpReplacesTheWaitingOneInPlace)
@@ -108,16 +130,13 @@ TEST_F (PacerTest, NewerDumpReplacesTheWaitingOneInPlace)
     submit (dump (4), Delivery::latestWins);
     drain();
 
-    ASSERT_EQ (left.size(), 4u);
-    EXPECT_EQ (left[0].message, dump (1));
-    EXPECT_EQ (left[1].message, dump (4));
-    EXPECT_EQ (left[2].message, note (60));
-    EXPECT_EQ (left[3].message, note (61));
+    EXPECT_EQ (messagesLeft(), (std::vector<Message>{dump (1), dump (4), note (60), note (61)}));
 }
 
-TEST_F (PacerTest, FaderBurstLeavesAtTheLinkRateAndEndsWithTheLastDump)
+TEST_F (PacerTest, FaderBurstKeepsTheLinkBusyNeverAheadOfItAndEndsWithTheLastDump)
 {
-    // 500 dumps in one second, one every 2 ms, with notes among them.
+    // 500 dumps in one second, one every 2 ms, with notes among them; the pacer
+    // is served only then, up to 2 ms after a message was due.
     std::vector<Message> notesSent;
     for (int i = 0; i < 500; ++i)
     {
@@ -131,23 +150,22 @@ TEST_F (PacerTest, FaderBurstLeavesAtTheLinkRateAndEndsWithTheLastDump)
     }
     drain();
 
-    size_t bytes = 0;
+    size_t bytesBefore = 0;
     std::vector<Message> notesLeft;
-    for (size_t i = 0; i < left.size(); ++i)
+    for (const auto& l : left)
     {
-        if (i > 0)
-        {
-            EXPECT_GE (left[i].at - left[i - 1].at, perByte * static_cast<long> (left[i - 1].message.size()));
-        }
-        bytes += left[i].message.size();
-        if (left[i].message.front() == 0x90)
-            notesLeft.push_back (left[i].message);
+        // Never before the link has carried everything sent ahead of it.
+        EXPECT_GE (l.at - start, perByte * static_cast<long> (bytesBefore));
+        bytesBefore += l.step.message.size();
+        if (l.step.message.front() == 0x90)
+            notesLeft.push_back (l.step.message);
     }
     EXPECT_EQ (notesLeft, notesSent);
-    EXPECT_EQ (left.back().message, dump (499 % 128));
-    // Everything that left fits the link in the time it took.
-    EXPECT_LE (perByte * static_cast<long> (bytes - left.back().message.size()), left.back().at - start);
+    EXPECT_EQ (left.back().step.message, dump (499 % 128));
     EXPECT_LT (left.size(), 500u);
+    // No link time lost to late service: the link was busy all along, bar one service interval.
+    const auto lastStart = left.back().at;
+    EXPECT_LE (lastStart - start, perByte * static_cast<long> (bytesBefore - left.back().step.message.size()) + 2ms);
 }
 
 TEST_F (PacerTest, DiscardedMessagesNeverLeave)
@@ -160,18 +178,138 @@ TEST_F (PacerTest, DiscardedMessagesNeverLeave)
     EXPECT_EQ (left.size(), 1u);
 }
 
-TEST (PacedSender, PassesOnEveryNoteInOrderAndTheLastDumpFromItsThread)
+TEST_F (PacerTest, SwitchWaitsBehindNotesForTheOldDestinationAndDropsTheWaitingDump)
 {
-    std::mutex lock;
-    std::condition_variable arrived;
-    std::vector<Message> received;
-    PacedSender sender (
-        [&] (const Message& m)
+    submit (dump (1), Delivery::latestWins); // leaves at once, the link is busy
+    submit (dump (2), Delivery::latestWins);
+    submit (note (60), Delivery::inOrder);
+    pacer.switchDestination (7, now);
+    submit (note (61), Delivery::inOrder);
+    submit (dump (3), Delivery::latestWins);
+    drain();
+
+    ASSERT_EQ (left.size(), 5u);
+    EXPECT_EQ (left[0].step.message, dump (1));
+    EXPECT_EQ (left[1].step.message, note (60));
+    EXPECT_EQ (left[1].at, start + 24 * perByte);
+    ASSERT_TRUE (left[2].step.isSwitch());
+    EXPECT_EQ (*left[2].step.newDestination, 7u);
+    EXPECT_EQ (left[2].at, left[1].at) << "a switch takes no link time";
+    EXPECT_EQ (left[3].step.message, note (61));
+    EXPECT_EQ (left[3].at, left[2].at) << "the new destination's link is idle";
+    EXPECT_EQ (left[4].step.message, dump (3));
+}
+
+TEST_F (PacerTest, SwitchWithNothingWaitingLeavesAtOnceOntoAnIdleLink)
+{
+    submit (dump (1), Delivery::latestWins);
+    pacer.switchDestination (0, now);
+    ASSERT_EQ (left.size(), 2u);
+    EXPECT_TRUE (left[1].step.isSwitch());
+    submit (note (60), Delivery::inOrder);
+    ASSERT_EQ (left.size(), 3u);
+    EXPECT_EQ (left[2].at, start);
+}
+
+TEST_F (PacerTest, FinishDeliversWaitingNotesUntilTheDeadlineThenDropsTheRestButNotTheSwitch)
+{
+    submit (dump (1), Delivery::latestWins);
+    for (uint8_t k = 0; k < 20; ++k)
+        submit (note (k), Delivery::inOrder);
+    submit (dump (2), Delivery::latestWins);
+    pacer.switchDestination (0, now);
+    const auto deadline = start + 24 * perByte + 10 * 3 * perByte;
+    pacer.finish (deadline);
+    submit (note (100), Delivery::inOrder); // too late: dropped
+
+    TimePoint lastService = now;
+    while (const auto next = pacer.service (now))
+    {
+        EXPECT_LE (*next, deadline) << "the thread is woken by the deadline at the latest";
+        lastService = now = *next;
+    }
+    EXPECT_EQ (lastService, deadline);
+
+    const auto messages = messagesLeft();
+    ASSERT_EQ (messages.size(), 11u) << "the dump and the ten notes that fit before the deadline";
+    for (uint8_t k = 0; k < 10; ++k)
+        EXPECT_EQ (messages[1u + k], note (k));
+    ASSERT_TRUE (left.back().step.isSwitch());
+    EXPECT_FALSE (pacer.hasWaiting());
+}
+
+TEST_F (PacerTest, ThePacingThreadLooksByItselfWhileEditsStreamInAndSleepsWhenThereAreNone)
+{
+    using std::nullopt;
+    EXPECT_EQ (pacer.nextLook (now), nullopt) << "nothing has left yet: sleep until woken";
+
+    submit (dump (1), Delivery::latestWins);
+    const auto linkFree = start + 24 * perByte;
+    EXPECT_EQ (pacer.nextLook (now), linkFree);
+    EXPECT_TRUE (pacer.needsWakeUp (nullopt, true, now)) << "a sleeping thread must perform what left";
+    EXPECT_FALSE (pacer.needsWakeUp (now + OutputPacer::lookInterval, true, now));
+    EXPECT_TRUE (pacer.needsWakeUp (now + 2 * OutputPacer::lookInterval, true, now));
+
+    // An edit while the link is busy waits for it; a thread looking then needs no word.
+    submit (dump (2), Delivery::latestWins);
+    EXPECT_FALSE (pacer.needsWakeUp (linkFree, false, now));
+    EXPECT_TRUE (pacer.needsWakeUp (linkFree + 1us, false, now));
+    advanceTo (linkFree);
+
+    // Once the link is free, the thread looks every interval for a while, then sleeps.
+    const auto idle = linkFree + 24 * perByte + 1ms;
+    EXPECT_EQ (pacer.nextLook (idle), idle + OutputPacer::lookInterval);
+    EXPECT_EQ (pacer.nextLook (linkFree + OutputPacer::lookingSpan), nullopt);
+    EXPECT_FALSE (pacer.needsWakeUp (nullopt, false, idle)) << "nothing to do";
+}
+
+/** A sink for PacedSender tests: collects messages from the pacing thread and lets the test wait for them. */
+class Collector
+{
+public:
+    void take (const Step& step)
+    {
+        std::unique_lock<std::mutex> guard (lock);
+        holdUntilReleased.wait (guard, [this] { return !holding; });
+        steps.push_back (step);
+        arrived.notify_all();
+    }
+    bool waitFor (const std::function<bool (const std::vector<Step>&)>& condition)
+    {
+        std::unique_lock<std::mutex> guard (lock);
+        return arrived.wait_for (guard, 30s, [&] { return condition (steps); });
+    }
+    void hold()
+    {
+        const std::lock_guard<std::mutex> guard (lock);
+        holding = true;
+    }
+    void release()
+    {
         {
             const std::lock_guard<std::mutex> guard (lock);
-            received.push_back (m);
-            arrived.notify_all();
-        });
+            holding = false;
+        }
+        holdUntilReleased.notify_all();
+    }
+    std::vector<Step> taken()
+    {
+        const std::lock_guard<std::mutex> guard (lock);
+        return steps;
+    }
+
+private:
+    std::mutex lock;
+    std::condition_variable arrived;
+    std::condition_variable holdUntilReleased;
+    bool holding = false;
+    std::vector<Step> steps;
+};
+
+TEST (PacedSender, PassesOnEveryNoteInOrderAndTheLastDumpFromItsThread)
+{
+    Collector collector;
+    PacedSender sender ([&] (Step s) { collector.take (s); });
 
     std::vector<Message> notesSent;
     for (uint8_t i = 0; i < 60; ++i)
@@ -184,27 +322,72 @@ TEST (PacedSender, PassesOnEveryNoteInOrderAndTheLastDumpFromItsThread)
         }
     }
 
-    std::unique_lock<std::mutex> guard (lock);
-    const auto lastDumpArrived = [&]
+    const auto split = [] (const std::vector<Step>& steps)
     {
-        for (const auto& m : received)
-            if (m == dump (59))
-                return true;
-        return false;
+        std::pair<std::vector<Message>, std::vector<Message>> notesAndDumps;
+        for (const auto& s : steps)
+            (s.message.front() == 0x90 ? notesAndDumps.first : notesAndDumps.second).push_back (s.message);
+        return notesAndDumps;
     };
-    ASSERT_TRUE (arrived.wait_for (guard,
-                                   30s,
+    ASSERT_TRUE (collector.waitFor (
+        [&] (const std::vector<Step>& steps)
+        {
+            const auto [notes, dumps] = split (steps);
+            return notes.size() == notesSent.size() && !dumps.empty() && dumps.back() == dump (59);
+        }));
+    EXPECT_EQ (split (collector.taken()).first, notesSent);
+}
+
+TEST (PacedSender, SubmissionsNeverWaitForAWriteInProgress)
+{
+    Collector collector;
+    // A hundred bytes a second: the first dump keeps the link busy for all the submissions below.
+    PacedSender sender ([&] (Step s) { collector.take (s); }, 100);
+    collector.hold(); // the first write hangs, as a stuck device driver might
+    sender.submit (dump (1), Delivery::latestWins);
+
+    // Run elsewhere, so that a submission stuck behind the write fails the test instead of hanging it.
+    auto submissions = std::async (std::launch::async,
                                    [&]
                                    {
-                                       size_t notes = 0;
-                                       for (const auto& m : received)
-                                           notes += m.front() == 0x90;
-                                       return notes == notesSent.size() && lastDumpArrived();
-                                   }));
-    std::vector<Message> notesReceived, dumpsReceived;
-    for (const auto& m : received)
-        (m.front() == 0x90 ? notesReceived : dumpsReceived).push_back (m);
-    EXPECT_EQ (notesReceived, notesSent);
-    EXPECT_EQ (dumpsReceived.back(), dump (59));
+                                       for (uint8_t i = 2; i < 50; ++i)
+                                           sender.submit (dump (i), Delivery::latestWins);
+                                       sender.submit (note (60), Delivery::inOrder);
+                                       sender.switchDestination (3);
+                                   });
+    const bool returned = submissions.wait_for (10s) == std::future_status::ready;
+    collector.release();
+    ASSERT_TRUE (returned) << "a submission waited for the write in progress";
+
+    ASSERT_TRUE (collector.waitFor ([] (const std::vector<Step>& steps) { return steps.size() == 3; }));
+    const auto steps = collector.taken();
+    EXPECT_EQ (steps[0].message, dump (1));
+    EXPECT_EQ (steps[1].message, note (60)) << "the waiting dump is dropped at the switch";
+    EXPECT_TRUE (steps[2].isSwitch());
+}
+
+TEST (PacedSender, FinishDeliversWaitingNotesAndReturnsWithinItsLimit)
+{
+    Collector collector;
+    // Ten bytes a second: the notes below would take six seconds.
+    PacedSender sender ([&] (Step s) { collector.take (s); }, 10);
+    sender.submit (note (1), Delivery::inOrder);
+    for (uint8_t k = 2; k < 22; ++k)
+        sender.submit (note (k), Delivery::inOrder);
+    sender.submit (dump (1), Delivery::latestWins);
+
+    const auto before = std::chrono::steady_clock::now();
+    sender.finish (500ms);
+    const auto took = std::chrono::steady_clock::now() - before;
+    EXPECT_LT (took, 3s);
+
+    const auto steps = collector.taken();
+    ASSERT_GE (steps.size(), 2u) << "the first waiting note left within the limit";
+    EXPECT_LE (steps.size(), 7u);
+    for (size_t i = 0; i < steps.size(); ++i)
+        EXPECT_EQ (steps[i].message, note (static_cast<uint8_t> (i + 1)));
+    sender.submit (note (99), Delivery::inOrder);
+    std::this_thread::sleep_for (100ms);
+    EXPECT_EQ (collector.taken().size(), steps.size()) << "nothing leaves after finishing";
 }
 } // namespace

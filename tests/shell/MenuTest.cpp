@@ -234,7 +234,7 @@ TEST_F (ShellTest, DeviceChangeHandlerClosesGoneDevicesOnly)
     midi->outputs = {port ("Out", 7), port ("Other", 8)};
     midi->announceSetupChange();
     ASSERT_TRUE (runPostedMessages());
-    EXPECT_EQ (engine().outputEndpoint, 0u) << "a device that comes back is not reopened";
+    EXPECT_EQ (engine().outputEndpoint, 7u) << "the engine reopens a chosen device that comes back";
 }
 
 TEST_F (ShellTest, QuitItemCloseButtonAndCtrlQAllAskToQuit)
