@@ -11,13 +11,6 @@ namespace
 {
 const char* const scaleNames[MainWindow::numScales] = {"Small", "Medium", "Large", "X-Large"};
 
-bool lists (const std::vector<MidiEngine::DeviceInfo>& devices, uint32_t endpoint)
-{
-    return std::any_of (devices.begin(),
-                        devices.end(),
-                        [endpoint] (const MidiEngine::DeviceInfo& d) { return d.endpoint == endpoint; });
-}
-
 /** One device item per listed device; past the last id the menu can hand
     back, a device is still shown but cannot be chosen. */
 void addDevices (juce::PopupMenu& menu,
@@ -127,17 +120,45 @@ juce::PopupMenu MainWindow::viewMenu() const
 
 juce::PopupMenu MainWindow::midiMenu()
 {
-    closeGoneDevices(); // never tick a device that has gone
-
     const auto& engine = mainComponent->midiEngine;
     juce::PopupMenu devices;
-    devices.addSectionHeader ("Input");
-    devices.addItem (inputOffId, "Disabled", true, engine.inputEndpoint == 0);
-    addDevices (devices, engine.getInputDevices(), engine.inputEndpoint, firstInputId, lastInputId);
-    devices.addSeparator();
-    devices.addSectionHeader ("Output");
-    devices.addItem (outputOffId, "Disabled", true, engine.outputEndpoint == 0);
-    addDevices (devices, engine.getOutputDevices(), engine.outputEndpoint, firstOutputId, lastOutputId);
+    if (!engine.isAvailable())
+    {
+        devices.addItem (unavailableDeviceId, toDisplayString (engine.unavailableReason()), false, false);
+    }
+    else
+    {
+        // A chosen device that is away is shown ticked and greyed; it is reopened when it comes back.
+        const auto addSide = [&devices] (const char* header,
+                                         int offId,
+                                         int firstId,
+                                         int lastId,
+                                         const std::vector<MidiEngine::DeviceInfo>& listed,
+                                         uint32_t openEndpoint,
+                                         const std::string& chosenName)
+        {
+            devices.addSectionHeader (header);
+            devices.addItem (offId, "Disabled", true, chosenName.empty());
+            addDevices (devices, listed, openEndpoint, firstId, lastId);
+            if (!chosenName.empty() && openEndpoint == 0)
+                devices.addItem (unavailableDeviceId, toDisplayString (chosenName) + " (not connected)", false, true);
+        };
+        addSide ("Input",
+                 inputOffId,
+                 firstInputId,
+                 lastInputId,
+                 engine.getInputDevices(),
+                 engine.inputEndpoint,
+                 engine.chosenInputName());
+        devices.addSeparator();
+        addSide ("Output",
+                 outputOffId,
+                 firstOutputId,
+                 lastOutputId,
+                 engine.getOutputDevices(),
+                 engine.outputEndpoint,
+                 engine.chosenOutputName());
+    }
 
     juce::PopupMenu channels;
     for (int n = 0; n < numChannels; ++n)
@@ -247,20 +268,8 @@ void MainWindow::openDeviceItem (int menuItemID)
         engine.openOutput (devices[index].endpoint);
 }
 
-void MainWindow::closeGoneDevices()
-{
-    auto& engine = mainComponent->midiEngine;
-    if (engine.inputEndpoint != 0 && !lists (engine.getInputDevices(), engine.inputEndpoint))
-        engine.openInput (0);
-    if (engine.outputEndpoint != 0 && !lists (engine.getOutputDevices(), engine.outputEndpoint))
-        engine.openOutput (0);
-}
-
 void MainWindow::installDeviceChangeHandler()
 {
-    mainComponent->midiEngine.onDevicesChanged = [this]
-    {
-        closeGoneDevices();
-        menuItemsChanged(); // the device submenu is rebuilt
-    };
+    // The engine has closed what went and reopened what came back by now.
+    mainComponent->midiEngine.onDevicesChanged = [this] { menuItemsChanged(); };
 }

@@ -107,6 +107,8 @@ void MainWindow::prepareToQuit()
 {
     fileCommands.closeDialogs();
     mainComponent->performance.keyboard.allNotesOff();
+    // Delivers the note-offs still waiting for the link, then lets go of the devices.
+    mainComponent->midiEngine.close();
 }
 
 bool MainWindow::keyPressed (const juce::KeyPress& key)

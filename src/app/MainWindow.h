@@ -103,8 +103,6 @@ public:
     /** Makes the panel's MIDI engine report device changes to this window;
         installed last at start-up, after the stored devices are opened. */
     void installDeviceChangeHandler();
-    /** Closes an open input or output whose device is no longer listed. */
-    void closeGoneDevices();
 
     /** Asks the application to quit, once nothing unsaved stands in the way; tests replace it. */
     std::function<void()> requestQuit;

@@ -30,23 +30,16 @@ void MainWindow::loadState()
     }
     applyScale (scaleIndex);
 
-    // Devices are remembered by name; the first listed device of that name is opened.
-    const auto openByName = [] (const juce::String& stored, const std::vector<MidiEngine::DeviceInfo>& devices)
-    {
-        const std::string name = stored.toStdString();
-        for (const auto& device : devices)
-            if (device.name == name)
-                return device.endpoint;
-        return uint32_t{0};
-    };
-    const juce::String inputName = settings.getValue (AppState::Keys::midiIn);
-    const juce::String outputName = settings.getValue (AppState::Keys::midiOut);
-    if (inputName.isNotEmpty())
-        if (const auto endpoint = openByName (inputName, engine.getInputDevices()); endpoint != 0)
-            engine.openInput (endpoint);
-    if (outputName.isNotEmpty())
-        if (const auto endpoint = openByName (outputName, engine.getOutputDevices()); endpoint != 0)
-            engine.openOutput (endpoint);
+    // Devices are remembered by name: the first listed device of that name is
+    // opened, or it is opened when it appears.
+    const auto inputName = toModelString (settings.getValue (AppState::Keys::midiIn));
+    const auto outputName = toModelString (settings.getValue (AppState::Keys::midiOut));
+    if (!inputName.empty())
+        engine.chooseInput (inputName);
+    if (!outputName.empty())
+        engine.chooseOutput (outputName);
+    if (!engine.isAvailable())
+        startUpNotices.add ("MIDI unavailable");
 
     // The program only ever stores 0 to 15; anything else comes from a hand-edited file.
     const int channel = settings.getIntValue (AppState::Keys::midiChannel, 0);
@@ -87,17 +80,9 @@ void MainWindow::saveState()
     const auto& panel = *mainComponent;
     const auto& engine = panel.midiEngine;
 
-    const auto nameOf = [] (uint32_t endpoint, const std::vector<MidiEngine::DeviceInfo>& devices)
-    {
-        std::string name;
-        for (const auto& device : devices)
-            if (device.endpoint == endpoint)
-                name = device.name;
-        return toDisplayString (name);
-    };
-
-    settings.setValue (AppState::Keys::midiIn, nameOf (engine.inputEndpoint, engine.getInputDevices()));
-    settings.setValue (AppState::Keys::midiOut, nameOf (engine.outputEndpoint, engine.getOutputDevices()));
+    // The chosen devices, even while they are unplugged.
+    settings.setValue (AppState::Keys::midiIn, toDisplayString (engine.chosenInputName()));
+    settings.setValue (AppState::Keys::midiOut, toDisplayString (engine.chosenOutputName()));
     settings.setValue (AppState::Keys::midiChannel, engine.midiChannel);
     const auto& keyboard = panel.performance.keyboard;
     settings.setValue (AppState::Keys::keyboardOctave, keyboard.octave);

@@ -199,23 +199,48 @@ TEST_F (ShellTest, DevicesPastTheLastIdAreListedButUnavailable)
     EXPECT_EQ (engine().outputEndpoint, 2097u);
 }
 
-TEST_F (ShellTest, BuildingTheMidiMenuClosesADeviceThatHasGone)
+TEST_F (ShellTest, TheMidiMenuShowsAChosenDeviceThatIsAwayUntilItComesBack)
 {
     closeWindow();
     openWindow ({port ("In", 5)}, {port ("Out", 7)});
+    window->installDeviceChangeHandler();
     engine().openInput (5);
     engine().openOutput (7);
 
     midi->inputs.clear();
     midi->outputs.clear();
-    const auto devices = submenuOf (window->getMenuForIndex (2, "MIDI"), "Device");
-    EXPECT_EQ (tickedIds (devices), (std::vector<int>{601, 701}));
-    EXPECT_EQ (engine().inputEndpoint, 0u);
-    EXPECT_EQ (engine().outputEndpoint, 0u);
+    midi->announceSetupChange();
+    ASSERT_TRUE (pumpMessagesUntil ([this] { return engine().outputEndpoint == 0; }));
+    const auto away = entriesOf (submenuOf (window->getMenuForIndex (2, "MIDI"), "Device"));
+    EXPECT_EQ (
+        away,
+        (std::vector<MenuEntry>{menuHeader ("Input"),
+                                menuItem (601, "Disabled"),
+                                {MenuEntry::item, Id::unavailableDeviceId, "In (not connected)", true, false},
+                                menuSeparator(),
+                                menuHeader ("Output"),
+                                menuItem (701, "Disabled"),
+                                {MenuEntry::item, Id::unavailableDeviceId, "Out (not connected)", true, false}}));
 
-    // Plugged in again, it stays closed until chosen.
-    midi->outputs = {port ("Out", 7)};
-    EXPECT_EQ (tickedIds (submenuOf (window->getMenuForIndex (2, "MIDI"), "Device")), (std::vector<int>{601, 701}));
+    // Plugged in again, on another endpoint, it is opened without a click.
+    midi->outputs = {port ("Out", 9)};
+    midi->announceSetupChange();
+    ASSERT_TRUE (pumpMessagesUntil ([this] { return engine().outputEndpoint == 9; }));
+    EXPECT_EQ (tickedIds (submenuOf (window->getMenuForIndex (2, "MIDI"), "Device")),
+               (std::vector<int>{Id::unavailableDeviceId, 702}));
+}
+
+TEST_F (ShellTest, WithoutASequencerTheDeviceMenuSaysSoInOneGreyedLine)
+{
+    closeWindow();
+    openWindow();
+    midi->unavailable = "MIDI unavailable: no ALSA sequencer";
+    EXPECT_EQ (entriesOf (submenuOf (window->getMenuForIndex (2, "MIDI"), "Device")),
+               (std::vector<MenuEntry>{
+                   {MenuEntry::item, Id::unavailableDeviceId, "MIDI unavailable: no ALSA sequencer", false, false}}));
+    window->loadState();
+    window->showAtStart();
+    EXPECT_EQ (panel().patchBar.statusLabel.getText(), "MIDI unavailable");
 }
 
 TEST_F (ShellTest, DeviceChangeHandlerClosesGoneDevicesOnly)

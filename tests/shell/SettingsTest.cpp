@@ -131,12 +131,16 @@ TEST_F (ShellTest, EverySettingSurvivesARestart)
     EXPECT_FALSE (panel().performance.kybdInd.isLit());
     EXPECT_FALSE (panel().performance.mouseInd.isLit());
 
-    // A remembered device that is not there stays closed, and is forgotten at the next shut-down.
+    // A remembered device that is not there stays closed but chosen: its name is kept for the next start,
+    // and it opens when it is plugged in.
     restart ({}, {port ("Juno Out", 17)});
     EXPECT_EQ (engine().inputEndpoint, 0u);
     EXPECT_EQ (engine().outputEndpoint, 17u);
     window->saveState();
-    EXPECT_EQ (readSettings (settingsFile()).front(), (Setting{"MIDI_IN", ""}));
+    EXPECT_EQ (readSettings (settingsFile()).front(), (Setting{"MIDI_IN", "Other In"}));
+    midi->inputs = {port ("Other In", 26)};
+    midi->announceSetupChange();
+    EXPECT_TRUE (pumpMessagesUntil ([this] { return engine().inputEndpoint == 26u; }));
 }
 
 TEST_F (ShellTest, AStoredNameThatMatchesTwoDevicesOpensTheFirst)

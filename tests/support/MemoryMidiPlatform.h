@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -90,6 +91,10 @@ public:
     void startReceiving (std::vector<uint8_t> bytes);
     /** How many times that thread has injected its bytes. */
     long timesReceived() const { return receivedCount.load(); }
+
+    /** What unavailableReason() says; empty: the platform works. */
+    std::string unavailable;
+    std::string unavailableReason() const override { return unavailable; }
 
     std::vector<Port> sources() const override { return inputs; }
     std::vector<Port> destinations() const override { return outputs; }
