@@ -1,5 +1,7 @@
 #include "app/FileCommands.h"
 
+#include "app/FileWork.h"
+
 #include "files/JepFileIO.h"
 #include "files/QorvFileIO.h"
 #include "files/SafeFileName.h"
@@ -9,6 +11,8 @@
 
 #include <iterator>
 #include <utility>
+
+using namespace FileWork;
 
 namespace
 {
@@ -20,30 +24,6 @@ constexpr int openFolder = Browser::openMode | Browser::canSelectDirectories;
 constexpr int saveOneFile = Browser::saveMode | Browser::canSelectFiles;
 
 const char* const readFailedMessage = "Could not read library file.";
-// How many unwritten files an export warning names before it only counts the rest.
-constexpr int maxNamedFailures = 10;
-
-std::string pathOf (const juce::File& file)
-{
-    return file.getFullPathName().toStdString();
-}
-
-/** Every dump in a SysEx file, named as SyxBank names them. */
-bool readSysexFile (const juce::File& file, std::vector<PatchModel>& patches)
-{
-    return SyxBank::load (pathOf (file), patches);
-}
-
-/** The one patch of a preset file, named after the file. */
-bool readPresetFile (const juce::File& file, std::vector<PatchModel>& patches)
-{
-    PatchModel patch;
-    if (!JepFileIO::load (pathOf (file), patch))
-        return false;
-    patch.name = file.getFileNameWithoutExtension().toStdString();
-    patches.push_back (std::move (patch));
-    return true;
-}
 
 juce::File firstOf (const juce::Array<juce::File>& files)
 {
@@ -55,21 +35,6 @@ juce::File documentsFolder()
     return juce::File::getSpecialLocation (juce::File::userDocumentsDirectory);
 }
 
-/** One unwritten file: its path, then why. */
-juce::String unwritten (const juce::File& file, const WriteResult& result)
-{
-    return file.getFullPathName() + "\n" + toDisplayString (result.reason);
-}
-
-juce::String unwrittenFilesMessage (const juce::StringArray& failures)
-{
-    juce::String message (failures.size() == 1 ? "Could not write this file:" : "Could not write these files:");
-    for (int i = 0; i < failures.size() && i < maxNamedFailures; ++i)
-        message << "\n" << failures[i];
-    if (failures.size() > maxNamedFailures)
-        message << "\n(and " << (failures.size() - maxNamedFailures) << " more)";
-    return message;
-}
 } // namespace
 
 FileCommands::FileCommands (EditSession& sessionToActOn, StatusHook showStatusMessage)
@@ -247,6 +212,19 @@ void FileCommands::chooseActivePatchExport()
          [] (FileCommands& self, const juce::Array<juce::File>& files) { self.exportActivePatch (firstOf (files)); });
 }
 
+void FileCommands::chooseFolderToImport()
+{
+    ask ({"Import Folder", documentsFolder(), {}, openFolder},
+         [] (FileCommands& self, const juce::Array<juce::File>& files) { self.importFolder (firstOf (files)); });
+}
+
+void FileCommands::chooseBankExport()
+{
+    const juce::File proposal = documentsFolder().getChildFile (legalFileName (session.library().name, ".syx"));
+    ask ({"Export SysEx Bank", proposal, "*.syx", saveOneFile},
+         [] (FileCommands& self, const juce::Array<juce::File>& files) { self.exportBank (firstOf (files)); });
+}
+
 void FileCommands::chooseExportFolder()
 {
     ask ({"Export All Patches as .syx", documentsFolder(), {}, openFolder},
@@ -383,30 +361,6 @@ void FileCommands::exportActivePatch (const juce::File& file)
     const auto result = SyxFileIO::saveWithReason (pathOf (file), session.activePatch(), 0);
     if (!result)
         showWarning ("Export failed", unwrittenFilesMessage ({unwritten (file, result)}));
-}
-
-void FileCommands::exportAllPatches (const juce::File& folder)
-{
-    if (!folder.isDirectory())
-        return;
-
-    // Names made safe never leave the folder, never follow a link planted in
-    // it, and are never given twice in one export.
-    ExportFileNames names (".syx");
-    juce::StringArray failures;
-    int written = 0;
-    for (const auto& each : session.library().patches)
-    {
-        const std::string name = names.next (each.name);
-        const auto result = SyxFileIO::saveIntoFolder (pathOf (folder), name, each, 0);
-        if (result)
-            ++written;
-        else
-            failures.add (unwritten (juce::File (folder.getFullPathName() + "/" + toDisplayString (name)), result));
-    }
-    showStatus ("Exported " + juce::String (written) + (written == 1 ? " file" : " files"));
-    if (!failures.isEmpty())
-        showWarning ("Export failed", unwrittenFilesMessage (failures));
 }
 
 juce::String FileCommands::legalFileName (const std::string& name, const juce::String& extension)

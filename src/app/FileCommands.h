@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/BackgroundWork.h"
 #include "app/DesktopFileDialog.h"
 #include "patch/LibraryModel.h"
 #include "session/EditSession.h"
@@ -50,8 +51,16 @@ public:
 
     FileCommands (EditSession& sessionToActOn, StatusHook showStatusMessage);
 
-    /** Closes an open file dialog without an answer, as the program does before it quits. */
-    void closeDialogs() { desktopDialog.close(); }
+    /** Closes an open file dialog without an answer and stops file work, as the program does before it quits. */
+    void closeDialogs()
+    {
+        desktopDialog.close();
+        bulkWork.stopAndForget();
+    }
+    /** Whether long file work (a folder import, Export All) is still running. */
+    bool isBusy() const { return bulkWork.isRunning(); }
+    /** The long file work's runner, with its progress window. */
+    BackgroundWork& backgroundWork() { return bulkWork; }
 
     /** Runs `proceed` once the library may be closed or replaced: at once when
         it has no unsaved changes, else after the user chose to save it (and the
@@ -75,8 +84,10 @@ public:
     void chooseSysexToImport();
     void choosePresetsToImport();
     void chooseLibraryToMerge();
+    void chooseFolderToImport();
     void chooseActivePatchExport();
     void chooseExportFolder();
+    void chooseBankExport();
 
     // The work, once a dialog has handed over its choice (empty when cancelled)
     /** Replaces the library with the file's, without asking; false when it could not be read. */
@@ -88,7 +99,13 @@ public:
     void mergeLibrary (const juce::File& file);
     void applyMerge (const LibraryModel& other, int choice);
     void exportActivePatch (const juce::File& file);
+    /** Writes every patch as a .syx file into the folder, off the message thread. */
     void exportAllPatches (const juce::File& folder);
+    /** Every .syx, .jep and .106 under the folder, read off the message thread,
+        then added to the library (a .106's patches as Auto-rename merges them). */
+    void importFolder (const juce::File& folder);
+    /** Every patch in library order as one multi-dump .syx on the menu's channel. */
+    void exportBank (const juce::File& file);
 
     /** A file name made from a patch or library name: legal, visible, never
         empty and never a path, so it stays in the folder it is placed in. */
@@ -106,6 +123,8 @@ public:
     std::function<void (const juce::String& question, const juce::String& discardLabel, SaveAnswer)> askToSave;
     /** Told of every library file loaded or saved (the recent libraries). */
     std::function<void (const juce::File& file)> libraryFileUsed;
+    /** The MIDI menu's channel, for the dumps of a SysEx bank. */
+    std::function<int()> menuChannel;
 
     // The hooks' defaults
     static void showWarningBox (const juce::String& title, const juce::String& message);
@@ -128,6 +147,7 @@ private:
     EditSession& session;
     StatusHook showStatus;
     DesktopFileDialog desktopDialog;
+    BackgroundWork bulkWork;
 
     JUCE_DECLARE_WEAK_REFERENCEABLE (FileCommands)
     JUCE_DECLARE_NON_COPYABLE (FileCommands)

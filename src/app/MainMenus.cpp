@@ -63,11 +63,13 @@ juce::PopupMenu MainWindow::fileMenu() const
     importMenu.addItem (importSysexId, "Binary Sysex (.syx)...");
     importMenu.addItem (importPresetId, "Juno Editor Preset (.jep)...");
     importMenu.addItem (mergeLibraryId, "Patches from other Library (.106)...");
+    importMenu.addItem (importFolderId, "Folder...");
     menu.addSubMenu ("Import", importMenu);
 
     juce::PopupMenu exportMenu;
     exportMenu.addItem (exportActivePatchId, "Active Patch as .syx...");
     exportMenu.addItem (exportAllPatchesId, "All Patches as .syx files...");
+    exportMenu.addItem (exportBankId, "Library as SysEx Bank (.syx)...");
     menu.addSubMenu ("Export", exportMenu);
 
     // Linux has no application menu to hold Quit, so the File menu does.
@@ -203,6 +205,12 @@ void MainWindow::menuItemSelected (int menuItemID, int)
             return;
         case exportActivePatchId:
             files.chooseActivePatchExport();
+            return;
+        case importFolderId:
+            files.chooseFolderToImport();
+            return;
+        case exportBankId:
+            files.chooseBankExport();
             return;
         case exportAllPatchesId:
             files.chooseExportFolder();

@@ -50,6 +50,7 @@ MainWindow::MainWindow (const juce::String& name, AppState& state, std::unique_p
     setResizable (false, false);
 
     panelHolder.onFilesDropped = [this] (const juce::Array<juce::File>& files) { fileCommands.openFiles (files); };
+    fileCommands.menuChannel = [this] { return mainComponent->midiEngine.midiChannel; };
     fileCommands.libraryFileUsed = [this] (const juce::File& file)
     {
         recentLibraries.add (file);

@@ -3,6 +3,8 @@
 
 #include "session/EditSession.h"
 #include "EditSessionTestAccess.h"
+#include "FactoryPatches.h"
+#include "midi/protocol/JunoMessages.h"
 
 #include <gtest/gtest.h>
 
@@ -375,6 +377,61 @@ TEST_F (EditSessionTest, TypedNamesAreCutToWhatALibraryFileCanHoldOnACharacterBo
     session.patchReceived (patchNamed ("A11", 1));
     session.saveReceived (std::string (5000, 'y'));
     EXPECT_EQ (session.library().patches.back().name, std::string (EditSession::maxTypedNameBytes, 'y'));
+}
+
+TEST_F (EditSessionTest, SaveAllBacksUpABankOnceThoughTheSynthesizerSendsEachPatchItLeaves)
+{
+    const auto factory = loadFactoryPatches();
+    EditSessionTestAccess::library (session).replacePatches ({});
+    session.setSaveAll (true);
+
+    // Stepping through the memories, the synthesizer sends the patch it leaves, then the one it enters.
+    const auto received = [] (const FactoryPatch& row, uint8_t number)
+    {
+        PatchModel patch = row.patch;
+        patch.name = JunoMessages::patchNameFromNumber (number);
+        return patch;
+    };
+    for (size_t i = 0; i < factory.size(); ++i)
+    {
+        if (i > 0)
+            session.patchReceived (received (factory[i - 1], static_cast<uint8_t> (i - 1)));
+        session.patchReceived (received (factory[i], static_cast<uint8_t> (i)));
+    }
+    session.patchReceived (received (factory[5], 5)); // a bank sent twice adds nothing either
+
+    const auto& library = session.library().patches;
+    ASSERT_EQ (library.size(), 128u);
+    for (size_t i = 0; i < factory.size(); ++i)
+    {
+        EXPECT_EQ (library[i].name, JunoMessages::patchNameFromNumber (static_cast<uint8_t> (i)));
+        EXPECT_TRUE (library[i].sameSound (factory[i].patch)) << library[i].name;
+    }
+
+    // A changed sound under a taken name is new, and kept.
+    PatchModel edited = received (factory[0], 0);
+    edited.data[5] ^= 1;
+    session.patchReceived (edited);
+    EXPECT_EQ (library.size(), 129u);
+}
+
+TEST_F (EditSessionTest, ValuesAPatchCannotHoldAreCorrectedAsAFileComesIn)
+{
+    PatchModel loud = patchNamed ("Loud", 200);
+    loud.data[PatchBits::switchesIndex] = 0xFF;
+    LibraryModel fromFile;
+    fromFile.patches = {loud};
+
+    EXPECT_EQ (session.openLibrary (fromFile, "/x/loud.106"), 2);
+    EXPECT_EQ (session.library().patches[0].data[0], 127);
+    EXPECT_EQ (session.library().patches[0].data[PatchBits::switchesIndex], 0x1F);
+    EXPECT_EQ (session.activePatch().data[0], 127);
+    EXPECT_TRUE (session.isModified()); // the library shown is no longer the file's
+
+    EXPECT_EQ (session.importPatches ({loud}), 2);
+    EXPECT_EQ (session.merge (fromFile, EditSession::MergeChoice::overwrite), 2);
+    for (const auto& patch : session.library().patches)
+        EXPECT_EQ (patch.data[0], 127) << patch.name;
 }
 
 TEST_F (EditSessionTest, ManualDumpsAreOfferedOrBecomeTheActivePatchWithSync)

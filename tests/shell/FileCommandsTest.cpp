@@ -517,6 +517,8 @@ TEST_F (FileCommandsTest, ExportAllKeepsHostileNamesInsideTheFolder)
 
     window->menuItemSelected (31, 0);
     answerDialog ({out});
+    ASSERT_TRUE (
+        pumpMessagesUntil ([this] { return !commands().isBusy(); })); // the files are written off the message thread
 
     std::vector<std::string> written;
     for (const auto& f : out.findChildFiles (juce::File::findFilesAndDirectories, false))
@@ -555,6 +557,7 @@ TEST_F (FileCommandsTest, ExportAllReportsTheFilesItCouldNotWrite)
     ASSERT_TRUE (out.getChildFile ("Pad.syx").createDirectory()); // stands in the way of one file
 
     commands().exportAllPatches (out);
+    ASSERT_TRUE (pumpMessagesUntil ([this] { return !commands().isBusy(); }));
     EXPECT_EQ (out.getChildFile ("Init.syx").getSize(), 24);
     ASSERT_EQ (warnings.size(), 1u);
     EXPECT_EQ (warnings[0].title, "Export failed");

@@ -36,10 +36,12 @@ TEST_F (ShellTest, FileMenuItemsAndIds)
     EXPECT_EQ (entriesOf (submenuOf (file, "Import")),
                (std::vector<MenuEntry>{menuItem (20, "Binary Sysex (.syx)..."),
                                        menuItem (21, "Juno Editor Preset (.jep)..."),
-                                       menuItem (22, "Patches from other Library (.106)...")}));
+                                       menuItem (22, "Patches from other Library (.106)..."),
+                                       menuItem (23, "Folder...")}));
     EXPECT_EQ (entriesOf (submenuOf (file, "Export")),
                (std::vector<MenuEntry>{menuItem (30, "Active Patch as .syx..."),
-                                       menuItem (31, "All Patches as .syx files...")}));
+                                       menuItem (31, "All Patches as .syx files..."),
+                                       menuItem (32, "Library as SysEx Bank (.syx)...")}));
 
     juce::PopupMenu::MenuItemIterator it (file);
     while (it.next() && it.getItem().itemID != Id::quitId)
@@ -154,7 +156,7 @@ TEST_F (ShellTest, IdsOutsideTheMenusDoNothing)
     engine().openOutput (7);
     engine().setMidiChannel (4);
 
-    for (const int id : {0, 1, 9, 14, 32, 89, 91, 400, 405, 500, 503, 600, 700, 800 + 16, 999, 1000})
+    for (const int id : {0, 1, 9, 14, 33, 89, 91, 400, 405, 500, 503, 600, 700, 800 + 16, 999, 1000})
     {
         window->menuItemSelected (id, 0);
         EXPECT_EQ (engine().inputEndpoint, 5u) << id;

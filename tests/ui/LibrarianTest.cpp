@@ -451,3 +451,63 @@ TEST_F (LibrarianTest, TypedNamesStopAtWhatALibraryFileCanHold)
     UiTest::click (panel->midiIn.midiSaveBtn);
     EXPECT_EQ (libraryNames().back(), std::string (EditSession::maxTypedNameBytes, 'x'));
 }
+
+TEST_F (LibrarianTest, FindSelectsTheFirstNameHoldingTheTextAndFindNextGoesOnAndRoundAgain)
+{
+    useLibrary ({"Bass", "Brass Pad", "Lead", "Soft PAD", "Strings"});
+    auto& bank = panel->bank;
+
+    EXPECT_TRUE (bank.findFirst ("pad")); // case does not matter
+    EXPECT_EQ (bank.libraryList.selectedRow(), 1);
+    EXPECT_TRUE (bank.findNext());
+    EXPECT_EQ (bank.libraryList.selectedRow(), 3);
+    EXPECT_TRUE (bank.findNext()); // past the end: from the top again
+    EXPECT_EQ (bank.libraryList.selectedRow(), 1);
+    EXPECT_TRUE (panel->bank.eraseBtn.isEnabledState()); // the ERASE rule follows a found row
+
+    EXPECT_FALSE (bank.findFirst ("organ"));
+    EXPECT_EQ (status(), "Not found: organ");
+    EXPECT_EQ (bank.libraryList.selectedRow(), 1); // the selection stays
+
+    // Through the dialog, as Ctrl+F opens it.
+    bank.showFindDialog();
+    auto* dialog = dynamic_cast<juce::AlertWindow*> (juce::Component::getCurrentlyModalComponent());
+    ASSERT_NE (dialog, nullptr);
+    EXPECT_EQ (dialog->getTextEditorContents ("text"), "organ"); // the last search is offered again
+    dialog->getTextEditor ("text")->setText ("STR");
+    dialog->exitModalState (1);
+    ASSERT_TRUE (runPostedMessages());
+    EXPECT_EQ (bank.libraryList.selectedRow(), 4);
+}
+
+TEST_F (LibrarianTest, TheBankListIsAuditionedFromTheComputerKeyboard)
+{
+    std::initializer_list<const char*> names = {"A", "B", "C", "D", "E", "F", "G", "H", "I", "J", "K", "L", "M",
+                                                "N", "O", "P", "Q", "R", "S", "T", "U", "V", "W", "X", "Y", "Z"};
+    useLibrary (names);
+    auto& list = panel->bank.libraryList.listBox;
+    select (0);
+    const auto press = [&list] (int key) { return list.keyPressed (juce::KeyPress (key)); };
+
+    EXPECT_TRUE (press (juce::KeyPress::downKey));
+    EXPECT_EQ (panel->bank.libraryList.selectedRow(), 1);
+    EXPECT_TRUE (press (juce::KeyPress::endKey));
+    EXPECT_EQ (panel->bank.libraryList.selectedRow(), 25);
+    EXPECT_TRUE (press (juce::KeyPress::upKey));
+    EXPECT_EQ (panel->bank.libraryList.selectedRow(), 24);
+    EXPECT_TRUE (press (juce::KeyPress::homeKey));
+    EXPECT_EQ (panel->bank.libraryList.selectedRow(), 0);
+    EXPECT_TRUE (press (juce::KeyPress::pageDownKey));
+    EXPECT_GT (panel->bank.libraryList.selectedRow(), 5); // a list's page: the rows that show at once
+    EXPECT_TRUE (press (juce::KeyPress::pageUpKey));
+    EXPECT_EQ (panel->bank.libraryList.selectedRow(), 0);
+
+    press (juce::KeyPress::downKey);
+    press (juce::KeyPress::downKey);
+    midi->clearSent();
+    EXPECT_TRUE (press (juce::KeyPress::returnKey)); // Enter makes the selected patch active, as EDIT does
+    EXPECT_EQ (session().activePatch().name, "C");
+    EXPECT_EQ (sentDumps(), std::vector<Bytes>{dumpOf (session().library().patches[2])});
+    EXPECT_EQ (status(), "Activated: C");
+    EXPECT_FALSE (panel->bank.eraseBtn.isEnabledState());
+}
