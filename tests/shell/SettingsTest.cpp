@@ -211,3 +211,47 @@ TEST_F (ShellTest, UnusableStoredValuesAreIgnored)
     EXPECT_EQ (window->scaleIndex, 2);
     EXPECT_TRUE (panel().performance.keyboard.keysEnabled);
 }
+
+TEST_F (ShellTest, ASettingsFileThatCannotBeReadSanelyIsSetAsideAndTheDefaultsUsed)
+{
+    struct Case
+    {
+        const char* what;
+        std::string content;
+    };
+    std::string deep = "<PROPERTIES>";
+    for (int i = 0; i < 35000; ++i)
+        deep += "<a>";
+    const std::vector<Case> cases = {
+        {"35,000 nested elements", deep},
+        {"not XML", "SCALE=100\n"},
+        {"another document", "<?xml version=\"1.0\"?><html><VALUE name=\"SCALE\" val=\"100\"/></html>"},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.what);
+        closeWindow();
+        ASSERT_TRUE (settingsFile().getParentDirectory().createDirectory());
+        writeBytes (settingsFile().getFullPathName().toStdString(), {c.content.begin(), c.content.end()});
+
+        openWindow();
+        window->loadState();
+        window->showAtStart();
+        EXPECT_EQ (window->scaleIndex, 2);
+        EXPECT_EQ (panel().patchBar.statusLabel.getText(), "Settings reset");
+        EXPECT_FALSE (settingsFile().exists());
+        const auto aside = settingsFile().getSiblingFile ("qorv.cfg.unreadable");
+        ASSERT_TRUE (aside.existsAsFile()); // kept for whoever wants it, never read again
+        EXPECT_EQ (readBytes (aside.getFullPathName().toStdString()),
+                   std::vector<uint8_t> (c.content.begin(), c.content.end()));
+        ASSERT_TRUE (aside.deleteFile());
+    }
+
+    // A good file is read as always.
+    closeWindow();
+    writeSettings (settingsFile(), {{"SCALE", "100"}});
+    openWindow();
+    window->loadState();
+    EXPECT_EQ (window->scaleIndex, 0);
+    EXPECT_TRUE (settingsFile().existsAsFile());
+}
