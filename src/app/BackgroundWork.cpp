@@ -64,7 +64,8 @@ void BackgroundWork::timerCallback()
         finish();
         return;
     }
-    if (window == nullptr && juce::Time::getMillisecondCounter() - startedAt >= static_cast<juce::uint32> (windowDelayMs))
+    if (window == nullptr &&
+        juce::Time::getMillisecondCounter() - startedAt >= static_cast<juce::uint32> (windowDelayMs))
         showWindow();
     if (window != nullptr)
     {

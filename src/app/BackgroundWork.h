@@ -34,7 +34,6 @@ public:
     /** Told on the message thread once the work has ended; `cancelled` when Cancel stopped it. */
     using Done = std::function<void (bool cancelled)>;
 
-
     BackgroundWork();
     /** Stops the work and waits for it. */
     ~BackgroundWork() override;
