@@ -12,6 +12,7 @@
 #include "files/SyxBank.h"
 #include "files/SyxFileIO.h"
 #include "midi/protocol/JunoMessages.h"
+#include "session/EditSession.h"
 
 #if __has_include("midi/protocol/SysexAssembler.h")
 #include "midi/protocol/SysexAssembler.h"
@@ -393,6 +394,111 @@ void recogniseDumpStream (benchmark::State& state)
 }
 } // namespace
 
+//==============================================================================
+// Long file work. The window runs the file reading and writing off the message
+// thread; what the message thread itself does is measured apart.
+
+/** A folder of one .syx file per patch, made once per run. */
+class SyxFolder
+{
+public:
+    explicit SyxFolder (int files)
+        : path (std::filesystem::temp_directory_path() / ("qorv-bench-folder-" + std::to_string (::getpid())))
+    {
+        std::filesystem::create_directories (path);
+        std::mt19937 random (7);
+        for (int i = 0; i < files; ++i)
+            SyxFileIO::save ((path / (patchName (i) + ".syx")).string(), randomPatch (random, patchName (i)), 0);
+    }
+    ~SyxFolder() { std::filesystem::remove_all (path); }
+    const std::filesystem::path path;
+};
+
+/** Off the message thread: every .syx file of a 10,000-file folder read from the disk. */
+void readSyxFolder (benchmark::State& state)
+{
+    const SyxFolder folder (librarySize);
+    for (auto _ : state)
+    {
+        std::vector<PatchModel> all;
+        for (const auto& entry : std::filesystem::directory_iterator (folder.path))
+        {
+            std::vector<PatchModel> found;
+            if (SyxBank::load (entry.path().string(), found))
+                all.insert (all.end(), found.begin(), found.end());
+        }
+        if (all.size() != static_cast<size_t> (librarySize))
+            state.SkipWithError ("files not read");
+        benchmark::DoNotOptimize (all);
+    }
+    state.SetItemsProcessed (state.iterations() * librarySize);
+}
+
+/** Off the message thread: a 10,000-patch library written as a folder of .syx files. */
+void exportLibraryToFolder (benchmark::State& state)
+{
+    const LibraryModel library = bigLibrary();
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("qorv-bench-export-all-" + std::to_string (::getpid()));
+    for (auto _ : state)
+    {
+        std::filesystem::create_directories (folder);
+        ExportFileNames names (".syx");
+        for (const auto& patch : library.patches)
+            if (!SyxFileIO::saveIntoFolder (folder.string(), names.next (patch.name), patch, 0))
+                state.SkipWithError ("export failed");
+        state.PauseTiming();
+        std::filesystem::remove_all (folder);
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed (state.iterations() * librarySize);
+}
+
+/** Where a session's sound would go: nowhere. */
+struct NoOutput : PatchOutput
+{
+    void sendPatch (const PatchModel&) override {}
+};
+
+/** On the message thread: what the window does with 100,000 patches when the
+    work is done (a merge without clashes, an import) or before it starts (the
+    copy Export All writes from). */
+void messageThreadShare (benchmark::State& state)
+{
+    constexpr int size = 100000;
+    std::mt19937 random (11);
+    LibraryModel here, incoming;
+    here.patches.clear();
+    incoming.patches.clear();
+    for (int i = 0; i < size; ++i)
+    {
+        here.patches.push_back (randomPatch (random, "Here " + patchName (i)));
+        incoming.patches.push_back (randomPatch (random, "New " + patchName (i)));
+    }
+    std::sort (here.patches.begin(), here.patches.end(), LibraryModel::nameLess);
+
+    for (auto _ : state)
+    {
+        state.PauseTiming();
+        NoOutput output;
+        EditSession session (output);
+        session.openLibrary (here, "/tmp/here.106");
+        state.ResumeTiming();
+        switch (state.range (0))
+        {
+            case 0:
+                session.merge (incoming, EditSession::MergeChoice::autoRename);
+                break;
+            case 1:
+                session.importPatches (incoming.patches);
+                break;
+            default:
+                benchmark::DoNotOptimize (std::vector<PatchModel> (session.library().patches));
+                break;
+        }
+    }
+}
+
 BENCHMARK (saveLibrary)->Name ("save 10000-patch library")->Unit (benchmark::kMillisecond);
 BENCHMARK (loadLibrary)->Name ("load 10000-patch library")->Unit (benchmark::kMillisecond);
 BENCHMARK (exportPatches)->Name ("export 128 patches as .syx files")->Unit (benchmark::kMillisecond);
@@ -415,4 +521,13 @@ BENCHMARK (orderCheck)->Name ("is_sorted over 100000")->Unit (benchmark::kMicros
 BENCHMARK (uniqueNamePass)->Name ("uniqueName pass over 100000")->Unit (benchmark::kMicrosecond);
 BENCHMARK (importSyxImages)->Name ("import 10000 .syx images")->Unit (benchmark::kMillisecond)->Iterations (5);
 BENCHMARK (readHundredBanks)->Name ("read and add a 100-bank file")->Unit (benchmark::kMillisecond);
+BENCHMARK (readSyxFolder)->Name ("read a folder of 10000 .syx files")->Unit (benchmark::kMillisecond)->Iterations (3);
+BENCHMARK (exportLibraryToFolder)
+    ->Name ("export 10000 patches to a folder")
+    ->Unit (benchmark::kMillisecond)
+    ->Iterations (2);
+BENCHMARK (messageThreadShare)
+    ->Name ("message thread, 100000 into 100000: merge (0) / import (1) / export snapshot (2)")
+    ->DenseRange (0, 2)
+    ->Unit (benchmark::kMillisecond);
 BENCHMARK (recogniseDumpStream)->Name ("recognise 100000 dumps")->Unit (benchmark::kMillisecond);
