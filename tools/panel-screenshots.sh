@@ -4,12 +4,15 @@
 # of structure leaves the panel looking exactly as it did:
 #
 #   tools/panel-screenshots.sh take BINARY DIR    # DIR/scale-{100,125,150,175}.png
-#   tools/panel-screenshots.sh compare DIR_A DIR_B
+#   tools/panel-screenshots.sh compare DIR_A DIR_B [--ignore-status]
 #
+# --ignore-status leaves the STATUS display out of the comparison, for when
+# one program says something there at start (for example that this machine
+# has no MIDI) and the other does not.
 # "take" starts BINARY once per size in its own virtual X server, with fresh
 # settings that choose the size, and captures the window as it first appears.
-# "compare" prints the number of differing pixels per size and fails unless
-# every pair is identical.
+# "compare" prints the number of differing panel pixels per size (the
+# window's menu bar is left out) and fails unless every pair is identical.
 set -euo pipefail
 
 scales=(100 125 150 175)
@@ -52,11 +55,24 @@ case "${1:-}" in
         done
         ;;
     compare)
-        [ $# -eq 3 ] || { echo "usage: $0 compare DIR_A DIR_B" >&2; exit 2; }
+        { [ $# -eq 3 ] || { [ $# -eq 4 ] && [ "$4" = --ignore-status ]; }; } ||
+            { echo "usage: $0 compare DIR_A DIR_B [--ignore-status]" >&2; exit 2; }
+        # The panel only: the window's menu bar (above it) holds the menus, not the panel.
+        menu_bar=$(($(identify -format '%h' "$2/scale-100.png") - 480))
         status=0
         for scale in "${scales[@]}"; do
-            a="$2/scale-$scale.png" b="$3/scale-$scale.png"
-            differing=$(compare -metric AE "$a" "$b" null: 2>&1 || true)
+            width=$((728 * scale / 100)) height=$((480 * scale / 100))
+            masked=$(mktemp -d)
+            for side in a b; do
+                [ $side = a ] && source="$2/scale-$scale.png" || source="$3/scale-$scale.png"
+                draw=()
+                # The STATUS display, 595,20 to 711,36 on the panel.
+                [ "${4:-}" = --ignore-status ] &&
+                    draw=(-fill black -draw "rectangle $((595 * scale / 100)),$((20 * scale / 100)) $((711 * scale / 100 + 1)),$((36 * scale / 100 + 1))")
+                convert "$source" -crop "${width}x${height}+0+${menu_bar}" +repage "${draw[@]}" "$masked/$side.png"
+            done
+            differing=$(compare -metric AE "$masked/a.png" "$masked/b.png" null: 2>&1 || true)
+            rm -rf "$masked"
             echo "scale $scale%: $differing differing pixels"
             [ "$differing" = "0" ] || status=1
         done

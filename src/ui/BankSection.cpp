@@ -6,23 +6,14 @@
 
 BankSection::BankSection (EditSession& sessionToEdit) : libraryList (sessionToEdit.library()), session (sessionToEdit)
 {
-    setInterceptsMouseClicks (false, true);
-
     addAndMakeVisible (libraryList);
     libraryList.setBounds (8, 105, 172, 248);
     libraryList.listBox.setBounds (libraryList.getLocalBounds());
     libraryList.showRow (0);
 
-    const auto place = [this] (juce::Component& control, int x, int y)
-    {
-        addAndMakeVisible (control, -1);
-        control.setBounds (x, y, 28, 20);
-    };
-    place (eraseBtn, 152, 80);
-    place (editBtn, 8, 80);
-    place (newBtn, 44, 80);
-    place (nameBtn, 80, 80);
-    place (x2Btn, 116, 80);
+    for (auto [button, x] :
+         {std::pair<BitmapButton*, int>{&eraseBtn, 152}, {&editBtn, 8}, {&newBtn, 44}, {&nameBtn, 80}, {&x2Btn, 116}})
+        place (*button, x, 80, 28, 20);
     eraseBtn.setEnabledState (false);
 
     libraryList.onSelectionChanged = [this] (int) { applyEraseRule(); };
@@ -94,22 +85,18 @@ int BankSection::rowHolding (const juce::String& text, int start) const
 bool BankSection::findFirst (const juce::String& text)
 {
     lastSearch = text;
-    const int row = text.isEmpty() ? -1 : rowHolding (text, 0);
-    if (row < 0)
-    {
-        if (showAction)
-            showAction ("Not found", text);
-        return false;
-    }
-    showRow (row);
-    return true;
+    return showFound (text.isEmpty() ? -1 : rowHolding (text, 0));
 }
 
 bool BankSection::findNext()
 {
     if (lastSearch.isEmpty())
         return false;
-    const int row = rowHolding (lastSearch, libraryList.selectedRow() + 1);
+    return showFound (rowHolding (lastSearch, libraryList.selectedRow() + 1));
+}
+
+bool BankSection::showFound (int row)
+{
     if (row < 0)
     {
         if (showAction)

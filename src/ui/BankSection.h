@@ -3,6 +3,7 @@
 #include "session/EditSession.h"
 #include "ui/BitmapControls.h"
 #include "ui/LibraryListBox.h"
+#include "ui/PanelSection.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
@@ -11,7 +12,7 @@
 
 /** The BANK section: the list of the library's patches and its buttons EDIT,
     NEW, NAME (with the rename dialog), X2 and ERASE. */
-class BankSection : public juce::Component
+class BankSection : public PanelSection
 {
 public:
     explicit BankSection (EditSession& sessionToEdit);
@@ -52,6 +53,8 @@ private:
     void erase();
     /** The first row from `start` on, going round once, whose name holds the text; -1 when none. */
     int rowHolding (const juce::String& text, int start) const;
+    /** Selects a found row, or says in STATUS that the last text was not found (row -1). */
+    bool showFound (int row);
 
     EditSession& session;
     juce::Component::SafePointer<juce::AlertWindow> renameDialog;

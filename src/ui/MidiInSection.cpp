@@ -4,13 +4,6 @@
 
 MidiInSection::MidiInSection (EditSession& sessionToEdit) : session (sessionToEdit)
 {
-    setInterceptsMouseClicks (false, true);
-
-    const auto place = [this] (juce::Component& control, int x, int y, int w, int h)
-    {
-        addAndMakeVisible (control, -1);
-        control.setBounds (x, y, w, h);
-    };
     place (midiSaveBtn, 128, 416, 20, 16);
     place (midiIgnoreBtn, 160, 416, 20, 16);
     place (saveAllBtn, 8, 456, 28, 20);

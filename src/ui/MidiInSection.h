@@ -2,13 +2,14 @@
 
 #include "session/EditSession.h"
 #include "ui/BitmapControls.h"
+#include "ui/PanelSection.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
 /** The MIDI IN section: a patch sent from the synthesizer waits here, its
     name editable, until SAVE or IGNORE; with SAVE ALL lit every received
     patch goes straight into the library. */
-class MidiInSection : public juce::Component
+class MidiInSection : public PanelSection
 {
 public:
     explicit MidiInSection (EditSession& sessionToEdit);

@@ -4,13 +4,6 @@
 
 PatchBar::PatchBar (EditSession& sessionToEdit) : session (sessionToEdit)
 {
-    setInterceptsMouseClicks (false, true);
-
-    const auto place = [this] (juce::Component& control, int x, int y, int w, int h)
-    {
-        addAndMakeVisible (control, -1);
-        control.setBounds (x, y, w, h);
-    };
     place (saveBtn, 396, 20, 20, 16);
     place (undoBtn, 429, 20, 20, 16);
     place (cmpBtn, 462, 20, 20, 16);

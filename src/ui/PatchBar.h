@@ -2,6 +2,7 @@
 
 #include "session/EditSession.h"
 #include "ui/BitmapControls.h"
+#include "ui/PanelSection.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
@@ -9,7 +10,7 @@
 
 /** The strip along the top: ACTIVE PATCH with its changed lamp, SAVE, UNDO,
     CMP and EVOLVE, and STATUS, which names the last edit for two seconds. */
-class PatchBar : public juce::Component
+class PatchBar : public PanelSection
 {
 public:
     static constexpr int statusRevertMs = 2000;

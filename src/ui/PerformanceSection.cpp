@@ -2,13 +2,6 @@
 
 PerformanceSection::PerformanceSection (MidiEngine& engine) : keyboard (engine), midiEngine (engine)
 {
-    setInterceptsMouseClicks (false, true);
-
-    const auto place = [this] (juce::Component& control, int x, int y, int w, int h)
-    {
-        addAndMakeVisible (control, -1);
-        control.setBounds (x, y, w, h);
-    };
     place (keyboard, 280, 420, 432, 56);
     place (kybdInd, 576, 376, 12, 12);
     place (mouseInd, 540, 376, 12, 12);

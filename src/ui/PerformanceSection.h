@@ -2,13 +2,14 @@
 
 #include "midi/MidiEngine.h"
 #include "ui/BitmapControls.h"
+#include "ui/PanelSection.h"
 #include "ui/QorvKeyboardComponent.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
 /** What plays the synthesizer rather than editing the patch: the keyboard,
     BENDER and LFO TRIG, OCTAVE DOWN and UP, MOUSE, KYBD and ALL NOTES OFF. */
-class PerformanceSection : public juce::Component
+class PerformanceSection : public PanelSection
 {
 public:
     explicit PerformanceSection (MidiEngine& engine);

@@ -113,7 +113,6 @@ const VoiceSection::LampRow VoiceSection::lampRows[] = {
 
 VoiceSection::VoiceSection (EditSession& sessionToEdit) : session (sessionToEdit)
 {
-    setInterceptsMouseClicks (false, true);
     placeControls();
 
     for (const auto& row : buttonRows)
@@ -128,11 +127,6 @@ VoiceSection::VoiceSection (EditSession& sessionToEdit) : session (sessionToEdit
 
 void VoiceSection::placeControls()
 {
-    const auto place = [this] (juce::Component& control, int x, int y, int w, int h)
-    {
-        addAndMakeVisible (control, -1);
-        control.setBounds (x, y, w, h);
-    };
     const auto placeFaders = [&] (int first, int last)
     {
         for (int i = first; i <= last; ++i)

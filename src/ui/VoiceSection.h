@@ -2,6 +2,7 @@
 
 #include "session/EditSession.h"
 #include "ui/BitmapControls.h"
+#include "ui/PanelSection.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
@@ -11,7 +12,7 @@
     8 buttons and their 7 lamps, each a row of a table that says where it
     sits, which byte or bit it edits and how STATUS names it. The section
     spans the whole panel; only its controls take the mouse. */
-class VoiceSection : public juce::Component
+class VoiceSection : public PanelSection
 {
 public:
     explicit VoiceSection (EditSession& sessionToEdit);

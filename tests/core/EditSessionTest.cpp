@@ -4,6 +4,7 @@
 #include "session/EditSession.h"
 #include "EditSessionTestAccess.h"
 #include "FactoryPatches.h"
+#include "PatchTestData.h"
 #include "midi/protocol/JunoMessages.h"
 
 #include <gtest/gtest.h>
@@ -16,22 +17,6 @@ using namespace PatchBits;
 namespace
 {
 using Names = std::vector<std::string>;
-
-PatchModel patchNamed (const std::string& name, uint8_t firstByte)
-{
-    PatchModel patch;
-    patch.name = name;
-    patch.data[0] = firstByte;
-    return patch;
-}
-
-LibraryModel libraryOf (const std::string& name, const std::vector<PatchModel>& patches)
-{
-    LibraryModel library;
-    library.name = name;
-    library.patches = patches;
-    return library;
-}
 
 /** Records what a session sends, as the synthesizer would hear it. */
 class RecordingOutput : public PatchOutput

@@ -3,6 +3,7 @@
 // the file would (a folder where no new file can be made).
 
 #include "ChildProcess.h"
+#include "FileSizeLimit.h"
 #include "TempFolder.h"
 #include "files/FileBytes.h"
 #include "files/QorvFileIO.h"
@@ -53,30 +54,6 @@ void openUp (const TempFolder& folder)
     ::chmod (folder.root.c_str(), 0755);
 }
 
-/** Lowers the largest file this process may write, so a write fails half way. */
-class FileSizeLimit
-{
-public:
-    explicit FileSizeLimit (rlim_t bytes)
-    {
-        previousHandler = std::signal (SIGXFSZ, SIG_IGN);
-        ::getrlimit (RLIMIT_FSIZE, &previous);
-        rlimit lowered = previous;
-        lowered.rlim_cur = bytes;
-        ::setrlimit (RLIMIT_FSIZE, &lowered);
-    }
-    ~FileSizeLimit()
-    {
-        ::setrlimit (RLIMIT_FSIZE, &previous);
-        std::signal (SIGXFSZ, previousHandler);
-    }
-    FileSizeLimit (const FileSizeLimit&) = delete;
-    FileSizeLimit& operator= (const FileSizeLimit&) = delete;
-
-private:
-    rlimit previous{};
-    void (*previousHandler) (int);
-};
 } // namespace
 
 TEST (SaveIdentityTest, HardLinkedFileIsRewrittenSoEveryNameSeesTheNewContent)

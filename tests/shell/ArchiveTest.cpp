@@ -2,6 +2,7 @@
 // patch files, and long file work that never freezes the window.
 
 #include "FactoryPatches.h"
+#include "PatchTestData.h"
 #include "ShellFixture.h"
 #include "files/QorvFileIO.h"
 #include "files/SyxBank.h"
@@ -9,21 +10,6 @@
 
 namespace
 {
-PatchModel patchNamed (const std::string& name, uint8_t level)
-{
-    PatchModel p;
-    p.name = name;
-    p.data[0] = level;
-    return p;
-}
-
-std::vector<std::string> namesOf (const LibraryModel& library)
-{
-    std::vector<std::string> names;
-    for (const auto& p : library.patches)
-        names.push_back (p.name);
-    return names;
-}
 
 std::vector<PatchModel> factoryPatches()
 {

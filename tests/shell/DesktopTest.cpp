@@ -2,36 +2,10 @@
 // to the program or dropped on it, the library reopened at start and Open
 // Recent, and the window kept on its display.
 
+#include "PatchTestData.h"
 #include "ShellFixture.h"
 #include "files/QorvFileIO.h"
 #include "files/SyxFileIO.h"
-
-namespace
-{
-PatchModel patchNamed (const std::string& name, uint8_t level)
-{
-    PatchModel p;
-    p.name = name;
-    p.data[0] = level;
-    return p;
-}
-
-LibraryModel libraryOf (const std::string& name, const std::vector<PatchModel>& patches)
-{
-    LibraryModel library;
-    library.name = name;
-    library.patches = patches;
-    return library;
-}
-
-std::vector<std::string> namesOf (const LibraryModel& library)
-{
-    std::vector<std::string> names;
-    for (const auto& p : library.patches)
-        names.push_back (p.name);
-    return names;
-}
-} // namespace
 
 /** A window whose library has unsaved changes in a file of its own. */
 class DesktopTest : public ShellTest

@@ -1,3 +1,4 @@
+#include "PatchTestData.h"
 #include "ShellFixture.h"
 #include "files/QorvFileIO.h"
 #include "files/SyxFileIO.h"
@@ -5,30 +6,6 @@
 namespace
 {
 using Browser = juce::FileBrowserComponent;
-
-PatchModel patchNamed (const std::string& name, uint8_t level)
-{
-    PatchModel p;
-    p.name = name;
-    p.data[0] = level; // LFO rate: tells the sounds apart
-    return p;
-}
-
-LibraryModel libraryOf (const std::string& name, const std::vector<PatchModel>& patches)
-{
-    LibraryModel library;
-    library.name = name;
-    library.patches = patches;
-    return library;
-}
-
-std::vector<std::string> namesOf (const LibraryModel& library)
-{
-    std::vector<std::string> names;
-    for (const auto& p : library.patches)
-        names.push_back (p.name);
-    return names;
-}
 
 juce::File fileAt (const TempFolder& folder, const std::string& name)
 {

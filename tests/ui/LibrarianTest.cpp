@@ -2,19 +2,9 @@
 // EVOLVE, and patches arriving from the synthesizer.
 
 #include "PanelFixture.h"
+#include "PatchTestData.h"
 
 using namespace PatchBits;
-
-namespace
-{
-PatchModel namedPatch (const std::string& name, uint8_t firstByte)
-{
-    PatchModel p;
-    p.name = name;
-    p.data[0] = firstByte;
-    return p;
-}
-} // namespace
 
 class LibrarianTest : public PanelTest
 {
@@ -26,7 +16,7 @@ protected:
         library.patches.clear();
         uint8_t b = 1;
         for (auto* n : names)
-            library.patches.push_back (namedPatch (n, b++));
+            library.patches.push_back (patchNamed (n, b++));
         EditSessionTestAccess::announce (session(), SessionChange::libraryEdited);
         midi->clearSent();
     }
@@ -150,7 +140,7 @@ TEST_F (LibrarianTest, RenameLandsOnTheChosenPatchAfterTheLibraryChanged)
 {
     useLibrary ({"Brass", "Pad"});
     // The dialog opened on row 1 (Pad); meanwhile a patch arrived and sorted in before it.
-    EditSessionTestAccess::library (session()).addPatch (namedPatch ("Choir", 9));
+    EditSessionTestAccess::library (session()).addPatch (patchNamed ("Choir", 9));
     ASSERT_EQ (libraryNames(), (std::vector<std::string>{"Brass", "Choir", "Pad"}));
 
     panel->session().renamePatch (1, "Pad", "Strings");
@@ -250,14 +240,14 @@ TEST_F (LibrarianTest, FaderBackToTheStoredValueTurnsTheLampOff)
 TEST_F (LibrarianTest, ReceivedPatchWaitsAndALaterOneReplacesIt)
 {
     const auto activeBefore = panel->session().activePatch().data;
-    receive (incomingDump (0x30, 0x00, namedPatch ("x", 11)));
+    receive (incomingDump (0x30, 0x00, patchNamed ("x", 11)));
     EXPECT_EQ (panel->midiIn.midiInLabel.getText(), "A11");
     EXPECT_TRUE (panel->midiIn.patchReceivedInd.isLit());
     EXPECT_TRUE (panel->midiIn.midiSaveBtn.isEnabledState());
     EXPECT_TRUE (panel->midiIn.midiIgnoreBtn.isEnabledState());
     EXPECT_TRUE (panel->midiIn.midiInLabel.isEditableOnSingleClick());
 
-    receive (incomingDump (0x30, 0x40, namedPatch ("x", 22)));
+    receive (incomingDump (0x30, 0x40, patchNamed ("x", 22)));
     ASSERT_NE (panel->session().pendingPatch(), nullptr);
     EXPECT_EQ (panel->session().pendingPatch()->name, "B11");
     EXPECT_EQ (panel->session().pendingPatch()->data[0], 22);
@@ -269,7 +259,7 @@ TEST_F (LibrarianTest, ReceivedPatchWaitsAndALaterOneReplacesIt)
 TEST_F (LibrarianTest, SaveStoresThePendingPatchUnderTheTypedName)
 {
     useLibrary ({"Bass"});
-    receive (incomingDump (0x30, 0x05, namedPatch ("x", 33)));
+    receive (incomingDump (0x30, 0x05, patchNamed ("x", 33)));
     panel->midiIn.midiInLabel.setText ("Bass", juce::dontSendNotification); // typed over the name
     UiTest::click (panel->midiIn.midiSaveBtn);
 
@@ -285,7 +275,7 @@ TEST_F (LibrarianTest, SaveStoresThePendingPatchUnderTheTypedName)
 
 TEST_F (LibrarianTest, IgnoreDropsThePendingPatch)
 {
-    receive (incomingDump (0x30, 0x05, namedPatch ("x", 33)));
+    receive (incomingDump (0x30, 0x05, patchNamed ("x", 33)));
     UiTest::click (panel->midiIn.midiIgnoreBtn);
     EXPECT_EQ (panel->session().pendingPatch(), nullptr);
     EXPECT_EQ (panel->midiIn.midiInLabel.getText(), "-------");
@@ -295,12 +285,12 @@ TEST_F (LibrarianTest, IgnoreDropsThePendingPatch)
 
 TEST_F (LibrarianTest, SaveAllAddsEveryReceivedPatchAndKeepsAPendingOne)
 {
-    receive (incomingDump (0x30, 0x00, namedPatch ("x", 1)));
+    receive (incomingDump (0x30, 0x00, patchNamed ("x", 1)));
     UiTest::click (panel->midiIn.saveAllBtn);
     EXPECT_TRUE (panel->midiIn.saveAllInd.isLit());
 
-    receive (incomingDump (0x30, 0x00, namedPatch ("x", 2)));
-    receive (incomingDump (0x31, 0x00, namedPatch ("x", 3)));
+    receive (incomingDump (0x30, 0x00, patchNamed ("x", 2)));
+    receive (incomingDump (0x31, 0x00, patchNamed ("x", 3)));
     EXPECT_EQ (libraryNames(), (std::vector<std::string>{"A11", "Init", "Manual"}));
     EXPECT_EQ (title(), "qorv - New Library *");
     ASSERT_NE (panel->session().pendingPatch(), nullptr); // entered before SAVE ALL: still pending
@@ -311,13 +301,13 @@ TEST_F (LibrarianTest, SaveAllAddsEveryReceivedPatchAndKeepsAPendingOne)
     EXPECT_EQ (libraryNames(), (std::vector<std::string>{"A11", "A11 (1)", "Init", "Manual"}));
     EXPECT_EQ (panel->session().library().patches[1].data[0], 1);
 
-    receive (incomingDump (0x30, 0x01, namedPatch ("x", 4))); // nothing waits: the last stored name shows
+    receive (incomingDump (0x30, 0x01, patchNamed ("x", 4))); // nothing waits: the last stored name shows
     EXPECT_EQ (panel->midiIn.midiInLabel.getText(), "A12");
 }
 
 TEST_F (LibrarianTest, ManualDumpFollowsTheSyncOption)
 {
-    receive (incomingDump (0x31, 0x00, namedPatch ("x", 44)));
+    receive (incomingDump (0x31, 0x00, patchNamed ("x", 44)));
     ASSERT_NE (panel->session().pendingPatch(), nullptr);
     EXPECT_EQ (panel->midiIn.midiInLabel.getText(), "Manual");
     UiTest::click (panel->midiIn.midiIgnoreBtn);
@@ -325,7 +315,7 @@ TEST_F (LibrarianTest, ManualDumpFollowsTheSyncOption)
     session().setSyncManual (true);
     UiTest::press (panel->voice.vcfResSlider, 12.0f, 48.0f);
     midi->clearSent();
-    receive (incomingDump (0x31, 0x00, namedPatch ("x", 44)));
+    receive (incomingDump (0x31, 0x00, patchNamed ("x", 44)));
     EXPECT_EQ (panel->session().activePatch().name, "Manual");
     EXPECT_EQ (panel->session().activePatch().data[0], 44);
     EXPECT_EQ (panel->voice.lfoRateSlider.getValue(), 44);
@@ -399,7 +389,7 @@ TEST_F (LibrarianTest, CompareReleasedAfterItWasDisabledEndsTheComparison)
     ASSERT_TRUE (session().isComparing());
 
     session().setSyncManual (true);
-    receive (incomingDump (0x31, 0x00, namedPatch ("x", 1))); // stored and active agree: CMP is disabled
+    receive (incomingDump (0x31, 0x00, patchNamed ("x", 1))); // stored and active agree: CMP is disabled
     ASSERT_FALSE (panel->patchBar.cmpBtn.isEnabledState());
     midi->clearSent();
 
@@ -419,7 +409,7 @@ TEST_F (LibrarianTest, ReplacingTheLibraryCancelsAnOpenRename)
     dialog->getTextEditor ("name")->setText ("Lead");
 
     LibraryModel other; // another library that happens to hold a "Pad"
-    other.patches = {namedPatch ("Pad", 9)};
+    other.patches = {patchNamed ("Pad", 9)};
     session().openLibrary (other, "/nowhere/other.106");
     ASSERT_TRUE (runPostedMessages());
     EXPECT_EQ (juce::Component::getCurrentlyModalComponent(), nullptr);
@@ -441,7 +431,7 @@ TEST_F (LibrarianTest, TypedNamesStopAtWhatALibraryFileCanHold)
     dialog->exitModalState (0);
     ASSERT_TRUE (runPostedMessages());
 
-    receive (incomingDump (0x30, 0x00, namedPatch ("x", 1)));
+    receive (incomingDump (0x30, 0x00, patchNamed ("x", 1)));
     auto& label = panel->midiIn.midiInLabel;
     label.showEditor();
     ASSERT_NE (label.getCurrentTextEditor(), nullptr);
