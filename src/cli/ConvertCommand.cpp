@@ -61,11 +61,16 @@ namespace
         }
     }
 
-    bool sameFile (const std::string& a, const std::string& b)
+    /** The first input that is the file `output` itself, or nullptr. */
+    const std::string* findOutputAmong (const std::vector<std::string>& inputs, const std::string& output)
     {
-        struct stat first, second;
-        return ::stat (a.c_str(), &first) == 0 && ::stat (b.c_str(), &second) == 0 && first.st_dev == second.st_dev &&
-               first.st_ino == second.st_ino;
+        struct stat target, each;
+        if (::stat (output.c_str(), &target) != 0)
+            return nullptr;
+        for (const auto& input : inputs)
+            if (::stat (input.c_str(), &each) == 0 && each.st_dev == target.st_dev && each.st_ino == target.st_ino)
+                return &input;
+        return nullptr;
     }
 
     /** Says how many values the library corrects as the patches come in: for
@@ -228,9 +233,8 @@ int convertCommand (const std::vector<std::string>& words, Console& console)
     const OutputForm form = outputFormOf (*output, arguments.has ("bank"));
     const int channel = parseChannel (arguments.value ("channel"));
     if (form == OutputForm::library)
-        for (const auto& input : inputs)
-            if (sameFile (input, *output))
-                throw UsageError (input + " is the output library itself: its patches are in it already");
+        if (const auto* itself = findOutputAmong (inputs, *output))
+            throw UsageError (*itself + " is the output library itself: its patches are in it already");
 
     // Into a .106 the patches are added to what the file holds; every other
     // output is made from the inputs alone.

@@ -71,9 +71,8 @@ bool readPatchFile (const std::string& path, std::vector<PatchModel>& patches, s
         whyNot = "not a .106, .syx or .jep file";
         return false;
     }
-    if (whyNot = whyNotReadable (path); !whyNot.empty())
-        return false;
-
+    // The readers refuse what is not a regular file, or too large, before
+    // reading; why a file was refused is only looked into afterwards.
     bool read = false;
     switch (kind)
     {
@@ -108,7 +107,7 @@ bool readPatchFile (const std::string& path, std::vector<PatchModel>& patches, s
     if (read)
         whyNot.clear();
     else if (const std::string why = whyNotReadable (path); !why.empty())
-        whyNot = why; // it changed or vanished while being read
+        whyNot = why; // the file itself, not its content
     return read;
 }
 
