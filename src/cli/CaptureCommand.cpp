@@ -100,6 +100,8 @@ int captureCommand (const std::vector<std::string>& words, Console& console)
                        counted (static_cast<size_t> (target.correctedOnOpen()), "value", "values") +
                            " corrected that a patch cannot hold");
 
+    // The engine's callbacks reach the recorder: it outlives the engine.
+    Recorder recorder (target, console, limit);
     MessageLoop loop;
     MidiEngine engine;
     if (!engine.isAvailable())
@@ -114,7 +116,6 @@ int captureCommand (const std::vector<std::string>& words, Console& console)
         return exitFailure;
     }
 
-    Recorder recorder (target, console, limit);
     engine.onPatchReceived = [&recorder] (const PatchModel& patch) { recorder.received (patch, false); };
     engine.onManualReceived = [&recorder] (const PatchModel& patch) { recorder.received (patch, true); };
     engine.onDevicesChanged = [&engine, &console, &device, wasOpen = true]() mutable

@@ -20,11 +20,33 @@ MessageLoop::~MessageLoop()
     juce::MessageManager::deleteInstance();
 }
 
+namespace
+{
+    /** Stops the dispatch loop once its condition holds. A timer rather than a
+        loop that looks by itself: the loop then sleeps until something comes. */
+    class StopWhenDone final : private juce::Timer
+    {
+    public:
+        explicit StopWhenDone (const std::function<bool()>& condition) : done (condition) { startTimer (50); }
+        ~StopWhenDone() override { stopTimer(); }
+
+    private:
+        void timerCallback() override
+        {
+            if (done())
+                juce::MessageManager::getInstance()->stopDispatchLoop();
+        }
+
+        const std::function<bool()>& done;
+    };
+} // namespace
+
 void MessageLoop::runUntil (const std::function<bool()>& done)
 {
-    auto* messageManager = juce::MessageManager::getInstance();
-    while (!done())
-        messageManager->runDispatchLoopUntil (10);
+    if (done())
+        return;
+    const StopWhenDone stop (done);
+    juce::MessageManager::getInstance()->runDispatchLoop();
 }
 
 //==============================================================================

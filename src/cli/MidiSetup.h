@@ -20,7 +20,9 @@ public:
     MessageLoop();
     ~MessageLoop();
 
-    /** Runs what the engine posts until `done` says so, looking at least every 10 ms. */
+    /** Runs what the engine posts until `done` says so; it is asked every
+        50 ms, and the loop sleeps in between while nothing comes. Once only:
+        the loop stays stopped afterwards. */
     void runUntil (const std::function<bool()>& done);
 
     MessageLoop (const MessageLoop&) = delete;

@@ -52,6 +52,7 @@ int monitorCommand (const std::vector<std::string>& words, Console& console)
     if (!port)
         throw UsageError ("name the input with --from PORT (qorv ports lists them)");
 
+    bool outputFailed = false; // read by the watcher: it outlives the engine
     MessageLoop loop;
     MidiEngine engine;
     if (!engine.isAvailable())
@@ -67,7 +68,6 @@ int monitorCommand (const std::vector<std::string>& words, Console& console)
         return exitFailure;
     }
 
-    bool outputFailed = false;
     engine.watchEveryMessage (
         [&console, &outputFailed] (const std::vector<uint8_t>& message)
         {
