@@ -66,10 +66,7 @@ protected:
     }
 
     /** The factory patches under their own names (some twice), in slot order, in a library file. */
-    void writeFactoryLibrary (const std::string& name)
-    {
-        writeLibrary (path (name), factoryPatches(), "Factory");
-    }
+    void writeFactoryLibrary (const std::string& name) { writeLibrary (path (name), factoryPatches(), "Factory"); }
 
     std::vector<PatchModel> factoryPatches() const
     {
