@@ -53,6 +53,9 @@ namespace
             console.flush();
         }
 
+        /** The timeout counts from here until the first patch. */
+        void listeningStarts() { lastNew = Clock::now(); }
+
         bool isComplete() const { return count >= limit; }
         int recorded() const { return count; }
         int added() const { return addedCount; }
@@ -129,6 +132,7 @@ int captureCommand (const std::vector<std::string>& words, Console& console)
 
     StopSignals signals;
     engine.openInput (device->endpoint);
+    recorder.listeningStarts();
     console.note ("recording from " + device->name + " (" + addressOf (device->endpoint) + ") on channel " +
                   std::to_string (channel + 1) + " into " + *output + "; Ctrl+C stops and saves");
 

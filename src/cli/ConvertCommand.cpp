@@ -33,6 +33,8 @@ namespace
         folder     // a folder: one .syx file per patch
     };
 
+    /** How many unwritten files of a folder are named before the rest are only counted. */
+    constexpr size_t maxFailuresNamed = 10;
     /** How many files of a folder are written at once. */
     constexpr size_t folderWriters = 16;
 
@@ -164,6 +166,11 @@ namespace
                 console.error (path, std::string ("cannot make the folder: ") + std::strerror (errno));
                 return false;
             }
+            if (!isFolder (folderPath))
+            {
+                console.error (path, "is there already and is not a folder");
+                return false;
+            }
             // The names first, in order, as Export All gives them; then the
             // files, several at a time. Each file is on the disk before it takes
             // its name, so a write spends most of its time waiting for the disk,
@@ -195,14 +202,16 @@ namespace
             for (auto& writer : writers)
                 writer.join();
 
-            size_t written = 0;
+            size_t written = 0, failed = 0;
             for (size_t i = 0; i < patches.size(); ++i)
             {
                 if (results[i])
                     ++written;
-                else
+                else if (++failed <= maxFailuresNamed)
                     console.error (folderPath + "/" + fileNames[i], results[i].reason);
             }
+            if (failed > maxFailuresNamed)
+                console.error (path, counted (failed - maxFailuresNamed, "more file", "more files") + " not written");
             console.print ("Wrote " + counted (written, "file", "files") + " into " + displayText (path));
             return written == patches.size();
         }

@@ -7,7 +7,6 @@
 #include "cli/Help.h"
 
 #include <cstdio>
-#include <cstring>
 #include <exception>
 #include <string>
 #include <vector>

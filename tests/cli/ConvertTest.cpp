@@ -296,6 +296,11 @@ TEST_F (ConvertTest, AnOutputThatCannotBeWrittenIsNamedWithWhy)
         EXPECT_EQ (result.err.rfind ("qorv: " + output + ": ", 0), 0u) << result.err;
         EXPECT_EQ (result.out, "");
     }
+    writeBytes (path ("Plain"), {});
+    const auto onFile = runQorv (folder.root, {"convert", "Good.syx", "-o", "Plain/"});
+    EXPECT_EQ (onFile.status, 1);
+    EXPECT_EQ (onFile.err, "qorv: Plain/: is there already and is not a folder\n");
+
     fs::create_directory (path ("Taken.syx"));
     const auto onFolder = runQorv (folder.root, {"convert", "Good.syx", "-o", "Taken.syx"});
     EXPECT_EQ (onFolder.status, 1);
