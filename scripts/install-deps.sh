@@ -13,7 +13,7 @@ test_packages=(
     libgtest-dev googletest libbenchmark-dev clang libclang-rt-14-dev clang-format git
     xdotool x11-utils imagemagick desktop-file-utils
     appstream shared-mime-info xdg-utils libglib2.0-bin dpkg-dev
-    alsa-utils qemu-system-x86 busybox-static cpio kmod xz-utils
+    alsa-utils qemu-system-x86 busybox-static cpio kmod xz-utils strace groff-base
 )
 
 packages=("${run_packages[@]}")

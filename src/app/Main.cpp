@@ -1,5 +1,6 @@
 #include "app/AppState.h"
 #include "app/MainWindow.h"
+#include "cli/QorvCli.h"
 
 #include "QorvVersion.h"
 
@@ -85,6 +86,10 @@ bool canOpenDisplay()
 
 int main (int argc, char* argv[])
 {
+    // A command runs without the window: no display is opened, no GUI started.
+    if (argc > 1 && QorvCli::handles (argv[1]))
+        return QorvCli::run (argc, argv);
+
     if (!canOpenDisplay())
     {
         const char* name = std::getenv ("DISPLAY");

@@ -21,19 +21,21 @@ public:
     using Clock = std::chrono::steady_clock;
     using TimePoint = Clock::time_point;
 
-    /** One recognised message from the synthesizer. */
+    /** One recognised message from the synthesizer, or any whole message for a watcher. */
     struct Received
     {
         enum class Kind
         {
             patchDump,
             manualDump,
-            paramChange
+            paramChange,
+            anyMessage
         };
         Kind kind = Kind::patchDump;
         PatchModel patch;    // the dumps
         int paramNumber = 0; // a parameter change
         int paramValue = 0;
+        std::vector<uint8_t> bytes; // any message, as received
     };
 
     /** Many whole banks of dumps; only a flood beyond anything a synthesizer

@@ -5,6 +5,7 @@
 #include "midi/MessageThreadDelivery.h"
 #include "midi/MidiPlatform.h"
 #include "midi/protocol/JunoMessages.h"
+#include "midi/protocol/MidiMessageSplitter.h"
 #include "midi/protocol/SysexAssembler.h"
 
 #include <atomic>
@@ -40,6 +41,7 @@ public:
     MidiEngineImpl (MidiEngine& engine, std::unique_ptr<MidiPlatform> midiPlatform)
         : owner (engine), platform (std::move (midiPlatform)),
           assembler ([this] (const uint8_t* message, size_t length) { handleCompleteSysex (message, length); }),
+          splitter ([this] (const uint8_t* message, size_t length) { handleAnyMessage (message, length); }),
           delivery ([this] (const DeliveryQueue::Received& message) { deliver (message); },
                     [this] (const std::vector<uint32_t>& removedEndpoints) { followSetup (removedEndpoints); })
     {
@@ -83,7 +85,9 @@ public:
 
     MidiEngine& owner;
     const std::unique_ptr<MidiPlatform> platform;
-    std::atomic<int> channel{0}; // read by the receive thread
+    std::atomic<int> channel{0};        // read by the receive thread
+    std::atomic<bool> watching{false};  // read by the receive thread
+    MidiEngine::MessageWatcher watcher; // message thread only
     ChosenDevice input;
     ChosenDevice output;
     bool closed = false;
@@ -92,8 +96,17 @@ public:
     MidiEngineImpl& operator= (const MidiEngineImpl&) = delete;
 
 private:
-    void rawBytesReceived (const uint8_t* bytes, size_t count) override { assembler.processRawBytes (bytes, count); }
-    void receivedBytesLost() override { assembler.discardOpenMessage(); }
+    void rawBytesReceived (const uint8_t* bytes, size_t count) override
+    {
+        assembler.processRawBytes (bytes, count);
+        if (watching.load (std::memory_order_relaxed))
+            splitter.processRawBytes (bytes, count);
+    }
+    void receivedBytesLost() override
+    {
+        assembler.discardOpenMessage();
+        splitter.discardOpenMessage();
+    }
     void setupChanged() override { delivery.addSetupChange (0); }
     void portRemoved (uint32_t endpoint) override { delivery.addSetupChange (endpoint); }
 
@@ -118,6 +131,14 @@ private:
         }
     }
 
+    void handleAnyMessage (const uint8_t* message, size_t length)
+    {
+        DeliveryQueue::Received received;
+        received.kind = DeliveryQueue::Received::Kind::anyMessage;
+        received.bytes.assign (message, message + length);
+        delivery.add (std::move (received));
+    }
+
     /** On the message thread. */
     void deliver (const DeliveryQueue::Received& message)
     {
@@ -136,6 +157,10 @@ private:
                 if (owner.onParamReceived)
                     owner.onParamReceived (message.paramNumber, message.paramValue);
                 break;
+            case Kind::anyMessage:
+                if (watcher)
+                    watcher (message.bytes);
+                break;
         }
     }
 
@@ -151,6 +176,7 @@ private:
     }
 
     SysexAssembler assembler;       // receive thread only
+    MidiMessageSplitter splitter;   // receive thread only, while watching
     MessageThreadDelivery delivery; // last: its calls use everything above
 };
 
@@ -225,6 +251,13 @@ void MidiEngine::setMidiChannel (int channel)
 {
     impl->channel.store (channel, std::memory_order_relaxed);
     midiChannel = channel;
+}
+
+void MidiEngine::watchEveryMessage (MessageWatcher watcher)
+{
+    const bool on = static_cast<bool> (watcher);
+    impl->watcher = std::move (watcher);
+    impl->watching.store (on, std::memory_order_relaxed);
 }
 
 void MidiEngine::close()

@@ -33,6 +33,14 @@ public:
     /** Devices came or went; the engine has already closed or reopened the chosen ones. */
     std::function<void()> onDevicesChanged;
 
+    using MessageWatcher = std::function<void (const std::vector<uint8_t>& message)>;
+    /** From now on also hands every whole message from the open input (SysEx
+        or not, recognised or not, running status restored) to the watcher on
+        the message thread, in arrival order, as a monitor shows them; the
+        callbacks above still run. An empty watcher ends it. Off by default,
+        so that nothing a window does not need crosses threads. */
+    void watchEveryMessage (MessageWatcher watcher);
+
     /** The longest that closing spends delivering notes and controllers still waiting for the link. */
     static constexpr std::chrono::milliseconds closingTimeLimit{250};
 

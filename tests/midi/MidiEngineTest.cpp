@@ -220,6 +220,41 @@ TEST_F (EngineTest, ReassemblesMessagesAcrossChunksAndSkipsClockBytes)
     EXPECT_EQ (patches[0].data, patchData (20));
 }
 
+TEST_F (EngineTest, AWatcherSeesEveryWholeMessageInArrivalOrderBesideTheJunoCallbacks)
+{
+    std::vector<Bytes> watched;
+    engine.watchEveryMessage (
+        [this, &watched] (const Bytes& message)
+        {
+            watched.push_back (message);
+            allOnMessageThread = allOnMessageThread && juce::MessageManager::existsAndIsCurrentThread();
+        });
+    const auto dump = dumpBytes (0x30, 0, 0x0A, 5);
+    // A note split over two chunks, a second one in running status, the dump
+    // split with a clock inside it and another maker's message.
+    Bytes third{0x00};
+    third.insert (third.end(), dump.begin(), dump.begin() + 10);
+    third.push_back (0xF8);
+    Bytes fourth (dump.begin() + 10, dump.end());
+    fourth.insert (fourth.end(), {0xF0, 0x7E, 0x7F, 0x06, 0x01, 0xF7});
+
+    EXPECT_EQ (receive ({{0x90, 0x3C}, {0x64, 0x3E}, third, fourth}), std::vector<std::string>{"patch A23"});
+    EXPECT_EQ (watched,
+               (std::vector<Bytes>{
+                   {0x90, 0x3C, 0x64}, {0x90, 0x3E, 0x00}, {0xF8}, dump, {0xF0, 0x7E, 0x7F, 0x06, 0x01, 0xF7}}));
+    EXPECT_TRUE (allOnMessageThread);
+
+    // Lost input ends an open message for the watcher too; an empty watcher sees nothing more.
+    watched.clear();
+    EXPECT_TRUE (platform->inject ({0xF0, 0x41, 0x30}));
+    platform->injectLoss();
+    receive ({{0x00, 0xF7, 0xC0, 0x05}});
+    EXPECT_EQ (watched, (std::vector<Bytes>{{0xC0, 0x05}}));
+    engine.watchEveryMessage (nullptr);
+    receive ({{0x90, 0x3C, 0x64}});
+    EXPECT_EQ (watched.size(), 1u);
+}
+
 TEST_F (EngineTest, LostInputDropsTheOpenMessage)
 {
     const auto dump = dumpBytes (0x30, 0, 0);

@@ -1,0 +1,139 @@
+#include "cli/Help.h"
+
+namespace QorvCli
+{
+// The texts hold ")\"" (as in " (1)"), so their raw strings end with ")help\"".
+const char* const programHelp = R"help(Usage: qorv [FILE...]
+       qorv COMMAND [OPTION...] [ARGUMENT...]
+
+Without a command, Qorv opens its window (with the .106, .syx and .jep files
+given). The commands work without the window or a display:
+
+  list FILE...                      the patches in .106, .syx and .jep files
+  convert INPUT... -o OUTPUT        patch files into one library, .syx file or folder
+  ports                             the MIDI inputs and outputs
+  send FILE --to PORT               one patch to the synthesizer
+  capture --from PORT -o LIB.106    record the patches the synthesizer sends
+  monitor --from PORT               show what the synthesizer sends
+
+  qorv COMMAND --help               a command's options
+  qorv --version                    the version
+
+Exit status: 0 when the work is done, 1 when it failed, 2 when the command
+line is wrong. To open a file named like a command in the window, write ./NAME.
+)help";
+
+namespace
+{
+    struct CommandHelp
+    {
+        const char* command;
+        const char* text;
+    };
+
+    const CommandHelp helps[] = {
+        {"list", R"help(Usage: qorv list [--params] [--json] FILE...
+
+Lists the patches in .106 libraries, .syx files (one dump or many) and .jep
+presets, numbered from 1 in each file and named as the window's import names
+them: a library's as stored; the one dump of a .syx file after the file
+("Strings.syx": "Strings"); several dumps after the file and the patch number
+("Bank A11" to "Bank B88") or, for manual dumps, their place in the file
+("Bank 3"); a preset after its file. Bytes are shown as read; values a patch
+cannot hold are counted after the name.
+
+  --params   every parameter as the panel names it, one line per section
+             (VCF Freq 64, Range 8', Chorus II, HPF 2; a level above 127 is marked)
+  --json     one JSON array with an object per patch: "file", "index", "name",
+             "data" (the 18 patch bytes as numbers) and, with --params,
+             "params" (each parameter's name to its value)
+)help"},
+        {"convert", R"help(Usage: qorv convert INPUT... -o OUTPUT [--bank] [--channel N]
+
+Reads the patches of every INPUT (.106, .syx, .jep; named as qorv list names
+them) and writes one OUTPUT, chosen by its name:
+
+  NAME.106          a library. The patches are added to the library the file
+                    holds (a new one when there is no file), each under a name
+                    of its own: a name already there gets " (1)", " (2)" ...
+  NAME.syx          one patch as one dump; more than one patch is an error
+  NAME.syx --bank   every patch, one dump after another
+  FOLDER            one .syx file per patch, named after the patch and made a
+                    safe file name as Export All names them; an existing
+                    folder, or a name ending in "/" (made when missing)
+
+The patches go in the library's name order. Values a patch cannot hold are
+corrected on the way in, and how many is said. An INPUT that cannot be read is
+named and skipped, the rest converted, and the status is 1. A file is written
+only as OUTPUT, and an OUTPUT that exists is replaced only by a complete new
+file; a .106 there that is not a library is left alone.
+
+  -o, --output OUTPUT   where the patches go
+  --bank                every patch into one .syx file
+  --channel N           the MIDI channel (1-16) of the dumps written; 1 if not given
+)help"},
+        {"ports", R"help(Usage: qorv ports
+
+Lists the MIDI inputs and outputs of the ALSA sequencer: each one's address
+(client:port) and its name as the MIDI menu shows it. Either may name a PORT
+for send, capture and monitor. Without an ALSA sequencer it says so, and the
+status is 1.
+)help"},
+        {"send", R"help(Usage: qorv send FILE --to PORT [--patch NAME|INDEX] [--channel N]
+
+Sends one patch of FILE (.106, .syx or .jep) to the synthesizer as a patch
+dump, at the pace of a MIDI cable, as the window sends the patch it edits.
+
+  --to PORT            the output: its name as qorv ports prints it (the start
+                       of a name that no other port's name starts with will
+                       do) or its client:port
+  --patch NAME|INDEX   the patch of that name, else the one of that number in
+                       qorv list; needed when FILE holds more than one patch
+  --channel N          the MIDI channel (1-16) the synthesizer listens on; 1 if
+                       not given
+)help"},
+        {"capture", R"help(Usage: qorv capture --from PORT -o LIBRARY.106 [--count N] [--timeout SECONDS]
+                    [--channel N]
+
+Records the patch dumps and manual dumps the synthesizer sends into a library,
+as the window does with SAVE ALL: a patch under its number (A11 to B88), a
+manual dump as "Manual"; a name the library holds with another sound gets
+" (1)", " (2)" ... A dump this capture has had already, in name and data, is
+passed over (the synthesizer sends the patch it leaves as well as the one it
+enters); one the library held before is counted but not added twice. Each new
+patch is told on a line of its own: "37/128 A45". To back up the synthesizer,
+step through its 128 memories while this runs.
+
+It stops after N patches, once SECONDS pass without a new one, or on Ctrl+C
+(or SIGTERM), and then always saves what it has: the patches are added to
+LIBRARY.106 (made when missing) and the file is replaced only by a complete
+new one. A file there that is not a library is never touched. The status is 1
+when no patch came.
+
+  --from PORT               the input, as for qorv send's --to
+  -o, --output LIBRARY.106  the library the patches go into
+  --count N                 stop after N patches; 128 if not given
+  --timeout SECONDS         stop once SECONDS pass without a new patch
+  --channel N               the MIDI channel (1-16) the synthesizer sends on; 1
+                            if not given
+)help"},
+        {"monitor", R"help(Usage: qorv monitor --from PORT
+
+Prints each message from the input as it comes, until Ctrl+C: a Juno-106 patch
+dump with its number and every parameter, a manual dump the same way, a
+parameter change as "VCF Freq = 32", and any other MIDI as its bytes in hex.
+Juno-106 messages are decoded on every channel.
+
+  --from PORT   the input, as for qorv send's --to
+)help"},
+    };
+} // namespace
+
+const char* commandHelp (const std::string& command)
+{
+    for (const auto& help : helps)
+        if (command == help.command)
+            return help.text;
+    return nullptr;
+}
+} // namespace QorvCli

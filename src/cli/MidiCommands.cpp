@@ -1,0 +1,136 @@
+// qorv ports and qorv send: the MIDI devices, and one patch to the synthesizer.
+
+#include "cli/Arguments.h"
+#include "cli/Commands.h"
+#include "cli/Console.h"
+#include "cli/MidiSetup.h"
+#include "cli/PatchFiles.h"
+#include "midi/OutputPacer.h"
+#include "midi/protocol/JunoMessages.h"
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+namespace QorvCli
+{
+namespace
+{
+    void printDevices (Console& console, const char* heading, const std::vector<MidiEngine::DeviceInfo>& devices)
+    {
+        console.print (heading);
+        if (devices.empty())
+            console.print ("  (none)");
+        size_t width = 0;
+        for (const auto& device : devices)
+            width = std::max (width, addressOf (device.endpoint).size());
+        for (const auto& device : devices)
+        {
+            std::string address = addressOf (device.endpoint);
+            address.resize (width, ' ');
+            console.print ("  " + address + "  " + displayText (device.name));
+        }
+    }
+
+    /** The patch `--patch` names: a patch of exactly that name, else the number
+        `qorv list` shows before it; the only patch when none is named. */
+    const PatchModel*
+    choosePatch (const std::vector<PatchModel>& patches, const std::optional<std::string>& wanted, std::string& whyNot)
+    {
+        if (!wanted)
+        {
+            if (patches.size() == 1)
+                return &patches.front();
+            whyNot = "holds " + counted (patches.size(), "patch", "patches") +
+                     ": choose one with --patch NAME or INDEX (qorv list shows them)";
+            return nullptr;
+        }
+        const auto named = std::find_if (
+            patches.begin(), patches.end(), [&wanted] (const PatchModel& patch) { return patch.name == *wanted; });
+        if (named != patches.end())
+            return &*named;
+        const bool digitsOnly =
+            !wanted->empty() && wanted->size() <= 9 &&
+            std::all_of (wanted->begin(), wanted->end(), [] (char c) { return c >= '0' && c <= '9'; });
+        const size_t index = digitsOnly ? std::stoul (*wanted) : 0;
+        if (index >= 1 && index <= patches.size())
+            return &patches[index - 1];
+        whyNot = "has no patch named or numbered '" + *wanted + "' (qorv list shows them)";
+        return nullptr;
+    }
+} // namespace
+
+int portsCommand (const std::vector<std::string>& words, Console& console)
+{
+    const Arguments arguments (words, {});
+    if (!arguments.operands().empty())
+        throw UsageError ("takes no operands");
+
+    MessageLoop loop;
+    MidiEngine engine;
+    if (!engine.isAvailable())
+    {
+        console.note (engine.unavailableReason());
+        return exitFailure;
+    }
+    printDevices (console, "Inputs:", engine.getInputDevices());
+    printDevices (console, "Outputs:", engine.getOutputDevices());
+    return console.finish() ? exitSuccess : exitFailure;
+}
+
+int sendCommand (const std::vector<std::string>& words, Console& console)
+{
+    const Arguments arguments (words, {{"patch", 0, true}, {"to", 0, true}, {"channel", 0, true}});
+    if (arguments.operands().size() != 1)
+        throw UsageError ("name one FILE to send from");
+    const auto port = arguments.value ("to");
+    if (!port)
+        throw UsageError ("name the output with --to PORT (qorv ports lists them)");
+    const int channel = parseChannel (arguments.value ("channel"));
+    const std::string& path = arguments.operands().front();
+
+    std::vector<PatchModel> patches;
+    std::string whyNot;
+    if (!readPatchFile (path, patches, whyNot))
+    {
+        console.error (path, whyNot);
+        return exitFailure;
+    }
+    const PatchModel* patch = choosePatch (patches, arguments.value ("patch"), whyNot);
+    if (patch == nullptr)
+    {
+        console.error (path, whyNot);
+        return exitFailure;
+    }
+
+    MessageLoop loop;
+    MidiEngine engine;
+    if (!engine.isAvailable())
+    {
+        console.error (*port, engine.unavailableReason());
+        return exitFailure;
+    }
+    const auto device = findPort (engine.getOutputDevices(), *port, whyNot);
+    if (!device)
+    {
+        console.error (*port, whyNot);
+        return exitFailure;
+    }
+    if (const int wrong = valuesToCorrect (*patch); wrong > 0)
+        console.error (
+            path, counted (static_cast<size_t> (wrong), "value", "values") + " a patch cannot hold sent corrected");
+
+    engine.setMidiChannel (channel);
+    engine.openOutput (device->endpoint);
+    engine.sendPatch (*patch, 0); // as the window sends every patch
+    // Closing delivers what has left for the link; the dump left at once, the link being idle.
+    engine.close();
+    // Another send straight after this one must still find the link free.
+    std::this_thread::sleep_for (
+        std::chrono::microseconds (JunoMessages::patchDumpSize * 1000000 / OutputPacer::dinBytesPerSecond));
+
+    console.print ("Sent " + displayText (patch->name) + " to " + displayText (device->name) + " (" +
+                   addressOf (device->endpoint) + ") on channel " + std::to_string (channel + 1));
+    return console.finish() ? exitSuccess : exitFailure;
+}
+} // namespace QorvCli

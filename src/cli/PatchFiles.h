@@ -1,0 +1,36 @@
+#pragma once
+
+#include "patch/PatchModel.h"
+
+#include <string>
+#include <vector>
+
+namespace QorvCli
+{
+/** The kinds of file the program reads and writes, known by their extension
+    (any letter case), as the window's File menu knows them. */
+enum class FileKind
+{
+    library, // .106
+    sysex,   // .syx
+    preset,  // .jep
+    other
+};
+
+FileKind kindOf (const std::string& path);
+
+/** The patches of a .106, .syx or .jep file, named as the window names them:
+    a library's as stored, a SysEx file's as its import names them (the file's
+    name for one dump, "<name> A11".."<name> B88" or "<name> <n>" for several),
+    a preset after its file. The bytes are as read: nothing is corrected.
+    Returns false, with why in words, for a file that cannot be read. */
+bool readPatchFile (const std::string& path, std::vector<PatchModel>& patches, std::string& whyNot);
+
+/** Why the file at `path` cannot be read, when the reason lies with the file
+    itself (missing, a folder, a device, too large, no permission); empty when
+    it is a readable regular file. */
+std::string whyNotReadable (const std::string& path);
+
+/** How many bytes of the patch a library would correct (PatchBits::correctedValue). */
+int valuesToCorrect (const PatchModel& patch);
+} // namespace QorvCli

@@ -1,0 +1,316 @@
+// ports, send, capture and monitor against the real kernel sequencer, inside
+// the virtual machine of tools/alsa-vm: the far side of the virtual raw MIDI
+// port hw:0,0 (sequencer port 16:0) is amidi, where a synthesizer would be.
+
+#include "CliTestFiles.h"
+#include "QorvProcess.h"
+#include "files/QorvFileIO.h"
+
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <thread>
+
+namespace
+{
+using namespace std::chrono_literals;
+
+const std::string virMidi = "Virtual Raw MIDI 0-0 VirMIDI 0-0"; // 16:0, as the MIDI menu names it
+
+std::string spacedHex (const Bytes& bytes)
+{
+    std::string text;
+    char digits[4];
+    for (const uint8_t byte : bytes)
+    {
+        std::snprintf (digits, sizeof (digits), "%02X ", byte);
+        text += digits;
+    }
+    return text;
+}
+
+/** Plays the synthesizer: writes the bytes to hw:0,0 all at once, as fast as
+    the virtual port takes them. */
+void synthesizerSends (const std::string& folder, const Bytes& bytes)
+{
+    writeBytes (folder + "/sent.syx", bytes);
+    ASSERT_EQ (runShell ("amidi -p hw:0,0 -s " + folder + "/sent.syx"), 0);
+}
+
+/** Waits until amidi has opened hw:0,0 for reading. */
+bool rawInputOpened()
+{
+    for (int i = 0; i < 250; ++i)
+    {
+        std::ifstream proc ("/proc/asound/card0/midi0");
+        const std::string text ((std::istreambuf_iterator<char> (proc)), std::istreambuf_iterator<char>());
+        const auto input = text.find ("Input 0\n");
+        if (input != std::string::npos && text.find ("Owner PID", input) < text.find ("Input 1\n", input))
+            return true;
+        std::this_thread::sleep_for (20ms);
+    }
+    return false;
+}
+
+/** What arrives at hw:0,0 while `work` runs, as amidi prints it, in hex digits only. */
+template <typename Work> std::string receivedWhile (Work work)
+{
+    FILE* dump = popen ("amidi -p hw:0,0 -d -t 2 2>/dev/null", "r");
+    EXPECT_NE (dump, nullptr);
+    if (dump == nullptr)
+        return {};
+    EXPECT_TRUE (rawInputOpened());
+    std::this_thread::sleep_for (300ms); // amidi arms its input right after opening it
+    work();
+    std::string printed;
+    char buffer[512];
+    while (std::fgets (buffer, sizeof (buffer), dump) != nullptr)
+        printed += buffer;
+    pclose (dump);
+    std::string digits;
+    for (const char c : printed)
+        if (std::isxdigit (static_cast<unsigned char> (c)))
+            digits += static_cast<char> (std::toupper (static_cast<unsigned char> (c)));
+    return digits;
+}
+
+std::string compactHex (const Bytes& bytes)
+{
+    std::string text = spacedHex (bytes);
+    text.erase (std::remove (text.begin(), text.end(), ' '), text.end());
+    return text;
+}
+
+LibraryModel readLibrary (const std::string& path)
+{
+    LibraryModel library;
+    EXPECT_TRUE (QorvFileIO::load (path, library)) << path;
+    return library;
+}
+
+/** The synthesizer stepping from one memory to the next, as it sends them:
+    the patch it leaves (from the second step on), then the one it enters. */
+Bytes steppingThrough (const std::vector<FactoryPatch>& factory, size_t first, size_t count)
+{
+    Bytes bytes;
+    for (size_t i = first; i < first + count; ++i)
+    {
+        if (i > first)
+            append (bytes, dump (0x30, 0, static_cast<uint8_t> (i - 1), factory[i - 1].patch.data));
+        append (bytes, dump (0x30, 0, static_cast<uint8_t> (i), factory[i].patch.data));
+    }
+    return bytes;
+}
+
+class MidiCommandsTest : public testing::Test
+{
+protected:
+    std::string path (const std::string& name) const { return folder.path (name); }
+
+    /** Starts a capture and waits until it listens. */
+    std::unique_ptr<QorvProcess> startCapture (const std::vector<std::string>& options)
+    {
+        std::vector<std::string> arguments{"capture", "--from", "16:0", "-o", "Backup.106"};
+        arguments.insert (arguments.end(), options.begin(), options.end());
+        auto capture = std::make_unique<QorvProcess> (folder.root, arguments);
+        EXPECT_TRUE (capture->waitForError ("Ctrl+C stops and saves")) << capture->errors();
+        return capture;
+    }
+
+    TempFolder folder;
+    const std::vector<FactoryPatch> factory = loadFactoryPatches();
+};
+
+TEST_F (MidiCommandsTest, PortsListsInputsAndOutputsWithTheirAddressesAndMenuNames)
+{
+    const auto result = runQorv (folder.root, {"ports"});
+    ASSERT_EQ (result.status, 0) << result.err;
+    const std::string line = "  16:0  " + virMidi + "\n  17:0  Virtual Raw MIDI 0-1 VirMIDI 0-1\n";
+    const size_t outputs = result.out.find ("Outputs:\n");
+    ASSERT_EQ (result.out.rfind ("Inputs:\n", 0), 0u) << result.out;
+    ASSERT_NE (outputs, std::string::npos) << result.out;
+    EXPECT_NE (result.out.find (line), std::string::npos) << result.out;
+    EXPECT_NE (result.out.find (line, outputs), std::string::npos) << result.out;
+
+    // The sequencer is no socket, and no display is ever asked for.
+    const std::string log = path ("strace.log");
+    ASSERT_EQ (
+        runShell ("DISPLAY=:0 strace -f -qq -e trace=connect -o " + log + " " + QORV_BINARY + " ports >/dev/null"), 0);
+    std::ifstream in (log);
+    EXPECT_EQ (std::string ((std::istreambuf_iterator<char> (in)), std::istreambuf_iterator<char>()), "");
+}
+
+TEST_F (MidiCommandsTest, SendPutsExactlyTheChosenPatchsDumpOnTheLine)
+{
+    std::vector<PatchModel> patches;
+    for (const auto& row : factory)
+        patches.push_back (row.patch);
+    LibraryModel library;
+    library.patches = patches;
+    ASSERT_TRUE (QorvFileIO::save (path ("Factory.106"), library));
+    writeBytes (path ("bank.syx"), factoryBank (factory));
+
+    QorvResult byName, byIndex;
+    const std::string received = receivedWhile (
+        [&]
+        {
+            byName = runQorv (
+                folder.root,
+                {"send", "Factory.106", "--patch", "Flute / Horn", "--to", "Virtual Raw MIDI 0-0", "--channel", "5"});
+            byIndex = runQorv (folder.root, {"send", "bank.syx", "--patch", "3", "--to", "16:0"});
+        });
+    ASSERT_EQ (byName.status, 0) << byName.err;
+    ASSERT_EQ (byIndex.status, 0) << byIndex.err;
+    EXPECT_EQ (byName.out, "Sent Flute / Horn to " + virMidi + " (16:0) on channel 5\n");
+    EXPECT_EQ (byIndex.out, "Sent bank A13 to " + virMidi + " (16:0) on channel 1\n");
+
+    Bytes expected = dump (0x30, 4, 0, factory[108].patch.data); // B65 Flute / Horn
+    append (expected, dump (0x30, 0, 0, factory[2].patch.data));
+    EXPECT_EQ (received, compactHex (expected));
+}
+
+TEST_F (MidiCommandsTest, SendSaysWhichPortOrPatchItCannotFind)
+{
+    writeBytes (path ("bank.syx"), factoryBank (factory));
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"send", "bank.syx", "--patch", "1", "--to", "Virtual"},
+         "qorv: Virtual: the name of 2 ports begins so: give more of it (" + virMidi +
+             " (16:0), Virtual Raw MIDI 0-1 VirMIDI 0-1 (17:0))\n"},
+        {{"send", "bank.syx", "--patch", "1", "--to", "Nothing"},
+         "qorv: Nothing: no such port here (qorv ports lists them)\n"},
+        {{"send", "bank.syx", "--patch", "1", "--to", "99:0"},
+         "qorv: 99:0: no such port here (qorv ports lists them)\n"},
+        {{"send", "bank.syx", "--to", "16:0"},
+         "qorv: bank.syx: holds 128 patches: choose one with --patch NAME or INDEX (qorv list shows them)\n"},
+        {{"send", "bank.syx", "--patch", "129", "--to", "16:0"},
+         "qorv: bank.syx: has no patch named or numbered '129' (qorv list shows them)\n"},
+    };
+    for (const auto& [arguments, message] : cases)
+    {
+        const auto result = runQorv (folder.root, arguments);
+        EXPECT_EQ (result.status, 1) << message;
+        EXPECT_EQ (result.err, message);
+    }
+}
+
+TEST_F (MidiCommandsTest, CaptureRecordsAWholeBankSteppedThroughAsA11ToB88)
+{
+    auto capture = startCapture ({});
+    synthesizerSends (folder.root, steppingThrough (factory, 0, 128));
+    const auto result = capture->finish();
+    ASSERT_EQ (result.status, 0) << result.err;
+
+    std::vector<std::string> progress;
+    for (size_t i = 0; i < 128; ++i)
+        progress.push_back (std::to_string (i + 1) + "/128 " + factory[i].slot);
+    progress.push_back ("Saved 128 new patches into Backup.106 (128 in all)");
+    EXPECT_EQ (result.out, text (progress));
+
+    const LibraryModel library = readLibrary (path ("Backup.106"));
+    ASSERT_EQ (library.patches.size(), 128u);
+    for (size_t i = 0; i < 128; ++i)
+    {
+        EXPECT_EQ (library.patches[i].name, factory[i].slot);
+        EXPECT_EQ (library.patches[i].data, factory[i].patch.data) << factory[i].slot;
+    }
+}
+
+TEST_F (MidiCommandsTest, AnInterruptedCaptureSavesWhatItHadAndALaterOneAddsToIt)
+{
+    auto first = startCapture ({});
+    synthesizerSends (folder.root, steppingThrough (factory, 0, 10));
+    ASSERT_TRUE (first->waitForOutput ("10/128 A22\n")) << first->output();
+    first->signal (SIGINT);
+    const auto stopped = first->finish();
+    ASSERT_EQ (stopped.status, 0) << stopped.err;
+    EXPECT_NE (stopped.err.find ("qorv: stopped by SIGINT\n"), std::string::npos) << stopped.err;
+    EXPECT_EQ (readLibrary (path ("Backup.106")).patches.size(), 10u);
+
+    // The patches the library holds are kept; one it holds already is counted, not added.
+    auto second = startCapture ({"--count", "3"});
+    synthesizerSends (folder.root, steppingThrough (factory, 9, 3));
+    const auto added = second->finish();
+    ASSERT_EQ (added.status, 0) << added.err;
+    EXPECT_EQ (added.out,
+               text ({"1/3 A22 (in the library already)",
+                      "2/3 A23",
+                      "3/3 A24",
+                      "Saved 2 new patches into Backup.106 (12 in all)"}));
+    const LibraryModel library = readLibrary (path ("Backup.106"));
+    ASSERT_EQ (library.patches.size(), 12u);
+    for (size_t i = 0; i < 12; ++i)
+        EXPECT_EQ (library.patches[i].data, factory[i].patch.data) << factory[i].slot;
+}
+
+TEST_F (MidiCommandsTest, ManualDumpsAreRecordedAsManualAndTheTimeoutEndsAQuietCapture)
+{
+    auto capture = startCapture ({"--timeout", "1.5", "--channel", "3"});
+    Bytes manuals = dump (0x31, 2, 0, factory[0].patch.data);
+    append (manuals, dump (0x31, 2, 0, factory[0].patch.data)); // the same again: passed over
+    append (manuals, dump (0x31, 2, 0, factory[1].patch.data));
+    append (manuals, dump (0x31, 0, 0, factory[2].patch.data)); // another channel: not this synthesizer
+    synthesizerSends (folder.root, manuals);
+    const auto result = capture->finish();
+    ASSERT_EQ (result.status, 0) << result.err;
+    EXPECT_EQ (result.out,
+               text ({"1/128 Manual", "2/128 Manual (1)", "Saved 2 new patches into Backup.106 (2 in all)"}));
+    EXPECT_NE (result.err.find ("qorv: stopped: no new patch for 1.5 s\n"), std::string::npos) << result.err;
+    const LibraryModel library = readLibrary (path ("Backup.106"));
+    ASSERT_EQ (library.patches.size(), 2u);
+    EXPECT_EQ (library.patches[0].data, factory[0].patch.data);
+    EXPECT_EQ (library.patches[1].data, factory[1].patch.data);
+
+    // Nothing at all: nothing is written.
+    const auto quiet = runQorv (folder.root, {"capture", "--from", "16:0", "-o", "Quiet.106", "--timeout", "0.5"});
+    EXPECT_EQ (quiet.status, 1);
+    EXPECT_NE (quiet.err.find ("qorv: Quiet.106: no patch received; left as it was\n"), std::string::npos) << quiet.err;
+    EXPECT_FALSE (std::ifstream (path ("Quiet.106")).is_open());
+}
+
+TEST_F (MidiCommandsTest, MonitorDecodesTheJunoMessagesAndShowsOtherMidiInHex)
+{
+    QorvProcess monitor (folder.root, {"monitor", "--from", "Virtual Raw MIDI 0-0"});
+    ASSERT_TRUE (monitor.waitForError ("Ctrl+C stops")) << monitor.errors();
+
+    // The owner's manual's dumps: A11 as a manual dump on channel 1, A12 as
+    // patch dump A45 on channel 3, then two parameter changes, a note, a clock
+    // and another maker's message.
+    Bytes bytes = dump (0x31, 0, 0, factory[0].patch.data);
+    append (bytes, dump (0x30, 2, 0x1C, factory[1].patch.data));
+    append (bytes, {0xF0, 0x41, 0x32, 0x00, 0x05, 0x20, 0xF7});
+    append (bytes, {0xF0, 0x41, 0x32, 0x00, 0x11, 0x1F, 0xF7});
+    append (bytes, {0x90, 0x3C, 0x64, 0x3E, 0x00, 0xF8, 0xF0, 0x43, 0x10, 0x01, 0xF7});
+    synthesizerSends (folder.root, bytes);
+    ASSERT_TRUE (monitor.waitForOutput ("F0 43 10 01 F7\n")) << monitor.output();
+    monitor.signal (SIGINT);
+    const auto result = monitor.finish();
+    EXPECT_EQ (result.status, 0) << result.err;
+
+    EXPECT_EQ (result.out,
+               text ({"Manual dump (channel 1)",
+                      "  LFO Rate 20, LFO Delay 49",
+                      "  Range 16', DCO LFO 0, DCO PWM 102, PWM Man, Square 0, Saw 1, Sub Level 0, Noise 0",
+                      "  HPF 1",
+                      "  VCF Freq 35, VCF Res 13, ENV Normal, VCF ENV 58, VCF LFO 0, VCF KYBD 86",
+                      "  VCA ENV, VCA Level 108",
+                      "  Attack 3, Decay 49, Sustain 45, Release 32",
+                      "  Chorus I",
+                      "Patch dump A45 (channel 3)",
+                      "  LFO Rate 6, LFO Delay 48",
+                      "  Range 8', DCO LFO 0, DCO PWM 56, PWM Man, Square 0, Saw 1, Sub Level 70, Noise 0",
+                      "  HPF 0",
+                      "  VCF Freq 43, VCF Res 17, ENV Normal, VCF ENV 26, VCF LFO 0, VCF KYBD 84",
+                      "  VCA ENV, VCA Level 75",
+                      "  Attack 64, Decay 118, Sustain 38, Release 37",
+                      "  Chorus I",
+                      "VCF Freq = 32",
+                      "PWM = Man, HPF = 0, ENV = Inverted, VCA = Gate",
+                      "90 3C 64",
+                      "90 3E 00",
+                      "F8",
+                      "F0 43 10 01 F7"}));
+}
+} // namespace
