@@ -5,6 +5,7 @@
 #include "app/FileCommands.h"
 
 #include "app/FileWork.h"
+#include "files/FileBytes.h"
 #include "files/SafeFileName.h"
 #include "files/SyxBank.h"
 #include "files/SyxFileIO.h"
@@ -133,12 +134,18 @@ void FileCommands::exportAllPatches (const juce::File& folder)
                 const std::string name = names.next (patches[i].name);
                 progress.report (static_cast<double> (i) / static_cast<double> (patches.size()),
                                  toDisplayString (name));
-                const auto result = SyxFileIO::saveIntoFolder (folderPath, name, patches[i], 0);
+                const auto result = SyxFileIO::saveIntoFolderUnflushed (folderPath, name, patches[i], 0);
                 if (result)
                     ++outcome->written;
                 else
                     outcome->failures.add (
                         unwritten (juce::File (folder.getFullPathName() + "/" + toDisplayString (name)), result));
+            }
+            // Every file on the disk at once: far faster than waiting for each.
+            if (const auto flushed = FileBytes::flushFolder (folderPath); !flushed)
+            {
+                outcome->failures.add (unwritten (folder, flushed));
+                outcome->written = 0;
             }
         },
         [this, outcome] (bool cancelled)

@@ -11,13 +11,10 @@
 #include "files/SyxFileIO.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <iterator>
 #include <sys/stat.h>
-#include <system_error>
-#include <thread>
 #include <utility>
 
 namespace QorvCli
@@ -35,8 +32,6 @@ namespace
 
     /** How many unwritten files of a folder are named before the rest are only counted. */
     constexpr size_t maxFailuresNamed = 10;
-    /** How many files of a folder are written at once. */
-    constexpr size_t folderWriters = 16;
 
     bool isFolder (const std::string& path)
     {
@@ -171,36 +166,20 @@ namespace
                 console.error (path, "is there already and is not a folder");
                 return false;
             }
-            // The names first, in order, as Export All gives them; then the
-            // files, several at a time. Each file is on the disk before it takes
-            // its name, so a write spends most of its time waiting for the disk,
-            // and writes that wait together share the disk's flushes.
+            // The names in order, as Export All gives them; each file appears
+            // whole, and all of them go to the disk at once at the end.
             ExportFileNames names (".syx");
             std::vector<std::string> fileNames;
+            std::vector<WriteResult> results;
             fileNames.reserve (patches.size());
+            results.reserve (patches.size());
             for (const auto& patch : patches)
+            {
                 fileNames.push_back (names.next (patch.name));
-
-            std::vector<WriteResult> results (patches.size());
-            std::atomic<size_t> next{0};
-            const auto work = [&]
-            {
-                for (size_t i = next++; i < patches.size(); i = next++)
-                    results[i] = SyxFileIO::saveIntoFolder (folderPath, fileNames[i], patches[i], channel);
-            };
-            std::vector<std::thread> writers;
-            try
-            {
-                for (size_t t = 1; t < std::min (patches.size(), folderWriters); ++t)
-                    writers.emplace_back (work);
+                results.push_back (SyxFileIO::saveIntoFolderUnflushed (folderPath, fileNames.back(), patch, channel));
             }
-            catch (const std::system_error&)
-            {
-                // Fewer helpers: the work gets done all the same.
-            }
-            work();
-            for (auto& writer : writers)
-                writer.join();
+            if (!check (FileBytes::flushFolder (folderPath)))
+                return false;
 
             size_t written = 0, failed = 0;
             for (size_t i = 0; i < patches.size(); ++i)

@@ -374,11 +374,13 @@ WriteResult writeReplacing (const Entry& entry,
         temporary.discard();
         return writeInPlace (entry, *original, data, size, options);
     }
-    if (::fsync (temporary.fd()) != 0)
+    const bool flushNow = options.flush == EntryWriter::Flush::eachFile;
+    if (flushNow && ::fsync (temporary.fd()) != 0)
         return WriteResult::failure (PosixIo::reasonFor (errno, Subject::file));
     if (const int error = temporary.place (entry.name, entryExists); error != 0)
         return WriteResult::failure (PosixIo::reasonFor (error, Subject::folder));
-    ::fsync (entry.folder); // best effort: the new name is in place already
+    if (flushNow)
+        ::fsync (entry.folder); // best effort: the new name is in place already
     return WriteResult::success();
 }
 } // namespace

@@ -32,10 +32,18 @@ enum class Temporaries
     namedOnly
 };
 
+/** Whether each write waits for the disk before it returns. */
+enum class Flush
+{
+    eachFile, // the file is on the disk before it takes its name, and its name with it
+    whenAsked // many files of one folder: the caller flushes them all at once afterwards
+};
+
 struct Options
 {
     HardLinks hardLinks = HardLinks::writeThrough;
     Temporaries temporaries = Temporaries::unnamedWherePossible;
+    Flush flush = Flush::eachFile;
 };
 
 /** Writes the image as the entry `name` (a plain name, not checked here) of

@@ -104,15 +104,47 @@ bool replaceAtomically (const std::string& path, const uint8_t* data, size_t siz
     return replaceFile (path, data, size).ok;
 }
 
+namespace
+{
+    WriteResult writeIntoFolderFlushing (
+        const std::string& folder, const std::string& name, const uint8_t* data, size_t size, EntryWriter::Flush flush)
+    {
+        if (!isPlainName (name))
+            return WriteResult::failure ("\"" + Utf8Text::forMessage (name) + "\" is not a plain file name.");
+        if (folder.empty())
+            return WriteResult::failure ("No folder was given.");
+        if (!isUsablePath (folder))
+            return WriteResult::failure ("The folder's name holds a NUL character.");
+        EntryWriter::Options options;
+        options.hardLinks = EntryWriter::HardLinks::replaceEntry;
+        options.flush = flush;
+        return EntryWriter::write (folder, name, data, size, options);
+    }
+} // namespace
+
 WriteResult writeIntoFolder (const std::string& folder, const std::string& name, const uint8_t* data, size_t size)
 {
-    if (!isPlainName (name))
-        return WriteResult::failure ("\"" + Utf8Text::forMessage (name) + "\" is not a plain file name.");
-    if (folder.empty())
-        return WriteResult::failure ("No folder was given.");
+    return writeIntoFolderFlushing (folder, name, data, size, EntryWriter::Flush::eachFile);
+}
+
+WriteResult
+writeIntoFolderUnflushed (const std::string& folder, const std::string& name, const uint8_t* data, size_t size)
+{
+    return writeIntoFolderFlushing (folder, name, data, size, EntryWriter::Flush::whenAsked);
+}
+
+WriteResult flushFolder (const std::string& folder)
+{
     if (!isUsablePath (folder))
-        return WriteResult::failure ("The folder's name holds a NUL character.");
-    return EntryWriter::write (folder, name, data, size, {EntryWriter::HardLinks::replaceEntry});
+        return WriteResult::failure ("No folder was given.");
+    const int fd = ::open (folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return WriteResult::failure (PosixIo::reasonFor (errno, PosixIo::Subject::folder));
+    const bool flushed = ::syncfs (fd) == 0 && ::fsync (fd) == 0;
+    const int error = errno;
+    ::close (fd);
+    return flushed ? WriteResult::success()
+                   : WriteResult::failure (PosixIo::reasonFor (error, PosixIo::Subject::folder));
 }
 
 bool isPlainName (const std::string& name)

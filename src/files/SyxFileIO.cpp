@@ -73,3 +73,14 @@ SyxFileIO::saveIntoFolder (const std::string& folder, const std::string& fileNam
     const JunoMessages::PatchDump dump = build (patch, channel);
     return FileBytes::writeIntoFolder (folder, fileName, dump.data(), dump.size());
 }
+
+WriteResult SyxFileIO::saveIntoFolderUnflushed (const std::string& folder,
+                                                const std::string& fileName,
+                                                const PatchModel& patch,
+                                                int channel)
+{
+    if (WriteResult refused = checkWritable (patch); !refused)
+        return refused;
+    const JunoMessages::PatchDump dump = build (patch, channel);
+    return FileBytes::writeIntoFolderUnflushed (folder, fileName, dump.data(), dump.size());
+}

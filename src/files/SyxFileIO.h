@@ -42,4 +42,10 @@ public:
         (FileBytes::writeIntoFolder); refuses what checkWritable refuses. */
     static WriteResult
     saveIntoFolder (const std::string& folder, const std::string& fileName, const PatchModel& patch, int channel);
+    /** saveIntoFolder for one of many files written together: it does not wait
+        for the disk; FileBytes::flushFolder does, once, when all are written. */
+    static WriteResult saveIntoFolderUnflushed (const std::string& folder,
+                                                const std::string& fileName,
+                                                const PatchModel& patch,
+                                                int channel);
 };
