@@ -103,6 +103,31 @@ else
     [ "$keys" = "$expected" ] || { echo "FAIL: settings keys '$keys'"; status=1; }
     grep -q 'name="SCALE" val="150"' "$settings" || { echo "FAIL: SCALE is not stored as 150"; status=1; }
 fi
+# A library given on the command line is opened, as Load Library opens it.
+files=$(mktemp -d)
+printf '\xf0\x41\x30\x00\x00\x40\x20\x10\x08\x00\x60\x00\x00\x00\x00\x7f\x00\x00\x00\x00\x00\x2a\x19\xf7' >"$files/Warm Pad.syx"
+"$qorv" convert "$files/Warm Pad.syx" -o "$files/My Bank.106" >/dev/null
+"$qorv" "$files/My Bank.106" 2>>"$stderr_file" &
+pid=$!
+window=""
+for _ in $(seq 1 100); do
+    window=$(xdotool search --onlyvisible --name '^qorv' 2>/dev/null | head -n 1 || true)
+    [ -n "$window" ] && break
+    sleep 0.1
+done
+title=$([ -n "$window" ] && xdotool getwindowname "$window" || echo "no window")
+echo "with a library on the command line: '$title'"
+[ "$title" = "qorv - My Bank" ] || { echo "FAIL: title '$title', expected 'qorv - My Bank'"; status=1; }
+[ -n "$window" ] && xdotool windowfocus --sync "$window" key --clearmodifiers ctrl+q
+for _ in $(seq 1 100); do
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+done
+kill "$pid" 2>/dev/null && { echo "FAIL: Ctrl+Q did not quit the second time"; status=1; }
+grep -q "My Bank.106" "$XDG_CONFIG_HOME/org.qorv.Qorv/qorv.cfg" ||
+    { echo "FAIL: the library is not remembered for the next start"; status=1; }
+rm -rf "$files"
+
 if [ -s "$stderr_file" ]; then
     echo "FAIL: the program wrote to stderr:"
     cat "$stderr_file"
