@@ -1,5 +1,5 @@
-// The menu bar: File, View and MIDI, and the handler that follows MIDI devices
-// coming and going.
+// The menu bar: File, Edit, View and MIDI, and the handler that follows MIDI
+// devices coming and going.
 
 #include "app/MainWindow.h"
 
