@@ -2,10 +2,8 @@
 
 #include "app/FileWork.h"
 
-#include "files/JepFileIO.h"
 #include "files/QorvFileIO.h"
 #include "files/SafeFileName.h"
-#include "files/SyxBank.h"
 #include "files/SyxFileIO.h"
 #include "ui/PanelText.h"
 
