@@ -92,27 +92,15 @@ int captureCommand (const std::vector<std::string>& words, Console& console)
 
     // The library first: one that cannot be added to is never listened for.
     LibraryTarget target;
-    std::string whyNot;
-    if (!target.open (*output, whyNot))
-    {
-        console.error (*output, whyNot);
+    if (!target.openTelling (*output, console))
         return exitFailure;
-    }
-    if (target.correctedOnOpen() > 0)
-        console.error (*output,
-                       counted (static_cast<size_t> (target.correctedOnOpen()), "value", "values") +
-                           " corrected that a patch cannot hold");
 
     // The engine's callbacks reach the recorder: it outlives the engine.
     Recorder recorder (target, console, limit);
     MessageLoop loop;
     MidiEngine engine;
-    if (!engine.isAvailable())
-    {
-        console.error (*port, engine.unavailableReason());
-        return exitFailure;
-    }
-    const auto device = findPort (engine.getInputDevices(), *port, whyNot);
+    std::string whyNot;
+    const auto device = findPort (engine, PortDirection::input, *port, whyNot);
     if (!device)
     {
         console.error (*port, whyNot);

@@ -227,18 +227,12 @@ int convertCommand (const std::vector<std::string>& words, Console& console)
     // Into a .106 the patches are added to what the file holds; every other
     // output is made from the inputs alone.
     LibraryTarget target;
-    std::string whyNot;
     if (form != OutputForm::library)
         target.startEmpty();
-    else if (!target.open (*output, whyNot))
-    {
-        console.error (*output, whyNot);
+    else if (!target.openTelling (*output, console))
         return exitFailure;
-    }
-    if (target.correctedOnOpen() > 0)
-        console.error (*output,
-                       counted (static_cast<size_t> (target.correctedOnOpen()), "value", "values") +
-                           " corrected that a patch cannot hold");
+
+    std::string whyNot;
 
     bool allRead = true;
     std::vector<PatchModel> incoming;

@@ -39,6 +39,20 @@ bool LibraryTarget::open (const std::string& path, std::string& whyNot)
     return true;
 }
 
+bool LibraryTarget::openTelling (const std::string& path, Console& console)
+{
+    std::string whyNot;
+    if (!open (path, whyNot))
+    {
+        console.error (path, whyNot);
+        return false;
+    }
+    if (corrected > 0)
+        console.error (
+            path, counted (static_cast<size_t> (corrected), "value", "values") + " corrected that a patch cannot hold");
+    return true;
+}
+
 void LibraryTarget::startEmpty()
 {
     LibraryModel empty;

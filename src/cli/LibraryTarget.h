@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cli/Console.h"
 #include "files/WriteResult.h"
 #include "session/EditSession.h"
 
@@ -21,6 +22,9 @@ public:
         empty library named as the window names a new one. Returns false, with
         why in words, when the file is there but cannot be added to. */
     bool open (const std::string& path, std::string& whyNot);
+    /** Opens as `open` does and says on the console why the file cannot be
+        added to, or how many of its values were corrected. */
+    bool openTelling (const std::string& path, Console& console);
     /** Starts from an empty library with no file, for patches on their way elsewhere. */
     void startEmpty();
 
@@ -28,8 +32,6 @@ public:
     const LibraryModel& library() const { return editSession.library(); }
     /** Whether the file was there before. */
     bool existed() const { return fileExisted; }
-    /** How many values of the file's patches were corrected as it was opened. */
-    int correctedOnOpen() const { return corrected; }
 
     /** Writes the library to its file atomically: the old file stays whole until the new one is complete. */
     WriteResult save();

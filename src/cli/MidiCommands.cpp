@@ -105,12 +105,7 @@ int sendCommand (const std::vector<std::string>& words, Console& console)
 
     MessageLoop loop;
     MidiEngine engine;
-    if (!engine.isAvailable())
-    {
-        console.error (*port, engine.unavailableReason());
-        return exitFailure;
-    }
-    const auto device = findPort (engine.getOutputDevices(), *port, whyNot);
+    const auto device = findPort (engine, PortDirection::output, *port, whyNot);
     if (!device)
     {
         console.error (*port, whyNot);

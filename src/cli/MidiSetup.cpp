@@ -174,4 +174,16 @@ findPort (const std::vector<MidiEngine::DeviceInfo>& devices, const std::string&
                  listed (prefixed) + ")";
     return std::nullopt;
 }
+
+std::optional<MidiEngine::DeviceInfo>
+findPort (const MidiEngine& engine, PortDirection direction, const std::string& wanted, std::string& whyNot)
+{
+    if (!engine.isAvailable())
+    {
+        whyNot = engine.unavailableReason();
+        return std::nullopt;
+    }
+    return findPort (
+        direction == PortDirection::input ? engine.getInputDevices() : engine.getOutputDevices(), wanted, whyNot);
+}
 } // namespace QorvCli

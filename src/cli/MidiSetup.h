@@ -63,4 +63,15 @@ std::string addressOf (uint32_t endpoint);
     client:port. Nothing, with why in words, when it names none or several. */
 std::optional<MidiEngine::DeviceInfo>
 findPort (const std::vector<MidiEngine::DeviceInfo>& devices, const std::string& wanted, std::string& whyNot);
+
+enum class PortDirection
+{
+    input,
+    output
+};
+
+/** The same among the engine's inputs or outputs; without a sequencer,
+    nothing, with the engine's reason. */
+std::optional<MidiEngine::DeviceInfo>
+findPort (const MidiEngine& engine, PortDirection direction, const std::string& wanted, std::string& whyNot);
 } // namespace QorvCli

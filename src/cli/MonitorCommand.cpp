@@ -55,13 +55,8 @@ int monitorCommand (const std::vector<std::string>& words, Console& console)
     bool outputFailed = false; // read by the watcher: it outlives the engine
     MessageLoop loop;
     MidiEngine engine;
-    if (!engine.isAvailable())
-    {
-        console.error (*port, engine.unavailableReason());
-        return exitFailure;
-    }
     std::string whyNot;
-    const auto device = findPort (engine.getInputDevices(), *port, whyNot);
+    const auto device = findPort (engine, PortDirection::input, *port, whyNot);
     if (!device)
     {
         console.error (*port, whyNot);

@@ -1,4 +1,5 @@
 #include "MessageLoop.h"
+#include "RawInputOwner.h"
 #include "RawMidiPort.h"
 #include "SequencerTestSupport.h"
 #include "midi/MidiEngine.h"
@@ -11,7 +12,6 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <fstream>
 #include <functional>
 #include <sstream>
 #include <thread>
@@ -38,21 +38,6 @@ Bytes dataFrom (const Bytes& dump)
 Bytes dataOf (const PatchModel& patch)
 {
     return Bytes (patch.data.begin(), patch.data.end());
-}
-
-/** Waits until amidi has opened hw:0,0 for reading. */
-bool rawInputOpened()
-{
-    for (int i = 0; i < 200; ++i)
-    {
-        std::ifstream proc ("/proc/asound/card0/midi0");
-        const std::string text ((std::istreambuf_iterator<char> (proc)), std::istreambuf_iterator<char>());
-        const auto input = text.find ("Input 0\n");
-        if (input != std::string::npos && text.find ("Owner PID", input) < text.find ("Input 1\n", input))
-            return true;
-        std::this_thread::sleep_for (20ms);
-    }
-    return false;
 }
 
 /** The engine on the real sequencer, writing down every delivery in order. */

@@ -29,18 +29,24 @@ export XDG_CONFIG_HOME
 XDG_CONFIG_HOME=$(mktemp -d)
 trap 'rm -rf "$XDG_CONFIG_HOME"' EXIT
 
+# Prints the id of Qorv's visible window once it appears (up to 10 s), or nothing.
+wait_for_window() {
+    local found=""
+    for _ in $(seq 1 100); do
+        found=$(xdotool search --onlyvisible --name '^qorv' 2>/dev/null | head -n 1 || true)
+        [ -n "$found" ] && break
+        sleep 0.1
+    done
+    echo "$found"
+}
+
 # This machine has no ALSA sequencer: the program must start all the same and
 # say nothing about it on the terminal.
 stderr_file=$(mktemp)
 "$qorv" 2>"$stderr_file" &
 pid=$!
 
-window=""
-for _ in $(seq 1 100); do
-    window=$(xdotool search --onlyvisible --name '^qorv' 2>/dev/null | head -n 1 || true)
-    [ -n "$window" ] && break
-    sleep 0.1
-done
+window=$(wait_for_window)
 if [ -z "$window" ]; then
     echo "FAIL: no visible window titled qorv appeared"
     kill "$pid" 2>/dev/null || true
@@ -109,12 +115,7 @@ printf '\xf0\x41\x30\x00\x00\x40\x20\x10\x08\x00\x60\x00\x00\x00\x00\x7f\x00\x00
 "$qorv" convert "$files/Warm Pad.syx" -o "$files/My Bank.106" >/dev/null
 "$qorv" "$files/My Bank.106" 2>>"$stderr_file" &
 pid=$!
-window=""
-for _ in $(seq 1 100); do
-    window=$(xdotool search --onlyvisible --name '^qorv' 2>/dev/null | head -n 1 || true)
-    [ -n "$window" ] && break
-    sleep 0.1
-done
+window=$(wait_for_window)
 title=$([ -n "$window" ] && xdotool getwindowname "$window" || echo "no window")
 echo "with a library on the command line: '$title'"
 [ "$title" = "qorv - My Bank" ] || { echo "FAIL: title '$title', expected 'qorv - My Bank'"; status=1; }

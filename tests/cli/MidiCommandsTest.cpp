@@ -4,6 +4,7 @@
 
 #include "CliTestFiles.h"
 #include "QorvProcess.h"
+#include "RawInputOwner.h"
 #include "files/QorvFileIO.h"
 
 #include <gtest/gtest.h>
@@ -38,21 +39,6 @@ void synthesizerSends (const std::string& folder, const Bytes& bytes)
 {
     writeBytes (folder + "/sent.syx", bytes);
     ASSERT_EQ (runShell ("amidi -p hw:0,0 -s " + folder + "/sent.syx"), 0);
-}
-
-/** Waits until amidi has opened hw:0,0 for reading. */
-bool rawInputOpened()
-{
-    for (int i = 0; i < 250; ++i)
-    {
-        std::ifstream proc ("/proc/asound/card0/midi0");
-        const std::string text ((std::istreambuf_iterator<char> (proc)), std::istreambuf_iterator<char>());
-        const auto input = text.find ("Input 0\n");
-        if (input != std::string::npos && text.find ("Owner PID", input) < text.find ("Input 1\n", input))
-            return true;
-        std::this_thread::sleep_for (20ms);
-    }
-    return false;
 }
 
 /** What arrives at hw:0,0 while `work` runs, as amidi prints it, in hex digits only. */
