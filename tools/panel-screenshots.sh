@@ -16,6 +16,7 @@
 set -euo pipefail
 
 scales=(100 125 150 175)
+in_xvfb=$(dirname "$0")/../tests/support/in-xvfb.sh
 
 take_one() {
     local binary=$1 scale=$2 out=$3
@@ -29,7 +30,7 @@ take_one() {
   <VALUE name="SCALE" val="$scale"/>
 </PROPERTIES>
 CFG
-    XDG_CONFIG_HOME=$config xvfb-run -a -s "-screen 0 1920x1200x24" bash -c '
+    XDG_CONFIG_HOME=$config "$in_xvfb" 1920x1200 bash -c '
         "$1" & pid=$!
         window=""
         for _ in $(seq 1 100); do

@@ -6,6 +6,7 @@
 # it cannot fit keeps the window on the screen too.
 set -euo pipefail
 qorv=$1
+in_xvfb=$2 # runs a command on a virtual screen of the size given
 status=0
 
 # The panel's size at each View size, and the settings value of each.
@@ -32,7 +33,7 @@ run_case() {
     fi
 
     local result
-    result=$(XDG_CONFIG_HOME=$config xvfb-run -a -s "-screen 0 ${screen}x24" bash -c '
+    result=$(XDG_CONFIG_HOME=$config "$in_xvfb" "$screen" bash -c '
         "$1" 2>/dev/null & pid=$!
         window=""
         for _ in $(seq 1 100); do
