@@ -242,12 +242,19 @@ TEST (DinRate, FaderBurstKeepsTheLinkBusyNeverFasterWithoutMakingTheSenderWait)
     sendPatch (warmUp);
 
     // An emulated machine also stalls now and then for a millisecond or more,
-    // in the middle of any call (on a busy host, several times a second): up
-    // to five bursts give it the chance to show one without such a stall.
-    // Everything else must hold in each.
-    constexpr int attempts = 5;
+    // in the middle of any call or of the pacing thread's sleep (on a busy
+    // host, several times a second, and in one burst in two at worst): up to
+    // ten bursts give it the chance to show one without such stalls, with
+    // short calls and the link kept full. Everything else must hold in each,
+    // and no burst may lose link time as a pacer that wakes late for every
+    // dump would.
+    constexpr int attempts = 10;
+    constexpr double fullLink = 0.95;
+    constexpr double linkLostOnEveryDump = 0.85;
+    const auto callsShort = [] (Clock::duration longest) { return !timingMeansSomething || longest < 500us; };
     auto shortestLongestCall = Clock::duration::max();
-    for (int attempt = 1; attempt <= (timingMeansSomething ? attempts : 1) && shortestLongestCall >= 500us; ++attempt)
+    double bestRate = 0.0;
+    for (int attempt = 1; attempt <= attempts && !(callsShort (shortestLongestCall) && bestRate >= fullLink); ++attempt)
     {
         DinRatePeer peer;
         std::this_thread::sleep_for (200ms); // the peer arms its port
@@ -295,18 +302,17 @@ TEST (DinRate, FaderBurstKeepsTheLinkBusyNeverFasterWithoutMakingTheSenderWait)
             peer.lostBytes);
 
         EXPECT_EQ (peer.arrivals.back().message, burst.dumps.back()) << "the latest dump wins";
-        EXPECT_GE (rateDelivered, 0.95) << "link time was lost";
+        EXPECT_GE (rateDelivered, linkLostOnEveryDump) << "link time was lost throughout the burst";
         EXPECT_EQ (peer.lostBytes, 0u);
         EXPECT_LE (ahead, 48) << "bytes reached the device faster than the link carries them";
         EXPECT_LT (peer.arrivals.size(), static_cast<size_t> (burstDumps));
         // Waiting for the link would stretch the burst to 500 x 7.68 ms = 3.84 s.
         EXPECT_LT (seconds (burst.total), 2.5);
         shortestLongestCall = std::min (shortestLongestCall, burst.longestCall);
+        bestRate = std::max (bestRate, rateDelivered);
     }
-    if (timingMeansSomething)
-    {
-        EXPECT_LT (shortestLongestCall, 500us) << "sendPatch calls took too long in every burst";
-    }
+    EXPECT_TRUE (callsShort (shortestLongestCall)) << "sendPatch calls took too long in every burst";
+    EXPECT_GE (bestRate, fullLink) << "link time was lost in every burst";
 }
 
 TEST (DinRate, UnpacedBurstOverflowsTheSamePeer)
