@@ -17,6 +17,7 @@ set -euo pipefail
 
 scales=(100 125 150 175)
 in_xvfb=$(dirname "$0")/../tests/support/in-xvfb.sh
+wait_for_window=$(dirname "$0")/../tests/support/wait-for-window.sh
 
 take_one() {
     local binary=$1 scale=$2 out=$3
@@ -32,17 +33,12 @@ take_one() {
 CFG
     XDG_CONFIG_HOME=$config "$in_xvfb" 1920x1200 bash -c '
         "$1" & pid=$!
-        window=""
-        for _ in $(seq 1 100); do
-            window=$(xdotool search --onlyvisible --name "^qorv" 2>/dev/null | head -n 1 || true)
-            [ -n "$window" ] && break
-            sleep 0.1
-        done
+        window=$("$3")
         sleep 1 # let the first paint settle
         status=0
         if [ -n "$window" ]; then import -window "$window" "$2"; else echo "no window" >&2; status=1; fi
         kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null
-        exit $status' _ "$binary" "$out"
+        exit $status' _ "$binary" "$out" "$wait_for_window"
     rm -rf "$config"
 }
 

@@ -99,13 +99,9 @@ int captureCommand (const std::vector<std::string>& words, Console& console)
     Recorder recorder (target, console, limit);
     MessageLoop loop;
     MidiEngine engine;
-    std::string whyNot;
-    const auto device = findPort (engine, PortDirection::input, *port, whyNot);
+    const auto device = findPort (engine, PortDirection::input, *port, console);
     if (!device)
-    {
-        console.error (*port, whyNot);
         return exitFailure;
-    }
 
     engine.onPatchReceived = [&recorder] (const PatchModel& patch) { recorder.received (patch, false); };
     engine.onManualReceived = [&recorder] (const PatchModel& patch) { recorder.received (patch, true); };

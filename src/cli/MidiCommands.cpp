@@ -105,12 +105,9 @@ int sendCommand (const std::vector<std::string>& words, Console& console)
 
     MessageLoop loop;
     MidiEngine engine;
-    const auto device = findPort (engine, PortDirection::output, *port, whyNot);
+    const auto device = findPort (engine, PortDirection::output, *port, console);
     if (!device)
-    {
-        console.error (*port, whyNot);
         return exitFailure;
-    }
     if (const int wrong = valuesToCorrect (*patch); wrong > 0)
         console.error (
             path, counted (static_cast<size_t> (wrong), "value", "values") + " a patch cannot hold sent corrected");

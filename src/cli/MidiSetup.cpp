@@ -176,14 +176,17 @@ findPort (const std::vector<MidiEngine::DeviceInfo>& devices, const std::string&
 }
 
 std::optional<MidiEngine::DeviceInfo>
-findPort (const MidiEngine& engine, PortDirection direction, const std::string& wanted, std::string& whyNot)
+findPort (const MidiEngine& engine, PortDirection direction, const std::string& wanted, Console& console)
 {
+    std::string whyNot;
+    std::optional<MidiEngine::DeviceInfo> found;
     if (!engine.isAvailable())
-    {
         whyNot = engine.unavailableReason();
-        return std::nullopt;
-    }
-    return findPort (
-        direction == PortDirection::input ? engine.getInputDevices() : engine.getOutputDevices(), wanted, whyNot);
+    else
+        found = findPort (
+            direction == PortDirection::input ? engine.getInputDevices() : engine.getOutputDevices(), wanted, whyNot);
+    if (!found)
+        console.error (wanted, whyNot);
+    return found;
 }
 } // namespace QorvCli

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cli/Console.h"
 #include "midi/MidiEngine.h"
 
 #include <atomic>
@@ -70,8 +71,8 @@ enum class PortDirection
     output
 };
 
-/** The same among the engine's inputs or outputs; without a sequencer,
-    nothing, with the engine's reason. */
+/** The same among the engine's inputs or outputs. When there is none (or
+    no sequencer), says why on the console under the PORT given. */
 std::optional<MidiEngine::DeviceInfo>
-findPort (const MidiEngine& engine, PortDirection direction, const std::string& wanted, std::string& whyNot);
+findPort (const MidiEngine& engine, PortDirection direction, const std::string& wanted, Console& console);
 } // namespace QorvCli

@@ -55,13 +55,9 @@ int monitorCommand (const std::vector<std::string>& words, Console& console)
     bool outputFailed = false; // read by the watcher: it outlives the engine
     MessageLoop loop;
     MidiEngine engine;
-    std::string whyNot;
-    const auto device = findPort (engine, PortDirection::input, *port, whyNot);
+    const auto device = findPort (engine, PortDirection::input, *port, console);
     if (!device)
-    {
-        console.error (*port, whyNot);
         return exitFailure;
-    }
 
     engine.watchEveryMessage (
         [&console, &outputFailed] (const std::vector<uint8_t>& message)

@@ -7,6 +7,7 @@
 set -euo pipefail
 qorv=$1
 in_xvfb=$2 # runs a command on a virtual screen of the size given
+wait_for_window=$(dirname "$0")/../support/wait-for-window.sh
 status=0
 
 # The panel's size at each View size, and the settings value of each.
@@ -35,12 +36,7 @@ run_case() {
     local result
     result=$(XDG_CONFIG_HOME=$config "$in_xvfb" "$screen" bash -c '
         "$1" 2>/dev/null & pid=$!
-        window=""
-        for _ in $(seq 1 100); do
-            window=$(xdotool search --onlyvisible --name "^qorv" 2>/dev/null | head -n 1 || true)
-            [ -n "$window" ] && break
-            sleep 0.1
-        done
+        window=$("$3")
         [ -n "$window" ] || { echo "none"; kill $pid; exit 0; }
         sleep 0.5
         if [ "$2" = yes ]; then
@@ -61,7 +57,7 @@ run_case() {
         echo "$(xwininfo -id "$window" | awk "/Absolute upper-left X:/ {x=\$4} /Absolute upper-left Y:/ {y=\$4} /Width:/ {w=\$2} /Height:/ {h=\$2} END {print x, y, w, h}")"
         xdotool windowfocus --sync "$window" key --clearmodifiers ctrl+q
         for _ in $(seq 1 50); do kill -0 $pid 2>/dev/null || break; sleep 0.1; done
-        kill $pid 2>/dev/null || true' _ "$qorv" "$pick_xlarge")
+        kill $pid 2>/dev/null || true' _ "$qorv" "$pick_xlarge" "$wait_for_window")
 
     local stored_after
     stored_after=$(grep -o 'name="SCALE" val="[0-9]*"' "$config/org.qorv.Qorv/qorv.cfg" 2>/dev/null | grep -o '[0-9]*' || echo none)

@@ -23,15 +23,15 @@ export XDG_CONFIG_HOME
 XDG_CONFIG_HOME=$(mktemp -d)
 trap 'rm -rf "$XDG_CONFIG_HOME"' EXIT
 
-# Prints the id of Qorv's visible window once it appears (up to 10 s), or nothing.
-wait_for_window() {
-    local found=""
-    for _ in $(seq 1 100); do
-        found=$(xdotool search --onlyvisible --name '^qorv' 2>/dev/null | head -n 1 || true)
-        [ -n "$found" ] && break
+wait_for_window=$(dirname "$0")/../support/wait-for-window.sh
+
+# Returns once the process has ended, or after 30 s (a loaded machine can take
+# seconds to write the settings out).
+wait_for_exit() {
+    for _ in $(seq 1 300); do
+        kill -0 "$1" 2>/dev/null || return 0
         sleep 0.1
     done
-    echo "$found"
 }
 
 # This machine has no ALSA sequencer: the program must start all the same and
@@ -40,7 +40,7 @@ stderr_file=$(mktemp)
 "$qorv" 2>"$stderr_file" &
 pid=$!
 
-window=$(wait_for_window)
+window=$("$wait_for_window")
 if [ -z "$window" ]; then
     echo "FAIL: no visible window titled qorv appeared; the program wrote:"
     cat "$stderr_file"
@@ -78,10 +78,7 @@ echo "bottom-right pixel: $corner"
 # Quit with Ctrl+Q, as a user would, and expect a clean exit.
 xdotool windowfocus --sync "$window"
 xdotool key --clearmodifiers ctrl+q
-for _ in $(seq 1 100); do
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.1
-done
+wait_for_exit "$pid"
 if kill -0 "$pid" 2>/dev/null; then
     echo "FAIL: Ctrl+Q did not quit"
     kill -INT "$pid"
@@ -110,15 +107,12 @@ printf '\xf0\x41\x30\x00\x00\x40\x20\x10\x08\x00\x60\x00\x00\x00\x00\x7f\x00\x00
 "$qorv" convert "$files/Warm Pad.syx" -o "$files/My Bank.106" >/dev/null
 "$qorv" "$files/My Bank.106" 2>>"$stderr_file" &
 pid=$!
-window=$(wait_for_window)
+window=$("$wait_for_window")
 title=$([ -n "$window" ] && xdotool getwindowname "$window" || echo "no window")
 echo "with a library on the command line: '$title'"
 [ "$title" = "qorv - My Bank" ] || { echo "FAIL: title '$title', expected 'qorv - My Bank'"; status=1; }
 [ -n "$window" ] && xdotool windowfocus --sync "$window" key --clearmodifiers ctrl+q
-for _ in $(seq 1 100); do
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.1
-done
+wait_for_exit "$pid"
 kill "$pid" 2>/dev/null && { echo "FAIL: Ctrl+Q did not quit the second time"; status=1; }
 grep -q "My Bank.106" "$XDG_CONFIG_HOME/org.qorv.Qorv/qorv.cfg" ||
     { echo "FAIL: the library is not remembered for the next start"; status=1; }

@@ -28,6 +28,13 @@ bool save (const std::string& path)
     return FileBytes::replaceAtomically (path, newContent.data(), newContent.size());
 }
 
+/** Writes the new content over the file: "saved", or why not. */
+std::string saveTelling (const std::string& path)
+{
+    const WriteResult result = FileBytes::replaceFile (path, newContent.data(), newContent.size());
+    return result.ok ? std::string ("saved") : result.reason;
+}
+
 struct stat statOf (const std::string& path)
 {
     struct stat info
@@ -139,10 +146,10 @@ TEST (SaveIdentityTest, WritableFileInAFolderWhereNoFileCanBeMadeIsSavedInPlace)
     const ChildReport saved = runInChild (
         [&]
         {
-            const WriteResult result = FileBytes::replaceFile (path, newContent.data(), newContent.size());
+            const std::string result = saveTelling (path);
             const std::string fresh = locked + "/new.106";
             const WriteResult refused = FileBytes::replaceFile (fresh, newContent.data(), newContent.size());
-            return (result.ok ? "saved" : result.reason) + "|" + (refused.ok ? "made" : refused.reason);
+            return result + "|" + (refused.ok ? "made" : refused.reason);
         },
         true);
     ::chmod (locked.c_str(), 0755);
@@ -167,13 +174,7 @@ TEST (SaveIdentityTest, AnotherUsersWritableFileKeepsItsOwner)
     ::chmod (path.c_str(), 0666); // root's file, writable by all
     const ino_t inode = statOf (path).st_ino;
 
-    const ChildReport saved = runInChild (
-        [&]
-        {
-            const WriteResult result = FileBytes::replaceFile (path, newContent.data(), newContent.size());
-            return result.ok ? std::string ("saved") : result.reason;
-        },
-        true);
+    const ChildReport saved = runInChild ([&] { return saveTelling (path); }, true);
     ASSERT_TRUE (saved.finished) << saved.text;
     EXPECT_EQ (saved.text, "saved");
     EXPECT_EQ (readBytes (path), newContent);
@@ -196,13 +197,7 @@ TEST (SaveIdentityTest, WriteProtectedFileStaysProtected)
     ASSERT_EQ (::chown (path.c_str(), childUser(), childGroup()), 0);
     ::chmod (path.c_str(), 0444);
 
-    const ChildReport saved = runInChild (
-        [&]
-        {
-            const WriteResult result = FileBytes::replaceFile (path, newContent.data(), newContent.size());
-            return result.ok ? std::string ("saved") : result.reason;
-        },
-        true);
+    const ChildReport saved = runInChild ([&] { return saveTelling (path); }, true);
     ASSERT_TRUE (saved.finished) << saved.text;
     EXPECT_EQ (saved.text, "The file is write-protected.");
     EXPECT_EQ (readBytes (path), oldContent);
