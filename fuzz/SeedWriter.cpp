@@ -112,5 +112,22 @@ int main (int argc, char** argv)
     // Names end at a backslash and another character; the last byte picks the extension.
     const std::string names = "Brass 1\\nBass\\nBASS\\n..\\n\\n  \\na/b\\n~\\nBell\xE2\x82\\n" + std::string (130, 'x');
     ok &= writeSeed (root / "filename", "export", Bytes (names.begin(), names.end()));
+
+    // Settings as JUCE writes them, and the documents a general parser would act on.
+    const std::string settings =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n\r\n<PROPERTIES>\r\n"
+        "  <VALUE name=\"MIDI_IN\" val=\"Juno &amp; &lt;1&gt; caf&#233;&#10;\"/>\r\n"
+        "  <VALUE name=\"RECENT_LIBRARIES\">\r\n    <RECENT>\r\n      <FILE path=\"/home/me/a.106\"/>\r\n"
+        "    </RECENT>\r\n  </VALUE>\r\n</PROPERTIES>\r\n";
+    const std::string text = "\xEF\xBB\xBF<!-- c --><a x='1'> t<!-- c -->u&#x41;\r\n<b/> </a><?end?>";
+    const std::string entities = "<!DOCTYPE a [<!ENTITY b \"x\"><!ENTITY c \"&b;&b;\">]><a v=\"&c;\">&c;</a>";
+    const std::string external = "<!DOCTYPE a SYSTEM \"/dev/null\"><a>&e;</a>";
+    const std::string strayByte = "\xBC!DOCTYPE a><a/>"; // JUCE's decoder reads the stray byte as '<'
+    for (const auto& [name, content] : {std::pair{"settings.xml", settings},
+                                        std::pair{"text.xml", text},
+                                        std::pair{"entities.xml", entities},
+                                        std::pair{"external.xml", external},
+                                        std::pair{"stray-byte.xml", strayByte}})
+        ok &= writeSeed (root / "settings", name, Bytes (content.begin(), content.end()));
     return ok ? 0 : 1;
 }

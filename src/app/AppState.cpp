@@ -1,78 +1,102 @@
 #include "app/AppState.h"
 
-#include <algorithm>
+#include "files/FileBytes.h"
+#include "files/Utf8Text.h"
+#include "files/XmlGuard.h"
+
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <string>
+#include <sys/stat.h>
+#include <vector>
 
 namespace
 {
 /** Far more than the settings ever take; a bigger file was not written by Qorv. */
-constexpr juce::int64 maxSettingsBytes = 1 << 20;
-/** The settings nest four elements deep; a reader that recurses must never see much more. */
-constexpr int maxSettingsDepth = 16;
+constexpr size_t maxSettingsBytes = 1 << 20;
 
-/** How deeply the elements of an XML text nest, found without recursion. */
-int nestingDepth (const juce::MemoryBlock& text)
+std::string bytesOf (const juce::String& text)
 {
-    const auto* bytes = static_cast<const char*> (text.getData());
-    const size_t size = text.getSize();
-    int depth = 0, deepest = 0;
-    for (size_t i = 0; i < size; ++i)
+    return text.toStdString();
+}
+
+/** The settings file, read only as XmlGuard allows: a text it refuses never
+    reaches JUCE's parser, which would act on a document type declaration. */
+bool isReadable (const std::string& path)
+{
+    std::vector<uint8_t> bytes;
+    if (!FileBytes::readAll (path, maxSettingsBytes, bytes))
+        return false;
+    const auto root = XmlGuard::parse (std::string_view (reinterpret_cast<const char*> (bytes.data()), bytes.size()));
+    return root && root->tag == "PROPERTIES";
+}
+
+/** Whether anything is at the path (a link that leads nowhere is nothing: the settings are written through it). */
+bool somethingIsAt (const std::string& path)
+{
+    struct stat info;
+    return ::stat (path.c_str(), &info) == 0 || errno != ENOENT;
+}
+
+/** The settings, with every value kept safe for JUCE's parser: PropertiesFile
+    parses each value as XML when it saves it, and getXmlValue parses one when
+    it is read, so a value XmlGuard would refuse (a device name that is a
+    hostile document, say) is dropped as it is set, and text that is not
+    UTF-8 is made UTF-8 before it can be written as character numbers no
+    reader takes. */
+class GuardedSettings final : public juce::PropertiesFile
+{
+public:
+    GuardedSettings (const juce::File& settings, const Options& settingsOptions)
+        : PropertiesFile (settings, settingsOptions)
     {
-        if (bytes[i] != '<' || i + 1 >= size)
-            continue;
-        const char next = bytes[i + 1];
-        const bool closing = next == '/';
-        const bool declaration = next == '?' || next == '!';
-        // To the end of the tag; a '>' inside a quoted attribute value does not end it.
-        size_t end = i + 1;
-        char quote = 0;
-        for (; end < size; ++end)
-        {
-            const char c = bytes[end];
-            if (quote != 0)
-                quote = c == quote ? 0 : quote;
-            else if (c == '"' || c == '\'')
-                quote = c;
-            else if (c == '>')
-                break;
-        }
-        if (!declaration)
-        {
-            if (closing)
-                --depth;
-            else if (bytes[end - 1] != '/')
-                deepest = std::max (deepest, ++depth);
-        }
-        i = end;
+        keepValuesSafe(); // the values just read
     }
-    return deepest;
-}
 
-/** A settings file Qorv can read without risk: small, shallow and well-formed. */
-bool isReadable (const juce::File& file)
-{
-    if (file.getSize() > maxSettingsBytes)
-        return false;
-    juce::MemoryBlock text;
-    if (!file.loadFileAsData (text) || nestingDepth (text) > maxSettingsDepth)
-        return false;
-    const auto xml = juce::XmlDocument::parse (text.toString());
-    return xml != nullptr && xml->hasTagName ("PROPERTIES");
-}
+protected:
+    void propertyChanged() override
+    {
+        keepValuesSafe();
+        PropertiesFile::propertyChanged();
+    }
+
+private:
+    void keepValuesSafe()
+    {
+        auto& values = getAllProperties();
+        for (int i = values.size(); --i >= 0;)
+        {
+            const auto key = values.getAllKeys()[i];
+            std::string value = bytesOf (values.getAllValues()[i]);
+            if (!Utf8Text::isValid (value))
+            {
+                value = Utf8Text::encode (Utf8Text::decode (value));
+                values.set (key, juce::String::fromUTF8 (value.data(), static_cast<int> (value.size())));
+            }
+            if (!XmlGuard::isSafeToParse (value))
+                values.remove (juce::StringRef (key));
+        }
+    }
+};
 } // namespace
 
 AppState::AppState()
 {
     // A settings file that cannot be read sanely is kept aside rather than
-    // read (it could crash every start) or overwritten (it may be dear to someone).
-    const auto file = settingsFile();
-    if (file.existsAsFile() && !isReadable (file))
+    // read (it could hang or crash every start) or overwritten (it may be
+    // dear to someone). Where it cannot be moved, the defaults are used and
+    // nothing is written over it.
+    auto file = settingsFile();
+    const std::string path = bytesOf (file.getFullPathName());
+    if (somethingIsAt (path) && !isReadable (path))
     {
         const auto aside = file.getSiblingFile (file.getFileName() + ".unreadable").getNonexistentSibling();
-        if (file.moveFileTo (aside))
-            problem = "Settings reset";
+        problem = "Settings reset";
+        if (std::rename (path.c_str(), bytesOf (aside.getFullPathName()).c_str()) != 0)
+            file = juce::File();
     }
-    propertiesFile = std::make_unique<juce::PropertiesFile> (file, options());
+    propertiesFile = std::make_unique<GuardedSettings> (file, options());
 }
 
 juce::PropertiesFile::Options AppState::options()

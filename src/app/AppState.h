@@ -1,12 +1,16 @@
 #pragma once
 
+#include "app/SessionRecovery.h"
+
 #include <juce_data_structures/juce_data_structures.h>
 
 #include <memory>
 
 /** Owns the settings file: qorv.cfg in the program's own folder under the
-    user's configuration folder. The file is read here, once; only the main
-    window's loadState and saveState use its values. */
+    user's configuration folder. The file is read here, once, and only when
+    XmlGuard takes it; only the main window's loadState and saveState use its
+    values. Beside it lies the library a session that ended under the program
+    kept aside. */
 class AppState
 {
 public:
@@ -24,6 +28,8 @@ public:
         static constexpr const char* syncCC = "SYNC_CC";
         static constexpr const char* lastLibrary = "LAST_LIBRARY";
         static constexpr const char* recentLibraries = "RECENT_LIBRARIES";
+        static constexpr const char* activePatch = "ACTIVE_PATCH";
+        static constexpr const char* storedPatch = "STORED_PATCH";
     };
 
     static constexpr const char* folderName = "org.qorv.Qorv";
@@ -41,6 +47,8 @@ public:
     std::unique_ptr<juce::PropertiesFile> propertiesFile;
     /** What went wrong with the settings file, for STATUS; empty when nothing did. */
     juce::String problem;
+    /** The library kept aside beside the settings when a session ended under the program. */
+    SessionRecovery recovery{settingsFile().getParentDirectory().getFullPathName().toStdString()};
 
 private:
     JUCE_DECLARE_NON_COPYABLE (AppState)

@@ -1,9 +1,12 @@
 #include "app/DesktopFileDialog.h"
 
+#include "files/FilePath.h"
+
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -28,13 +31,19 @@ juce::uint64 activeWindowId()
     return 0;
 }
 
-/** The folder the dialog starts in: the proposal's own folder, else the home folder. */
-std::string startFolder (const juce::File& initial)
+bool isFolder (const std::string& path)
 {
-    if (initial.isDirectory())
-        return initial.getFullPathName().toStdString();
-    if (initial != juce::File() && initial.getParentDirectory().isDirectory())
-        return initial.getParentDirectory().getFullPathName().toStdString();
+    struct stat info;
+    return !path.empty() && ::stat (path.c_str(), &info) == 0 && S_ISDIR (info.st_mode);
+}
+
+/** The folder the dialog starts in: the proposal itself or its folder, else the home folder. */
+std::string startFolder (const std::string& initial)
+{
+    if (isFolder (initial))
+        return initial;
+    if (!initial.empty() && isFolder (std::string (FilePath::folderOf (initial))))
+        return std::string (FilePath::folderOf (initial));
     return juce::File::getSpecialLocation (juce::File::userHomeDirectory).getFullPathName().toStdString();
 }
 } // namespace
@@ -64,8 +73,8 @@ std::vector<std::string> DesktopFileDialog::zenityArguments (const FileDialogReq
     if (request.pattern.isNotEmpty() && request.pattern != "*" && request.pattern != "*.*")
         args.push_back ("--file-filter=" + request.pattern.toStdString());
     // Relative to the folder the dialog starts in.
-    if (!request.initialFile.isDirectory() && request.initialFile.getFileName().isNotEmpty())
-        args.push_back ("--filename=" + request.initialFile.getFileName().toStdString());
+    if (!isFolder (request.initialPath) && !FilePath::fileName (request.initialPath).empty())
+        args.push_back ("--filename=" + std::string (FilePath::fileName (request.initialPath)));
     return args;
 }
 
@@ -112,7 +121,7 @@ void DesktopFileDialog::open (const FileDialogRequest& request, Done done)
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init (&actions);
     posix_spawn_file_actions_adddup2 (&actions, pipeFds[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addchdir_np (&actions, startFolder (request.initialFile).c_str());
+    posix_spawn_file_actions_addchdir_np (&actions, startFolder (request.initialPath).c_str());
 
     pid_t pid = -1;
     const int spawned = ::posix_spawnp (&pid, "zenity", &actions, nullptr, argv.data(), environ);
@@ -166,10 +175,9 @@ void DesktopFileDialog::finish (int exitStatus)
     outputFd = -1;
     child = -1;
 
-    juce::Array<juce::File> chosen;
+    std::vector<std::string> chosen;
     if (exitStatus == 0)
-        for (const auto& path : splitChosenPaths (output, multiple))
-            chosen.add (juce::File (juce::String::fromUTF8 (path.data(), static_cast<int> (path.size()))));
+        chosen = splitChosenPaths (output, multiple);
     output.clear();
 
     // Taken out first: the answer may open the next dialog.
@@ -215,11 +223,16 @@ void DesktopFileDialog::close()
 
 void DesktopFileDialog::openFallback (const FileDialogRequest& request)
 {
-    fallback = std::make_unique<juce::FileChooser> (request.title, request.initialFile, request.pattern, false);
+    const auto initial =
+        juce::String::fromUTF8 (request.initialPath.data(), static_cast<int> (request.initialPath.size()));
+    fallback = std::make_unique<juce::FileChooser> (
+        request.title, initial.isEmpty() ? juce::File() : juce::File (initial), request.pattern, false);
     fallback->launchAsync (request.flags,
                            [this] (const juce::FileChooser& finished)
                            {
-                               const auto chosen = finished.getResults();
+                               std::vector<std::string> chosen;
+                               for (const auto& file : finished.getResults())
+                                   chosen.push_back (file.getFullPathName().toStdString());
                                const Done done = std::move (whenDone);
                                whenDone = nullptr;
                                if (done)

@@ -12,19 +12,21 @@
 struct FileDialogRequest
 {
     juce::String title;
-    juce::File initialFile; // empty: the dialog's own default
+    std::string initialPath; // a file or folder to start at, as bytes; empty: the dialog's own default
     juce::String pattern;
     int flags = 0; // juce::FileBrowserComponent flags
 };
 
 /** The desktop's own file dialog (zenity), run as a child process this object
-    owns. Every chosen path arrives whole, whatever characters it holds, and
-    closing the dialog's owner closes the dialog. Without zenity it falls back
-    to JUCE's own file browser. One dialog at a time. */
+    owns. Every chosen path arrives whole and byte for byte, whatever
+    characters it holds (a Latin-1 name is not UTF-8), and closing the
+    dialog's owner closes the dialog. Without zenity it falls back to JUCE's
+    own file browser. One dialog at a time. */
 class DesktopFileDialog : private juce::Timer
 {
 public:
-    using Done = std::function<void (const juce::Array<juce::File>&)>;
+    /** The chosen paths, as bytes. */
+    using Done = std::function<void (const std::vector<std::string>&)>;
 
     DesktopFileDialog() = default;
     ~DesktopFileDialog() override;

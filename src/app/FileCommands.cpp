@@ -2,12 +2,15 @@
 
 #include "app/FileWork.h"
 
+#include "files/FilePath.h"
 #include "files/QorvFileIO.h"
 #include "files/SafeFileName.h"
 #include "files/SyxFileIO.h"
 #include "ui/PanelText.h"
 
+#include <cerrno>
 #include <iterator>
+#include <sys/stat.h>
 #include <utility>
 
 using namespace FileWork;
@@ -23,21 +26,31 @@ constexpr int saveOneFile = Browser::saveMode | Browser::canSelectFiles;
 
 const char* const readFailedMessage = "Could not read library file.";
 
-juce::File firstOf (const juce::Array<juce::File>& files)
+std::string firstOf (const FileCommands::Paths& paths)
 {
-    return files.isEmpty() ? juce::File() : files.getFirst();
+    return paths.empty() ? std::string() : paths.front();
 }
 
-juce::File documentsFolder()
+std::string documentsFolder()
 {
-    return juce::File::getSpecialLocation (juce::File::userDocumentsDirectory);
+    return juce::File::getSpecialLocation (juce::File::userDocumentsDirectory).getFullPathName().toStdString();
 }
 
+std::string inDocuments (const std::string& fileName)
+{
+    return documentsFolder() + "/" + fileName;
+}
+
+/** "Could not read library file." and the file with why. */
+juce::String readFailure (const std::string& path, const std::string& why)
+{
+    return juce::String (readFailedMessage) + "\n" + failure (path, why);
+}
 } // namespace
 
 FileCommands::FileCommands (EditSession& sessionToActOn, StatusHook showStatusMessage)
     : showWarning (showWarningBox), askMergeChoice (showMergeQuestion), askToSave (showSaveQuestion),
-      session (sessionToActOn), showStatus (std::move (showStatusMessage))
+      askToRecover (showRecoverQuestion), session (sessionToActOn), showStatus (std::move (showStatusMessage))
 {
     openDialog = [this] (const Dialog& dialog, DialogDone done) { desktopDialog.open (dialog, std::move (done)); };
 }
@@ -48,8 +61,8 @@ FileCommands::FileCommands (EditSession& sessionToActOn, StatusHook showStatusMe
 juce::String FileCommands::saveQuestion() const
 {
     const auto& file = session.currentFile();
-    const juce::String library = file.empty() ? juce::String (EditSession::newLibraryName)
-                                              : juce::File (toDisplayString (file)).getFileNameWithoutExtension();
+    const juce::String library =
+        file.empty() ? juce::String (EditSession::newLibraryName) : shownPath (std::string (FilePath::stem (file)));
     return "Save changes to \"" + library + "\" before closing?";
 }
 
@@ -83,6 +96,32 @@ void FileCommands::whenLibraryMayGo (LibraryAction action, std::function<void()>
                });
 }
 
+void FileCommands::offerRecovery (SessionRecovery& recovery, std::function<void (bool)> then)
+{
+    const juce::String question = "Recover unsaved changes to \"" + shownPath (recovery.libraryName()) + "\"?";
+    askToRecover (question,
+                  [weakThis = juce::WeakReference<FileCommands> (this), &recovery, then] (int choice)
+                  {
+                      auto* self = weakThis.get();
+                      if (self == nullptr)
+                          return;
+                      bool recovered = false;
+                      if (choice == recover)
+                      {
+                          std::string whyNot;
+                          recovered = recovery.recoverInto (self->session, whyNot);
+                          if (!recovered)
+                              self->showWarning ("Recovery failed", readFailure (recovery.libraryPath(), whyNot));
+                      }
+                      else
+                      {
+                          recovery.discard();
+                      }
+                      if (then)
+                          then (recovered);
+                  });
+}
+
 //==============================================================================
 // The menu's commands
 
@@ -99,62 +138,64 @@ void FileCommands::newLibrary()
 void FileCommands::chooseLibraryToLoad()
 {
     ask ({"Load Library", {}, "*.106", openOneFile},
-         [] (FileCommands& self, const juce::Array<juce::File>& files)
+         [] (FileCommands& self, const Paths& paths)
          {
-             if (!files.isEmpty())
-                 self.openLibraryFile (files.getFirst());
+             if (!paths.empty())
+                 self.openLibraryFile (paths.front());
          });
 }
 
-void FileCommands::openLibraryFile (const juce::File& file)
+void FileCommands::openLibraryFile (const std::string& path)
 {
     whenLibraryMayGo (LibraryAction::open,
-                      [weakThis = juce::WeakReference<FileCommands> (this), file]
+                      [weakThis = juce::WeakReference<FileCommands> (this), path]
                       {
                           if (auto* self = weakThis.get())
-                              self->loadLibrary (file);
+                              self->loadLibrary (path);
                       });
 }
 
-void FileCommands::openFiles (const juce::Array<juce::File>& files)
+void FileCommands::openFiles (const Paths& paths)
 {
-    juce::Array<juce::File> sysex, presets, refused;
-    juce::File library;
-    for (const auto& file : files)
+    Paths patchFiles, refused;
+    std::string library;
+    for (const auto& path : paths)
     {
-        const auto extension = file.getFileExtension().toLowerCase();
-        if (extension == ".106" && library == juce::File())
-            library = file;
-        else if (extension == ".syx")
-            sysex.add (file);
-        else if (extension == ".jep")
-            presets.add (file);
+        const auto extension = FilePath::extension (path);
+        if (extension == ".106" && library.empty())
+            library = path;
+        else if (extension == ".syx" || extension == ".jep")
+            patchFiles.push_back (path);
         else
-            refused.add (file);
+            refused.push_back (path);
     }
 
-    if (!refused.isEmpty())
-        showStatus ("Not opened: " + refused.getFirst().getFileName());
+    if (!refused.empty())
+        showStatus ("Not opened: " + shownPath (std::string (FilePath::fileName (refused.front()))) +
+                    (refused.size() > 1 ? " and " + juce::String (static_cast<int> (refused.size() - 1)) + " more"
+                                        : juce::String()));
 
-    // The patches go into the library that is open once the library file is.
-    const auto importTheRest = [sysex, presets] (FileCommands& self)
+    // The patches go into the library that is open once the library file is;
+    // every file that could not be read is named in one warning at the end.
+    const auto openAll = [library, patchFiles] (FileCommands& self)
     {
-        self.importSysex (sysex);
-        self.importPresets (presets);
+        juce::StringArray failures;
+        if (!library.empty())
+            if (std::string whyNot; !self.openLibraryNow (library, whyNot))
+                failures.add (failure (library, whyNot));
+        failures.addArray (self.addPatchesFrom (patchFiles));
+        self.warnUnopened ("Open failed", failures);
     };
-    if (library == juce::File())
+    if (library.empty())
     {
-        importTheRest (*this);
+        openAll (*this);
         return;
     }
     whenLibraryMayGo (LibraryAction::open,
-                      [weakThis = juce::WeakReference<FileCommands> (this), library, importTheRest]
+                      [weakThis = juce::WeakReference<FileCommands> (this), openAll]
                       {
                           if (auto* self = weakThis.get())
-                          {
-                              self->loadLibrary (library);
-                              importTheRest (*self);
-                          }
+                              openAll (*self);
                       });
 }
 
@@ -165,21 +206,21 @@ void FileCommands::saveLibrary (std::function<void (bool)> done)
         chooseSaveLibraryAs (std::move (done));
         return;
     }
-    const bool saved = writeLibraryTo (juce::File (toDisplayString (session.currentFile())));
+    const bool saved = writeLibraryTo (session.currentFile());
     if (done)
         done (saved);
 }
 
 void FileCommands::chooseSaveLibraryAs (std::function<void (bool)> done)
 {
-    const juce::File proposal = session.currentFile().empty()
-                                    ? documentsFolder().getChildFile (legalFileName (session.library().name, ".106"))
-                                    : juce::File (toDisplayString (session.currentFile()));
+    const std::string proposal = session.currentFile().empty()
+                                     ? inDocuments (legalFileName (session.library().name, ".106"))
+                                     : session.currentFile();
     ask ({"Save Library as", proposal, "*.106", saveOneFile},
-         [done] (FileCommands& self, const juce::Array<juce::File>& files)
+         [done] (FileCommands& self, const Paths& paths)
          {
-             const juce::File file = firstOf (files);
-             const bool saved = file != juce::File() && self.writeLibraryTo (file);
+             const std::string path = firstOf (paths);
+             const bool saved = !path.empty() && self.writeLibraryTo (path);
              if (done)
                  done (saved);
          });
@@ -188,117 +229,137 @@ void FileCommands::chooseSaveLibraryAs (std::function<void (bool)> done)
 void FileCommands::chooseSysexToImport()
 {
     ask ({"Import Sysex", {}, "*.syx", openSeveralFiles},
-         [] (FileCommands& self, const juce::Array<juce::File>& files) { self.importSysex (files); });
+         [] (FileCommands& self, const Paths& paths) { self.importSysex (paths); });
 }
 
 void FileCommands::choosePresetsToImport()
 {
     ask ({"Import JEP", {}, "*.jep", openSeveralFiles},
-         [] (FileCommands& self, const juce::Array<juce::File>& files) { self.importPresets (files); });
+         [] (FileCommands& self, const Paths& paths) { self.importPresets (paths); });
 }
 
 void FileCommands::chooseLibraryToMerge()
 {
     ask ({"Merge from Library", {}, "*.106", openOneFile},
-         [] (FileCommands& self, const juce::Array<juce::File>& files) { self.mergeLibrary (firstOf (files)); });
+         [] (FileCommands& self, const Paths& paths) { self.mergeLibrary (firstOf (paths)); });
 }
 
 void FileCommands::chooseActivePatchExport()
 {
-    const juce::File proposal = documentsFolder().getChildFile (legalFileName (session.activePatch().name, ".syx"));
+    const std::string proposal = inDocuments (legalFileName (session.activePatch().name, ".syx"));
     ask ({"Export Sysex", proposal, "*.syx", saveOneFile},
-         [] (FileCommands& self, const juce::Array<juce::File>& files) { self.exportActivePatch (firstOf (files)); });
+         [] (FileCommands& self, const Paths& paths) { self.exportActivePatch (firstOf (paths)); });
 }
 
 void FileCommands::chooseFolderToImport()
 {
     ask ({"Import Folder", documentsFolder(), {}, openFolder},
-         [] (FileCommands& self, const juce::Array<juce::File>& files) { self.importFolder (firstOf (files)); });
+         [] (FileCommands& self, const Paths& paths) { self.importFolder (firstOf (paths)); });
 }
 
 void FileCommands::chooseBankExport()
 {
-    const juce::File proposal = documentsFolder().getChildFile (legalFileName (session.library().name, ".syx"));
+    const std::string proposal = inDocuments (legalFileName (session.library().name, ".syx"));
     ask ({"Export SysEx Bank", proposal, "*.syx", saveOneFile},
-         [] (FileCommands& self, const juce::Array<juce::File>& files) { self.exportBank (firstOf (files)); });
+         [] (FileCommands& self, const Paths& paths) { self.exportBank (firstOf (paths)); });
 }
 
 void FileCommands::chooseExportFolder()
 {
     ask ({"Export All Patches as .syx", documentsFolder(), {}, openFolder},
-         [] (FileCommands& self, const juce::Array<juce::File>& files) { self.exportAllPatches (firstOf (files)); });
+         [] (FileCommands& self, const Paths& paths) { self.exportAllPatches (firstOf (paths)); });
 }
 
 //==============================================================================
 // The work
 
-bool FileCommands::loadLibrary (const juce::File& file)
+bool FileCommands::loadLibrary (const std::string& path)
 {
-    if (!file.existsAsFile())
+    if (path.empty())
         return false;
-
-    LibraryModel loaded;
-    if (!QorvFileIO::load (pathOf (file), loaded))
+    std::string whyNot;
+    if (!openLibraryNow (path, whyNot))
     {
-        showWarning ("Load failed", readFailedMessage);
+        showWarning ("Load failed", readFailure (path, whyNot));
         return false;
     }
-
-    const int corrected = session.openLibrary (std::move (loaded), pathOf (file));
-    showStatus (file.getFileNameWithoutExtension());
-    reportCorrections (corrected);
-    if (libraryFileUsed)
-        libraryFileUsed (file);
     return true;
 }
 
-void FileCommands::saveLibraryAs (const juce::File& file)
+bool FileCommands::openLibraryNow (const std::string& path, std::string& whyNot)
 {
-    if (file == juce::File())
-        return;
-    writeLibraryTo (file);
+    LibraryModel loaded;
+    if (!QorvFileIO::load (path, loaded, whyNot))
+        return false;
+
+    const int corrected = session.openLibrary (std::move (loaded), path);
+    showStatus (shownPath (std::string (FilePath::stem (path))));
+    reportCorrections (corrected);
+    if (libraryFileUsed)
+        libraryFileUsed (path);
+    return true;
 }
 
-bool FileCommands::writeLibraryTo (const juce::File& file)
+void FileCommands::saveLibraryAs (const std::string& path)
+{
+    if (path.empty())
+        return;
+    writeLibraryTo (path);
+}
+
+bool FileCommands::writeLibraryTo (const std::string& path)
 {
     // A failed write keeps the old current file and the unsaved mark: the
     // library on disk is not the one on screen.
-    const auto result = QorvFileIO::saveWithReason (pathOf (file), session.library());
+    const auto result = QorvFileIO::saveWithReason (path, session.library());
     if (!result)
     {
-        showWarning ("Save failed",
-                     "Could not write the library file:\n" + file.getFullPathName() + "\n" +
-                         toDisplayString (result.reason));
+        showWarning ("Save failed", "Could not write the library file:\n" + unwritten (path, result));
         return false;
     }
-    session.librarySaved (pathOf (file));
+    session.librarySaved (path);
     if (libraryFileUsed)
-        libraryFileUsed (file);
+        libraryFileUsed (path);
     return true;
 }
 
-void FileCommands::importSysex (const juce::Array<juce::File>& files)
+void FileCommands::importSysex (const Paths& paths)
 {
-    importPatches (files, &readSysexFile);
+    warnUnopened ("Import failed", addPatchesFrom (paths));
 }
 
-void FileCommands::importPresets (const juce::Array<juce::File>& files)
+void FileCommands::importPresets (const Paths& paths)
 {
-    importPatches (files, &readPresetFile);
+    warnUnopened ("Import failed", addPatchesFrom (paths));
 }
 
-void FileCommands::importPatches (const juce::Array<juce::File>& files,
-                                  bool (*read) (const juce::File&, std::vector<PatchModel>&))
+juce::StringArray FileCommands::addPatchesFrom (const Paths& paths)
 {
     std::vector<PatchModel> imported;
-    for (const auto& file : files)
+    juce::StringArray failures;
+    for (const auto& path : paths)
     {
         std::vector<PatchModel> found;
-        if (!read (file, found))
-            continue; // an unreadable file is skipped; the others still come in
+        std::string whyNot = "is not a .106, .syx or .jep file";
+        const Reader read = readerFor (path);
+        if (read == nullptr || !read (path, found, whyNot))
+        {
+            failures.add (failure (path, whyNot)); // the others still come in
+            continue;
+        }
         std::move (found.begin(), found.end(), std::back_inserter (imported));
     }
     reportCorrections (session.importPatches (std::move (imported)));
+    return failures;
+}
+
+void FileCommands::warnUnopened (const juce::String& title, const juce::StringArray& failures)
+{
+    if (failures.isEmpty())
+        return;
+    showWarning (
+        title,
+        failuresMessage (failures.size() == 1 ? "Could not open this file:" : "Could not open these files:", failures));
 }
 
 void FileCommands::reportCorrections (int corrected)
@@ -307,15 +368,15 @@ void FileCommands::reportCorrections (int corrected)
         showStatus (juce::String (corrected) + (corrected == 1 ? " value corrected" : " values corrected"));
 }
 
-void FileCommands::mergeLibrary (const juce::File& file)
+void FileCommands::mergeLibrary (const std::string& path)
 {
-    if (!file.existsAsFile())
+    if (path.empty())
         return;
 
     LibraryModel other;
-    if (!QorvFileIO::load (pathOf (file), other))
+    if (std::string whyNot; !QorvFileIO::load (path, other, whyNot))
     {
-        showWarning ("Merge failed", readFailedMessage);
+        showWarning ("Merge failed", readFailure (path, whyNot));
         return;
     }
     if (other.patches.empty())
@@ -352,30 +413,30 @@ void FileCommands::applyMerge (const LibraryModel& other, int choice)
         reportCorrections (session.merge (other, EditSession::MergeChoice::discard));
 }
 
-void FileCommands::exportActivePatch (const juce::File& file)
+void FileCommands::exportActivePatch (const std::string& path)
 {
-    if (file == juce::File())
+    if (path.empty())
         return;
-    const auto result = SyxFileIO::saveWithReason (pathOf (file), session.activePatch(), 0);
+    const auto result = SyxFileIO::saveWithReason (path, session.activePatch(), 0);
     if (!result)
-        showWarning ("Export failed", unwrittenFilesMessage ({unwritten (file, result)}));
+        showWarning ("Export failed", unwrittenFilesMessage ({unwritten (path, result)}));
 }
 
-juce::String FileCommands::legalFileName (const std::string& name, const juce::String& extension)
+std::string FileCommands::legalFileName (const std::string& name, const std::string& extension)
 {
-    return toDisplayString (SafeFileName::make (name, extension.toStdString()));
+    return SafeFileName::make (name, extension);
 }
 
 //==============================================================================
 // Where the commands meet the user
 
-void FileCommands::ask (const Dialog& dialog, std::function<void (FileCommands&, const juce::Array<juce::File>&)> work)
+void FileCommands::ask (const Dialog& dialog, std::function<void (FileCommands&, const Paths&)> work)
 {
     openDialog (dialog,
-                [weakThis = juce::WeakReference<FileCommands> (this), work] (const juce::Array<juce::File>& files)
+                [weakThis = juce::WeakReference<FileCommands> (this), work] (const Paths& paths)
                 {
                     if (auto* self = weakThis.get())
-                        work (*self, files);
+                        work (*self, paths);
                 });
 }
 
@@ -392,6 +453,19 @@ void FileCommands::showSaveQuestion (const juce::String& question, const juce::S
     window->addButton ("Cancel", cancelAction, juce::KeyPress (juce::KeyPress::escapeKey));
     window->addButton ("Save", saveFirst, juce::KeyPress (juce::KeyPress::returnKey));
     window->setEscapeKeyCancels (true);
+    // The callback owns the window; it is released once the answer is handled.
+    window->enterModalState (
+        true, juce::ModalCallbackFunction::create ([window, answer] (int choice) { answer (choice); }), false);
+}
+
+void FileCommands::showRecoverQuestion (const juce::String& question, RecoverAnswer answer)
+{
+    auto window = std::make_shared<juce::AlertWindow> (
+        question,
+        "Qorv was closed before they were saved. If you discard them, they are lost.",
+        juce::MessageBoxIconType::QuestionIcon);
+    window->addButton ("Discard", discardRecovered);
+    window->addButton ("Recover", recover, juce::KeyPress (juce::KeyPress::returnKey));
     // The callback owns the window; it is released once the answer is handled.
     window->enterModalState (
         true, juce::ModalCallbackFunction::create ([window, answer] (int choice) { answer (choice); }), false);

@@ -6,14 +6,15 @@
 
 #include "app/FileWork.h"
 #include "files/FileBytes.h"
+#include "files/FilePath.h"
 #include "files/SafeFileName.h"
 #include "files/SyxBank.h"
 #include "files/SyxFileIO.h"
-#include "ui/PanelText.h"
 
 #include <algorithm>
 #include <filesystem>
 #include <iterator>
+#include <sys/stat.h>
 #include <system_error>
 
 using namespace FileWork;
@@ -25,12 +26,17 @@ juce::String counted (size_t count, const char* one, const char* many)
     return juce::String (static_cast<juce::int64> (count)) + " " + (count == 1 ? one : many);
 }
 
+bool isFolder (const std::string& path)
+{
+    struct stat info;
+    return ::stat (path.c_str(), &info) == 0 && S_ISDIR (info.st_mode);
+}
+
 /** The files under a folder that an import reads, in path order. Links to
     folders are not followed, so a loop of links cannot trap the walk. */
-std::vector<std::filesystem::path> importableFilesUnder (const std::filesystem::path& folder,
-                                                         const BackgroundWork::Progress& progress)
+std::vector<std::string> importableFilesUnder (const std::string& folder, const BackgroundWork::Progress& progress)
 {
-    std::vector<std::filesystem::path> files;
+    std::vector<std::string> files;
     std::error_code error;
     for (std::filesystem::recursive_directory_iterator
              entry (folder, std::filesystem::directory_options::skip_permission_denied, error),
@@ -38,18 +44,24 @@ std::vector<std::filesystem::path> importableFilesUnder (const std::filesystem::
          !error && entry != end && !progress.shouldStop();
          entry.increment (error))
     {
-        if (entry->is_regular_file (error) && readerFor (juce::File (entry->path().string())) != nullptr)
-            files.push_back (entry->path());
+        if (entry->is_regular_file (error) && readerFor (entry->path().string()) != nullptr)
+            files.push_back (entry->path().string());
     }
     std::sort (files.begin(), files.end());
     return files;
 }
 } // namespace
 
-void FileCommands::importFolder (const juce::File& folder)
+void FileCommands::importFolder (const std::string& folder)
 {
-    if (!folder.isDirectory())
+    if (folder.empty())
         return;
+    if (!isFolder (folder))
+    {
+        showWarning ("Import Folder",
+                     "Could not read this folder:\n" + failure (folder, FileBytes::whyNotReadable (folder)));
+        return;
+    }
 
     struct Found
     {
@@ -63,20 +75,21 @@ void FileCommands::importFolder (const juce::File& folder)
         "Import Folder",
         [folder, found] (BackgroundWork::Progress& progress)
         {
-            const auto files = importableFilesUnder (folder.getFullPathName().toStdString(), progress);
+            const auto files = importableFilesUnder (folder, progress);
             for (size_t i = 0; i < files.size() && !progress.shouldStop(); ++i)
             {
-                const juce::File file (files[i].string());
-                progress.report (static_cast<double> (i) / static_cast<double> (files.size()), file.getFileName());
+                const std::string& file = files[i];
+                progress.report (static_cast<double> (i) / static_cast<double> (files.size()),
+                                 shownPath (std::string (FilePath::fileName (file))));
                 std::vector<PatchModel> patches;
-                if (readerFor (file) (file, patches))
+                if (std::string whyNot; readerFor (file) (file, patches, whyNot))
                 {
                     std::move (patches.begin(), patches.end(), std::back_inserter (found->patches));
                     ++found->filesRead;
                 }
                 else
                 {
-                    found->unreadable.add (file.getFullPathName());
+                    found->unreadable.add (failure (file, whyNot));
                 }
             }
         },
@@ -96,21 +109,16 @@ void FileCommands::importFolder (const juce::File& folder)
             showStatus (summary);
 
             if (!found->unreadable.isEmpty())
-            {
-                juce::String message (found->unreadable.size() == 1 ? "This file could not be read:"
-                                                                    : "These files could not be read:");
-                for (int i = 0; i < found->unreadable.size() && i < maxNamedFailures; ++i)
-                    message << "\n" << found->unreadable[i];
-                if (found->unreadable.size() > maxNamedFailures)
-                    message << "\n(and " << (found->unreadable.size() - maxNamedFailures) << " more)";
-                showWarning ("Import Folder", message);
-            }
+                showWarning ("Import Folder",
+                             failuresMessage (found->unreadable.size() == 1 ? "This file could not be read:"
+                                                                            : "These files could not be read:",
+                                              found->unreadable));
         });
 }
 
-void FileCommands::exportAllPatches (const juce::File& folder)
+void FileCommands::exportAllPatches (const std::string& folder)
 {
-    if (!folder.isDirectory())
+    if (!isFolder (folder))
         return;
 
     struct Outcome
@@ -128,25 +136,24 @@ void FileCommands::exportAllPatches (const juce::File& folder)
             // Names made safe never leave the folder, never follow a link
             // planted in it, and are never given twice in one export.
             ExportFileNames names (".syx");
-            const std::string folderPath = pathOf (folder);
+            FileBytes::FolderWriter writer (folder);
             for (size_t i = 0; i < patches.size() && !progress.shouldStop(); ++i)
             {
                 const std::string name = names.next (patches[i].name);
-                progress.report (static_cast<double> (i) / static_cast<double> (patches.size()),
-                                 toDisplayString (name));
-                const auto result = SyxFileIO::saveIntoFolderUnflushed (folderPath, name, patches[i], 0);
-                if (result)
-                    ++outcome->written;
-                else
-                    outcome->failures.add (
-                        unwritten (juce::File (folder.getFullPathName() + "/" + toDisplayString (name)), result));
+                progress.report (static_cast<double> (i) / static_cast<double> (patches.size()), shownPath (name));
+                if (const auto result = SyxFileIO::saveInto (writer, name, patches[i], 0); !result)
+                    outcome->failures.add (unwritten (folder + "/" + name, result));
             }
-            // Every file on the disk at once: far faster than waiting for each.
-            if (const auto flushed = FileBytes::flushFolder (folderPath); !flushed)
-            {
-                outcome->failures.add (unwritten (folder, flushed));
-                outcome->written = 0;
-            }
+            // Every file on the disk at once, then in its place: far faster than waiting for each.
+            const auto finished = writer.finish();
+            outcome->written = finished.placed;
+            for (const auto& [name, why] : finished.unplaced)
+                outcome->failures.add (unwritten (folder + "/" + name, why));
+            if (finished.placed > 0 && !finished.flushed)
+                outcome->failures.add (shownPath (folder) +
+                                       "\nThe files are written, but the disk did not confirm it: " +
+                                       juce::String::fromUTF8 (finished.flushed.reason.data(),
+                                                               static_cast<int> (finished.flushed.reason.size())));
         },
         [this, outcome] (bool cancelled)
         {
@@ -156,15 +163,16 @@ void FileCommands::exportAllPatches (const juce::File& folder)
         });
 }
 
-void FileCommands::exportBank (const juce::File& file)
+void FileCommands::exportBank (const std::string& path)
 {
-    if (file == juce::File())
+    if (path.empty())
         return;
     const int channel = menuChannel ? menuChannel() : 0;
     const auto& patches = session.library().patches;
-    if (!SyxBank::save (pathOf (file), patches, channel))
+    const std::vector<uint8_t> image = SyxBank::build (patches, channel);
+    if (const auto result = FileBytes::replaceFile (path, image.data(), image.size()); !result)
     {
-        showWarning ("Export failed", unwrittenFilesMessage ({file.getFullPathName()}));
+        showWarning ("Export failed", unwrittenFilesMessage ({unwritten (path, result)}));
         return;
     }
     showStatus ("Exported " + counted (patches.size(), "patch", "patches"));

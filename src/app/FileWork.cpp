@@ -1,43 +1,40 @@
 #include "app/FileWork.h"
 
+#include "files/FilePath.h"
 #include "files/JepFileIO.h"
 #include "files/QorvFileIO.h"
 #include "files/SyxBank.h"
+#include "ui/PanelText.h"
 
 namespace FileWork
 {
-std::string pathOf (const juce::File& file)
+bool readSysexFile (const std::string& path, std::vector<PatchModel>& patches, std::string& whyNot)
 {
-    return file.getFullPathName().toStdString();
+    return SyxBank::load (path, patches, whyNot);
 }
 
-bool readSysexFile (const juce::File& file, std::vector<PatchModel>& patches)
-{
-    return SyxBank::load (pathOf (file), patches);
-}
-
-bool readPresetFile (const juce::File& file, std::vector<PatchModel>& patches)
+bool readPresetFile (const std::string& path, std::vector<PatchModel>& patches, std::string& whyNot)
 {
     PatchModel patch;
-    if (!JepFileIO::load (pathOf (file), patch))
+    if (!JepFileIO::load (path, patch, whyNot))
         return false;
-    patch.name = file.getFileNameWithoutExtension().toStdString();
+    patch.name = std::string (FilePath::stem (path));
     patches.push_back (std::move (patch));
     return true;
 }
 
-bool readLibraryFile (const juce::File& file, std::vector<PatchModel>& patches)
+bool readLibraryFile (const std::string& path, std::vector<PatchModel>& patches, std::string& whyNot)
 {
     LibraryModel library;
-    if (!QorvFileIO::load (pathOf (file), library))
+    if (!QorvFileIO::load (path, library, whyNot))
         return false;
     patches = std::move (library.patches);
     return true;
 }
 
-Reader readerFor (const juce::File& file)
+Reader readerFor (const std::string& path)
 {
-    const auto extension = file.getFileExtension().toLowerCase();
+    const auto extension = FilePath::extension (path);
     if (extension == ".syx")
         return &readSysexFile;
     if (extension == ".jep")
@@ -47,19 +44,35 @@ Reader readerFor (const juce::File& file)
     return nullptr;
 }
 
-juce::String unwritten (const juce::File& file, const WriteResult& result)
+juce::String shownPath (const std::string& path)
 {
-    return file.getFullPathName() + "\n" +
+    return PanelText::shownName (path);
+}
+
+juce::String failure (const std::string& path, const std::string& why)
+{
+    return shownPath (path) + ": " + juce::String::fromUTF8 (why.data(), static_cast<int> (why.size()));
+}
+
+juce::String unwritten (const std::string& path, const WriteResult& result)
+{
+    return shownPath (path) + "\n" +
            juce::String::fromUTF8 (result.reason.data(), static_cast<int> (result.reason.size()));
 }
 
-juce::String unwrittenFilesMessage (const juce::StringArray& failures)
+juce::String failuresMessage (const juce::String& heading, const juce::StringArray& failures)
 {
-    juce::String message (failures.size() == 1 ? "Could not write this file:" : "Could not write these files:");
+    juce::String message (heading);
     for (int i = 0; i < failures.size() && i < maxNamedFailures; ++i)
         message << "\n" << failures[i];
     if (failures.size() > maxNamedFailures)
         message << "\n(and " << (failures.size() - maxNamedFailures) << " more)";
     return message;
+}
+
+juce::String unwrittenFilesMessage (const juce::StringArray& failures)
+{
+    return failuresMessage (failures.size() == 1 ? "Could not write this file:" : "Could not write these files:",
+                            failures);
 }
 } // namespace FileWork

@@ -1,6 +1,8 @@
 #include "app/AppState.h"
 #include "app/MainWindow.h"
+#include "app/TerminationSignals.h"
 #include "cli/QorvCli.h"
+#include "files/FilePath.h"
 
 #include "QorvVersion.h"
 
@@ -9,6 +11,15 @@
 #include <X11/Xlib.h>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace
+{
+/** The files named on the command line, as their bytes: JUCE's own copy of
+    the arguments is text, which a Latin-1 name does not survive. */
+std::vector<std::string> filesGiven;
+} // namespace
 
 /** Starts and stops the one window; the settings holder lives as long as the
     application, so the settings file is read before the window exists. */
@@ -26,17 +37,16 @@ public:
         mainWindow = std::make_unique<MainWindow> (getApplicationName(), appState);
         // The window carries its own menu bar: there is no global one to install here.
         mainWindow->loadState();
-
-        // Files given to the program win over the library open at the last quit.
-        juce::Array<juce::File> files;
-        for (const auto& argument : getCommandLineParameterArray())
-            files.add (juce::File::getCurrentWorkingDirectory().getChildFile (argument));
-        if (files.isEmpty())
-            mainWindow->reopenLastLibrary();
-        else
-            mainWindow->fileCommands.openFiles (files);
-
-        mainWindow->showAtStart();
+        // From here on, a logout or kill keeps the unsaved work for the next start.
+        endOfSession = std::make_unique<TerminationSignals> (
+            [this]
+            {
+                if (mainWindow != nullptr)
+                    mainWindow->endSessionNow();
+                else
+                    quit();
+            });
+        mainWindow->start (filesGiven);
         // Last, so the devices opened from the settings are not second-guessed.
         mainWindow->installDeviceChangeHandler();
     }
@@ -55,6 +65,7 @@ public:
         mainWindow->prepareToQuit();
         mainWindow->saveState();
         mainWindow.reset();
+        endOfSession.reset();
     }
 
     void getCommandInfo (juce::CommandID, juce::ApplicationCommandInfo&) override {}
@@ -64,6 +75,7 @@ public:
 private:
     std::unique_ptr<MainWindow> mainWindow;
     AppState appState;
+    std::unique_ptr<TerminationSignals> endOfSession;
 };
 
 namespace
@@ -99,6 +111,9 @@ int main (int argc, char* argv[])
                       name != nullptr ? name : "");
         return 1;
     }
+    const std::string workingFolder = FilePath::workingFolder();
+    for (int i = 1; i < argc; ++i)
+        filesGiven.push_back (FilePath::absolute (argv[i], workingFolder));
     juce::JUCEApplicationBase::createInstance = &createApplication;
     return juce::JUCEApplicationBase::main (argc, const_cast<const char**> (argv));
 }

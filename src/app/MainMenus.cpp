@@ -3,13 +3,18 @@
 
 #include "app/MainWindow.h"
 
+#include "files/Utf8Text.h"
 #include "ui/PanelText.h"
 
 #include <algorithm>
+#include <sys/stat.h>
 
 namespace
 {
 const char* const scaleNames[MainWindow::numScales] = {"Small", "Medium", "Large", "X-Large"};
+
+/** Longest item of Open Recent, in characters. */
+constexpr size_t maxRecentItemLength = 60;
 
 /** One device item per listed device; past the last id the menu can hand
     back, a device is still shown but cannot be chosen. */
@@ -98,17 +103,24 @@ juce::PopupMenu MainWindow::editMenu() const
 juce::PopupMenu MainWindow::recentMenu() const
 {
     juce::PopupMenu menu;
-    const auto home = juce::File::getSpecialLocation (juce::File::userHomeDirectory);
-    const auto& files = recentLibraries.list();
-    for (int i = 0; i < files.size(); ++i)
+    const std::string home =
+        juce::File::getSpecialLocation (juce::File::userHomeDirectory).getFullPathName().toStdString() + "/";
+    const auto& paths = recentLibraries.list();
+    for (size_t i = 0; i < paths.size(); ++i)
     {
-        const auto& file = files.getReference (i);
-        const auto shown = file.isAChildOf (home) ? "~/" + file.getRelativePathFrom (home) : file.getFullPathName();
-        menu.addItem (firstRecentId + i, shown, file.existsAsFile()); // a file that has gone is greyed
+        const auto& path = paths[i];
+        const std::string shortened = path.rfind (home, 0) == 0 ? "~/" + path.substr (home.size()) : path;
+        // A long path keeps its start and its file's name.
+        const std::string shown = Utf8Text::elideMiddle (Utf8Text::forDisplay (shortened), maxRecentItemLength);
+        struct stat info;
+        const bool there = ::stat (path.c_str(), &info) == 0 && S_ISREG (info.st_mode);
+        menu.addItem (firstRecentId + static_cast<int> (i),
+                      juce::String::fromUTF8 (shown.data(), static_cast<int> (shown.size())),
+                      there); // a file that has gone is greyed
     }
-    if (!files.isEmpty())
+    if (!paths.empty())
         menu.addSeparator();
-    menu.addItem (clearRecentId, "Clear Recent", !files.isEmpty());
+    menu.addItem (clearRecentId, "Clear Recent", !paths.empty());
     return menu;
 }
 
@@ -242,7 +254,7 @@ void MainWindow::menuItemSelected (int menuItemID, int)
         default:
             if (menuItemID >= firstRecentId && menuItemID <= lastRecentId)
             {
-                const int index = menuItemID - firstRecentId;
+                const auto index = static_cast<size_t> (menuItemID - firstRecentId);
                 if (index < recentLibraries.list().size())
                     files.openLibraryFile (recentLibraries.list()[index]);
                 return;

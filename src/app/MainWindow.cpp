@@ -1,16 +1,14 @@
 #include "app/MainWindow.h"
 
+#include "files/FilePath.h"
+
+#include <algorithm>
+
 namespace
 {
 bool isCtrl (const juce::KeyPress& key, char letter)
 {
     return key == juce::KeyPress (letter, juce::ModifierKeys::ctrlModifier, 0);
-}
-
-/** A file's place in the file system as it was given, relative to the working folder. */
-juce::File fileFromArgument (const juce::String& path)
-{
-    return juce::File::getCurrentWorkingDirectory().getChildFile (path);
 }
 } // namespace
 
@@ -23,9 +21,11 @@ MainWindow::PanelHolder::PanelHolder (std::unique_ptr<MidiPlatform> midiPlatform
 
 void MainWindow::PanelHolder::filesDropped (const juce::StringArray& paths, int, int)
 {
-    juce::Array<juce::File> files;
+    // The desktop hands over each path's bytes as they are; they are kept so.
+    std::vector<std::string> files;
+    const std::string workingFolder = FilePath::workingFolder();
     for (const auto& path : paths)
-        files.add (fileFromArgument (path));
+        files.push_back (FilePath::absolute (path.toStdString(), workingFolder));
     if (onFilesDropped)
         onFilesDropped (files);
 }
@@ -39,8 +39,7 @@ MainWindow::MainWindow (const juce::String& name, AppState& state, std::unique_p
                       false),
       requestQuit ([] { juce::JUCEApplicationBase::quit(); }), panelHolder (std::move (midiPlatform)),
       mainComponent (panelHolder.panel.get()), appState (state),
-      fileCommands (mainComponent->session(),
-                    [this] (const juce::String& message) { mainComponent->showStatusMessage (message); })
+      fileCommands (mainComponent->session(), [this] (const juce::String& message) { showStatus (message); })
 {
     setUsingNativeTitleBar (true);
     setMenuBar (this);
@@ -49,11 +48,11 @@ MainWindow::MainWindow (const juce::String& name, AppState& state, std::unique_p
     setContentNonOwned (&panelHolder, false);
     setResizable (false, false);
 
-    panelHolder.onFilesDropped = [this] (const juce::Array<juce::File>& files) { fileCommands.openFiles (files); };
+    panelHolder.onFilesDropped = [this] (const std::vector<std::string>& files) { fileCommands.openFiles (files); };
     fileCommands.menuChannel = [this] { return mainComponent->midiEngine.midiChannel; };
-    fileCommands.libraryFileUsed = [this] (const juce::File& file)
+    fileCommands.libraryFileUsed = [this] (const std::string& path)
     {
-        recentLibraries.add (file);
+        recentLibraries.add (path);
         menuItemsChanged();
     };
 
@@ -70,13 +69,67 @@ MainWindow::~MainWindow()
     clearContentComponent();
 }
 
-void MainWindow::showAtStart()
+void MainWindow::start (const std::vector<std::string>& files)
+{
+    startingUp = true;
+    if (!appState.recovery.isWaiting())
+    {
+        openAtStart (files, false);
+        showAtStart();
+        return;
+    }
+    // The question needs the window behind it; what opens waits for its answer.
+    showWindow();
+    fileCommands.offerRecovery (appState.recovery,
+                                [weakThis = juce::Component::SafePointer<MainWindow> (this), files] (bool recovered)
+                                {
+                                    if (weakThis == nullptr)
+                                        return;
+                                    weakThis->openAtStart (files, recovered);
+                                    weakThis->showStartUpNotices();
+                                });
+}
+
+void MainWindow::openAtStart (const std::vector<std::string>& files, bool recovered)
+{
+    // Files given to the program win over the library open at the last quit.
+    if (!files.empty())
+        fileCommands.openFiles (files);
+    else if (!recovered)
+        reopenLastLibrary();
+    // The active patch as it was, unless a library was asked for by name.
+    const bool libraryGiven = std::any_of (
+        files.begin(), files.end(), [] (const std::string& f) { return FilePath::extension (f) == ".106"; });
+    if (!libraryGiven)
+        restoreActivePatch();
+}
+
+void MainWindow::showStatus (const juce::String& message)
+{
+    if (startingUp)
+        startUpNotices.add (message);
+    else
+        mainComponent->showStatusMessage (message);
+}
+
+void MainWindow::showWindow()
 {
     const auto area = usableArea();
     if (!area.isEmpty())
         setTopLeftPosition (area.getCentre() - juce::Point<int> (getWidth() / 2, getHeight() / 2));
     addToDesktop();
     setVisible (true);
+}
+
+void MainWindow::showAtStart()
+{
+    showWindow();
+    showStartUpNotices();
+}
+
+void MainWindow::showStartUpNotices()
+{
+    startingUp = false;
     if (!startUpNotices.isEmpty())
         mainComponent->patchBar.showMessages (startUpNotices);
     startUpNotices.clear();
@@ -95,6 +148,15 @@ void MainWindow::quitWhenAllowed()
                                        if (weakThis != nullptr && weakThis->requestQuit)
                                            weakThis->requestQuit();
                                    });
+}
+
+void MainWindow::endSessionNow()
+{
+    // Written before anything else happens: the session may be cut short any moment now.
+    appState.recovery.keep (mainComponent->session());
+    saveState();
+    if (requestQuit)
+        requestQuit();
 }
 
 void MainWindow::activeWindowStatusChanged()

@@ -10,6 +10,8 @@
 
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 /** The one window: the panel at one of four magnifications under the window's
     own menu bar (Linux has no global menu bar), the menus' commands and the
@@ -89,9 +91,21 @@ public:
 
     /** Quits once the library's unsaved changes are saved or given up (Quit, Ctrl+Q, the close button). */
     void quitWhenAllowed();
+    /** The session ends under the program (a logout, a shutdown, kill): the
+        library's unsaved changes are kept aside for the next start, the
+        settings are written, and the program quits without asking. */
+    void endSessionNow();
+    /** Start-up after loadState: offers the changes a session that ended under
+        the program kept aside, opens the files given (or the library open at
+        the last quit), brings back the active patch unless a library was
+        given, and shows the window and, one after another, what start-up had
+        to say. */
+    void start (const std::vector<std::string>& files);
     /** Opens the library that was open at the last quit, if there was one. */
     void reopenLastLibrary();
-    /** Centres the window on its display and shows it; once, at the end of start-up. */
+    /** Brings back the active patch and its stored version kept at the last quit. */
+    void restoreActivePatch();
+    /** Centres the window on its display and shows it with the start-up notices; once, at the end of start-up. */
     void showAtStart();
 
     /** The panel's size at a magnification, truncated as the window uses it. */
@@ -120,7 +134,7 @@ private:
 
         bool isInterestedInFileDrag (const juce::StringArray&) override { return true; }
         void filesDropped (const juce::StringArray& files, int x, int y) override;
-        std::function<void (const juce::Array<juce::File>&)> onFilesDropped;
+        std::function<void (const std::vector<std::string>&)> onFilesDropped;
 
         std::unique_ptr<MainComponent> panel;
 
@@ -135,6 +149,13 @@ private:
     juce::PopupMenu midiMenu();
     void openDeviceItem (int menuItemID);
     int menuBarHeight() const;
+    /** STATUS, or during start-up the notices shown once the window is. */
+    void showStatus (const juce::String& message);
+    /** Opens what start-up opens, once any kept changes were recovered or not. */
+    void openAtStart (const std::vector<std::string>& files, bool recovered);
+    void showWindow();
+    /** The notices start-up collected, two seconds each, the last one staying. */
+    void showStartUpNotices();
 
     PanelHolder panelHolder;
     juce::BorderSize<int> knownFrame;
@@ -145,8 +166,10 @@ public:
     AppState& appState;
     FileCommands fileCommands;
     RecentLibraries recentLibraries;
-    /** Said in STATUS when the window is shown: what start-up could not do. */
+    /** Said in STATUS when the window is shown: what start-up did and could not do. */
     juce::StringArray startUpNotices;
+    /** While true, what is said in STATUS waits in startUpNotices. */
+    bool startingUp = false;
 
 private:
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MainWindow)

@@ -3,7 +3,44 @@
 
 #include "app/MainWindow.h"
 
+#include "app/FileWork.h"
+#include "files/FilePath.h"
+#include "files/Utf8Text.h"
 #include "ui/PanelText.h"
+
+#include <cerrno>
+#include <optional>
+#include <sys/stat.h>
+
+namespace
+{
+/** A patch as the settings keep it: its 18 bytes in hexadecimal, a space,
+    then its name with escapeBytes' escapes, so any name comes back exactly. */
+juce::String toStored (const PatchModel& patch)
+{
+    juce::String text = juce::String::toHexString (patch.data.data(), static_cast<int> (patch.data.size()), 0);
+    const std::string name = Utf8Text::escapeBytes (patch.name);
+    return text + " " + juce::String::fromUTF8 (name.data(), static_cast<int> (name.size()));
+}
+
+std::optional<PatchModel> patchFromStored (const juce::String& text)
+{
+    const std::string stored = text.toStdString();
+    constexpr size_t hexLength = 2 * PatchBits::numBytes;
+    PatchModel patch;
+    if (stored.size() <= hexLength || stored[hexLength] != ' ' ||
+        !Utf8Text::unescapeBytes (std::string_view (stored).substr (hexLength + 1), patch.name))
+        return std::nullopt;
+    for (size_t i = 0; i < PatchBits::numBytes; ++i)
+    {
+        const auto pair = juce::String (stored.substr (2 * i, 2));
+        if (!pair.containsOnly ("0123456789abcdefABCDEF"))
+            return std::nullopt;
+        patch.data[i] = static_cast<uint8_t> (pair.getHexValue32());
+    }
+    return patch;
+}
+} // namespace
 
 void MainWindow::loadState()
 {
@@ -62,16 +99,25 @@ void MainWindow::loadState()
 
 void MainWindow::reopenLastLibrary()
 {
-    const auto path = appState.propertiesFile->getValue (AppState::Keys::lastLibrary);
-    if (!juce::File::isAbsolutePath (path))
+    const auto path = RecentLibraries::fromStored (appState.propertiesFile->getValue (AppState::Keys::lastLibrary));
+    if (!path)
         return;
-    const juce::File file (path);
-    if (!file.existsAsFile())
+    struct stat info;
+    if (::stat (path->c_str(), &info) != 0 && errno == ENOENT)
     {
-        startUpNotices.add ("Not found: " + file.getFileNameWithoutExtension());
+        startUpNotices.add ("Not found: " + FileWork::shownPath (std::string (FilePath::stem (*path))));
         return;
     }
-    fileCommands.loadLibrary (file);
+    fileCommands.loadLibrary (*path); // anything else that keeps it from opening is said in a warning
+}
+
+void MainWindow::restoreActivePatch()
+{
+    const auto& settings = *appState.propertiesFile;
+    const auto active = patchFromStored (settings.getValue (AppState::Keys::activePatch));
+    const auto stored = patchFromStored (settings.getValue (AppState::Keys::storedPatch));
+    if (active && stored)
+        mainComponent->session().restoreActivePatch (*active, *stored);
 }
 
 void MainWindow::saveState()
@@ -91,7 +137,12 @@ void MainWindow::saveState()
     settings.setValue (AppState::Keys::scale, static_cast<int> (scaleFactors[scaleIndex] * 100.0f));
     settings.setValue (AppState::Keys::syncManual, panel.session().syncsManualMode());
     settings.setValue (AppState::Keys::syncCC, panel.session().syncsControlChanges());
-    settings.setValue (AppState::Keys::lastLibrary, toDisplayString (panel.session().currentFile()));
+    const auto& currentFile = panel.session().currentFile();
+    settings.setValue (AppState::Keys::lastLibrary,
+                       currentFile.empty() ? juce::String() : RecentLibraries::toStored (currentFile));
     recentLibraries.storeIn (settings, AppState::Keys::recentLibraries);
+    // Sound edits not yet stored with SAVE come back at the next start.
+    settings.setValue (AppState::Keys::activePatch, toStored (panel.session().activePatch()));
+    settings.setValue (AppState::Keys::storedPatch, toStored (panel.session().storedPatch()));
     settings.saveIfNeeded();
 }

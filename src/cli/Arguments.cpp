@@ -38,6 +38,7 @@ Arguments::Arguments (const std::vector<std::string>& words, const std::vector<O
         if (word == "--")
         {
             onlyOperands = true;
+            firstAfterEnd = positional.size();
             continue;
         }
 
@@ -86,6 +87,15 @@ std::optional<std::string> Arguments::value (const std::string& name) const
     if (found == given.end())
         return std::nullopt;
     return found->second;
+}
+
+bool Arguments::spellsAnOptionAfterEnd (const std::vector<std::string>& spellings) const
+{
+    for (size_t i = firstAfterEnd; i < positional.size(); ++i)
+        for (const auto& spelling : spellings)
+            if (positional[i] == spelling || positional[i].rfind (spelling + "=", 0) == 0)
+                return true;
+    return false;
 }
 
 int parseCount (const std::string& option, const std::string& text, int minimum)

@@ -37,10 +37,14 @@ public:
     /** The option's value; nothing when it was not given. */
     std::optional<std::string> value (const std::string& name) const;
     const std::vector<std::string>& operands() const { return positional; }
+    /** Whether an operand given after "--" is an option's spelling (such as
+        "-o"), which was taken as a file name there: worth saying so. */
+    bool spellsAnOptionAfterEnd (const std::vector<std::string>& spellings) const;
 
 private:
     std::map<std::string, std::string> given; // flags map to an empty value
     std::vector<std::string> positional;
+    size_t firstAfterEnd = std::string::npos; // the first operand given after "--"
 };
 
 /** A MIDI channel 1 to 16 as the 0-15 the messages carry; throws UsageError. */

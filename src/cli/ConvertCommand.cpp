@@ -166,33 +166,34 @@ namespace
                 console.error (path, "is there already and is not a folder");
                 return false;
             }
-            // The names in order, as Export All gives them; each file appears
-            // whole, and all of them go to the disk at once at the end.
+            // The names in order, as Export All gives them; each file is
+            // written whole, all go to the disk at once, and only then does
+            // each take its name, in place of any older file.
             ExportFileNames names (".syx");
-            std::vector<std::string> fileNames;
-            std::vector<WriteResult> results;
-            fileNames.reserve (patches.size());
-            results.reserve (patches.size());
+            FileBytes::FolderWriter writer (folderPath);
+            size_t failed = 0;
+            const auto tell = [&] (const std::string& name, const WriteResult& result)
+            {
+                if (++failed <= maxFailuresNamed)
+                    console.error (folderPath + "/" + name, result.reason);
+            };
             for (const auto& patch : patches)
             {
-                fileNames.push_back (names.next (patch.name));
-                results.push_back (SyxFileIO::saveIntoFolderUnflushed (folderPath, fileNames.back(), patch, channel));
+                const std::string name = names.next (patch.name);
+                if (const auto result = SyxFileIO::saveInto (writer, name, patch, channel); !result)
+                    tell (name, result);
             }
-            if (!check (FileBytes::flushFolder (folderPath)))
-                return false;
-
-            size_t written = 0, failed = 0;
-            for (size_t i = 0; i < patches.size(); ++i)
-            {
-                if (results[i])
-                    ++written;
-                else if (++failed <= maxFailuresNamed)
-                    console.error (folderPath + "/" + fileNames[i], results[i].reason);
-            }
+            const auto finished = writer.finish();
+            for (const auto& [name, why] : finished.unplaced)
+                tell (name, why);
             if (failed > maxFailuresNamed)
                 console.error (path, counted (failed - maxFailuresNamed, "more file", "more files") + " not written");
+            const size_t written = finished.placed;
+            if (written > 0 && !finished.flushed)
+                console.error (path,
+                               "the files are written, but the disk did not confirm it: " + finished.flushed.reason);
             console.print ("Wrote " + counted (written, "file", "files") + " into " + displayText (path));
-            return written == patches.size();
+            return written == patches.size() && finished.flushed.ok;
         }
 
     private:
@@ -216,6 +217,8 @@ int convertCommand (const std::vector<std::string>& words, Console& console)
     const auto output = arguments.value ("output");
     if (inputs.empty())
         throw UsageError ("name at least one INPUT file");
+    if (!output && arguments.spellsAnOptionAfterEnd ({"-o", "--output"}))
+        throw UsageError ("everything after \"--\" is a file name, -o too: name the OUTPUT with -o before \"--\"");
     if (!output || output->empty())
         throw UsageError ("name the OUTPUT with -o");
     const OutputForm form = outputFormOf (*output, arguments.has ("bank"));

@@ -7,11 +7,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace QorvCli
 {
@@ -46,21 +41,7 @@ FileKind kindOf (const std::string& path)
 
 std::string whyNotReadable (const std::string& path)
 {
-    struct stat status;
-    if (::stat (path.c_str(), &status) != 0)
-        return std::strerror (errno);
-    if (S_ISDIR (status.st_mode))
-        return "is a folder, not a file";
-    if (!S_ISREG (status.st_mode))
-        return "is not a regular file";
-    if (static_cast<unsigned long long> (status.st_size) > FileBytes::maxFileSize)
-        return "is larger than " + std::to_string (FileBytes::maxFileSize >> 20) + " MB, more than any patch file";
-    // Opening without blocking: a file swapped for a pipe meanwhile must not hang the check.
-    const int descriptor = ::open (path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (descriptor < 0)
-        return std::strerror (errno);
-    ::close (descriptor);
-    return {};
+    return FileBytes::whyNotReadable (path);
 }
 
 bool readPatchFile (const std::string& path, std::vector<PatchModel>& patches, std::string& whyNot)
@@ -73,42 +54,31 @@ bool readPatchFile (const std::string& path, std::vector<PatchModel>& patches, s
     }
     // The readers refuse what is not a regular file, or too large, before
     // reading; why a file was refused is only looked into afterwards.
-    bool read = false;
     switch (kind)
     {
         case FileKind::library:
         {
             LibraryModel library;
-            read = QorvFileIO::load (path, library);
-            if (read)
-                patches = std::move (library.patches);
-            whyNot = "not a Qorv library (.106), or a damaged one";
-            break;
+            if (!QorvFileIO::load (path, library, whyNot))
+                return false;
+            patches = std::move (library.patches);
+            return true;
         }
         case FileKind::sysex:
-            read = SyxBank::load (path, patches);
-            whyNot = "holds no Juno-106 patch or manual dump";
-            break;
+            return SyxBank::load (path, patches, whyNot);
         case FileKind::preset:
         {
             PatchModel patch;
-            read = JepFileIO::load (path, patch);
-            if (read)
-            {
-                patch.name = SyxBank::baseNameOf (path); // named after the file, as the window's import names it
-                patches.assign (1, std::move (patch));
-            }
-            whyNot = "holds no Juno Editor preset data";
-            break;
+            if (!JepFileIO::load (path, patch, whyNot))
+                return false;
+            patch.name = SyxBank::baseNameOf (path); // named after the file, as the window's import names it
+            patches.assign (1, std::move (patch));
+            return true;
         }
         case FileKind::other:
             break;
     }
-    if (read)
-        whyNot.clear();
-    else if (const std::string why = whyNotReadable (path); !why.empty())
-        whyNot = why; // the file itself, not its content
-    return read;
+    return false;
 }
 
 int valuesToCorrect (const PatchModel& patch)

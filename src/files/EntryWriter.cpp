@@ -1,6 +1,7 @@
 #include "files/EntryWriter.h"
 #include "files/FileBytes.h"
 #include "files/PosixIo.h"
+#include "files/Utf8Text.h"
 
 #include <algorithm>
 #include <atomic>
@@ -34,10 +35,12 @@ int openFolder (const std::string& path)
     return ::open (path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
 }
 
-std::string reasonOpeningFolder (int error)
+std::string reasonOpeningFolder (int error, const std::string& path)
 {
     if (error == EACCES)
-        return "The folder cannot be opened.";
+        return "The folder " + Utf8Text::forDisplay (path) + " cannot be opened.";
+    if (error == ENOENT)
+        return "The folder " + Utf8Text::forDisplay (path) + " does not exist.";
     return PosixIo::reasonFor (error, Subject::folder);
 }
 
@@ -177,6 +180,26 @@ public:
         if (::renameat (folder, hiddenName.c_str(), folder, entryName.c_str()) != 0)
             return errno;
         placed = true;
+        return 0;
+    }
+
+    /** Leaves the finished file under a hidden name of its own, for a later
+        rename into place; 0 or the errno. */
+    int keepHidden (const std::string& entryName, std::string& hidden)
+    {
+        if (hiddenName.empty())
+        {
+            const std::string self = "/proc/self/fd/" + std::to_string (file.get());
+            const auto linkAs = [&] (const std::string& name)
+            { return ::linkat (AT_FDCWD, self.c_str(), folder, name.c_str(), AT_SYMLINK_FOLLOW); };
+            if (const int error = withTemporaryName (folder, entryName, hiddenName, linkAs); error != 0)
+            {
+                hiddenName.clear();
+                return error;
+            }
+        }
+        hidden = hiddenName;
+        placed = true; // it stays when this object goes
         return 0;
     }
 
@@ -350,14 +373,16 @@ WriteResult writeInPlace (const Entry& entry,
                                  (restored ? "" : " The old content could not be put back either."));
 }
 
-/** Writes a new file and puts it in the entry's place. `original` is the
+/** Writes a new file and puts it in the entry's place, or (with `staged`)
+    leaves it under a hidden name for EntryWriter::place. `original` is the
     regular file there now, whose identity the new one takes, or null. */
 WriteResult writeReplacing (const Entry& entry,
                             const struct stat* original,
                             bool entryExists,
                             const uint8_t* data,
                             size_t size,
-                            const EntryWriter::Options& options)
+                            const EntryWriter::Options& options,
+                            EntryWriter::Staged* staged)
 {
     TemporaryFile temporary (entry.folder);
     if (const int error = temporary.create (entry.name, options.temporaries); error != 0)
@@ -374,6 +399,13 @@ WriteResult writeReplacing (const Entry& entry,
         temporary.discard();
         return writeInPlace (entry, *original, data, size, options);
     }
+    if (staged != nullptr)
+    {
+        if (const int error = temporary.keepHidden (entry.name, staged->hiddenName); error != 0)
+            return WriteResult::failure (PosixIo::reasonFor (error, Subject::folder));
+        staged->name = entry.name;
+        return WriteResult::success();
+    }
     const bool flushNow = options.flush == EntryWriter::Flush::eachFile;
     if (flushNow && ::fsync (temporary.fd()) != 0)
         return WriteResult::failure (PosixIo::reasonFor (errno, Subject::file));
@@ -383,42 +415,88 @@ WriteResult writeReplacing (const Entry& entry,
         ::fsync (entry.folder); // best effort: the new name is in place already
     return WriteResult::success();
 }
-} // namespace
 
-namespace EntryWriter
+/** The checks of a write, then the write itself, into a folder already open. */
+WriteResult writeEntry (const Entry& entry,
+                        const uint8_t* data,
+                        size_t size,
+                        const EntryWriter::Options& options,
+                        EntryWriter::Staged* staged)
 {
-WriteResult
-write (const std::string& folderPath, const std::string& name, const uint8_t* data, size_t size, const Options& options)
-{
-    FileDescriptor folder (openFolder (folderPath));
-    if (!folder.isOpen())
-        return WriteResult::failure (reasonOpeningFolder (errno));
-    const Entry entry{folder.get(), folderPath, name};
-
+    using EntryWriter::HardLinks;
     struct stat existing;
-    if (::fstatat (folder.get(), name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) != 0)
+    if (::fstatat (entry.folder, entry.name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) != 0)
     {
         if (errno != ENOENT)
             return WriteResult::failure (PosixIo::reasonFor (errno, Subject::folder));
-        return writeReplacing (entry, nullptr, false, data, size, options);
+        return writeReplacing (entry, nullptr, false, data, size, options, staged);
     }
     if (S_ISLNK (existing.st_mode))
-        return writeReplacing (entry, nullptr, true, data, size, options);
+        return writeReplacing (entry, nullptr, true, data, size, options, staged);
     if (S_ISDIR (existing.st_mode))
         return WriteResult::failure ("A folder of that name is in the way.");
     if (!S_ISREG (existing.st_mode))
         return WriteResult::failure ("Something that is not a file (a pipe, a device or a socket) is in the way.");
     // A file the user protected stays protected, even from a replacement.
-    if (::faccessat (folder.get(), name.c_str(), W_OK, 0) != 0)
+    if (::faccessat (entry.folder, entry.name.c_str(), W_OK, 0) != 0)
         return WriteResult::failure (errno == EACCES ? "The file is write-protected."
                                                      : PosixIo::reasonFor (errno, Subject::file));
     if (existing.st_nlink > 1)
     {
         if (options.hardLinks == HardLinks::writeThrough)
             return writeInPlace (entry, existing, data, size, options);
-        return writeReplacing (entry, nullptr, true, data, size, options);
+        return writeReplacing (entry, nullptr, true, data, size, options, staged);
     }
-    return writeReplacing (entry, &existing, true, data, size, options);
+    return writeReplacing (entry, &existing, true, data, size, options, staged);
+}
+} // namespace
+
+namespace EntryWriter
+{
+int openFolder (const std::string& path)
+{
+    return ::openFolder (path);
+}
+
+std::string whyFolderCannotBeOpened (int error, const std::string& path)
+{
+    return reasonOpeningFolder (error, path);
+}
+
+WriteResult
+write (const std::string& folderPath, const std::string& name, const uint8_t* data, size_t size, const Options& options)
+{
+    FileDescriptor folder (::openFolder (folderPath));
+    if (!folder.isOpen())
+        return WriteResult::failure (reasonOpeningFolder (errno, folderPath));
+    return writeEntry ({folder.get(), folderPath, name}, data, size, options, nullptr);
+}
+
+WriteResult stage (int folder,
+                   const std::string& folderPath,
+                   const std::string& name,
+                   const uint8_t* data,
+                   size_t size,
+                   const Options& options,
+                   Staged& staged)
+{
+    staged = {};
+    return writeEntry ({folder, folderPath, name}, data, size, options, &staged);
+}
+
+WriteResult place (int folder, const Staged& staged)
+{
+    if (staged.hiddenName.empty())
+        return WriteResult::success(); // written in place already
+    if (::renameat (folder, staged.hiddenName.c_str(), folder, staged.name.c_str()) != 0)
+        return WriteResult::failure (PosixIo::reasonFor (errno, Subject::folder));
+    return WriteResult::success();
+}
+
+void discard (int folder, const Staged& staged)
+{
+    if (!staged.hiddenName.empty())
+        ::unlinkat (folder, staged.hiddenName.c_str(), 0);
 }
 
 std::string temporaryNameFor (const std::string& name)

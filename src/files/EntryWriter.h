@@ -36,7 +36,7 @@ enum class Temporaries
 enum class Flush
 {
     eachFile, // the file is on the disk before it takes its name, and its name with it
-    whenAsked // many files of one folder: the caller flushes them all at once afterwards
+    never     // a staged file: the caller puts it on the disk before it places it
 };
 
 struct Options
@@ -52,6 +52,40 @@ struct Options
     write-protected file. */
 WriteResult
 write (const std::string& folder, const std::string& name, const uint8_t* data, size_t size, const Options& options);
+
+/** A file written whole under a hidden name of its folder, waiting to take its
+    own (see stage); an empty hiddenName means it was written in place at once. */
+struct Staged
+{
+    std::string name;
+    std::string hiddenName;
+};
+
+/** Opens a folder for the writes into it; a folder that may be searched but
+    not listed opens too (only for lookups). -1 (errno set) when it cannot. */
+int openFolder (const std::string& path);
+
+/** Why a folder could not be opened (errno `error`), naming it. */
+std::string whyFolderCannotBeOpened (int error, const std::string& path);
+
+/** What write does, into a folder opened with openFolder, except that the
+    new file keeps a hidden name (and does not wait for the disk): place
+    gives it its own name later, once the caller has put it on the disk. So
+    many files can replace older ones, each whole and on the disk before it
+    takes an old one's place, with one wait for the disk for them all. */
+WriteResult stage (int folder,
+                   const std::string& folderPath,
+                   const std::string& name,
+                   const uint8_t* data,
+                   size_t size,
+                   const Options& options,
+                   Staged& staged);
+
+/** Renames a staged file to its own name, in place of whatever has it. */
+WriteResult place (int folder, const Staged& staged);
+
+/** Removes a staged file that is not to be placed. */
+void discard (int folder, const Staged& staged);
 
 /** The hidden name a write of the entry `name` gives its finished image just
     before renaming it into place (and its whole image, where only named

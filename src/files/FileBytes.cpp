@@ -1,15 +1,18 @@
 #include "files/FileBytes.h"
 #include "files/EntryWriter.h"
+#include "files/FilePath.h"
 #include "files/PosixIo.h"
 #include "files/Utf8Text.h"
 
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 using PosixIo::FileDescriptor;
 
@@ -41,15 +44,33 @@ int openRegularForReading (const std::string& path, struct stat& info)
     return file.release();
 }
 
-/** Saving through a symbolic link replaces the file it points to, as writing
-    through it did, rather than the link. */
-std::string resolvedTarget (const std::string& path)
+/** Where a save through `path` writes: the file at the end of its chain of
+    symbolic links, as writing through them would reach it (a relative link
+    read from its own folder), or `path` itself. A link whose file is gone
+    leads to where that file would be, so a save writes it there, or fails
+    when that folder is gone too (an unmounted stick), leaving the link as it
+    was: a link is never replaced by a file of its own. */
+WriteResult followLinks (const std::string& path, std::string& target)
 {
-    struct stat info;
-    if (::lstat (path.c_str(), &info) != 0 || !S_ISLNK (info.st_mode))
-        return path;
-    char resolved[PATH_MAX];
-    return ::realpath (path.c_str(), resolved) != nullptr ? std::string (resolved) : path;
+    std::string current = path;
+    for (int hops = 0; hops < 40; ++hops)
+    {
+        struct stat info;
+        if (::lstat (current.c_str(), &info) != 0 || !S_ISLNK (info.st_mode))
+        {
+            target = current;
+            return WriteResult::success();
+        }
+        std::vector<char> buffer (static_cast<size_t> (info.st_size > 0 ? info.st_size : PATH_MAX) + 1);
+        const ssize_t length = ::readlink (current.c_str(), buffer.data(), buffer.size());
+        if (length < 0 || static_cast<size_t> (length) >= buffer.size())
+            return WriteResult::failure ("The symbolic link " + Utf8Text::forDisplay (current) + " cannot be read.");
+        const std::string leadsTo (buffer.data(), static_cast<size_t> (length));
+        current = !leadsTo.empty() && leadsTo.front() == '/'
+                      ? leadsTo
+                      : std::string (FilePath::folderOf (current)) + "/" + leadsTo;
+    }
+    return WriteResult::failure ("The symbolic links at " + Utf8Text::forDisplay (path) + " lead round in a circle.");
 }
 } // namespace
 
@@ -71,6 +92,27 @@ bool readAll (const std::string& path, size_t maxSize, std::vector<uint8_t>& byt
     return true;
 }
 
+std::string whyNotReadable (const std::string& path)
+{
+    struct stat status;
+    if (!isUsablePath (path))
+        return "is not a usable file name";
+    if (::stat (path.c_str(), &status) != 0)
+        return std::strerror (errno);
+    if (S_ISDIR (status.st_mode))
+        return "is a folder, not a file";
+    if (!S_ISREG (status.st_mode))
+        return "is not a regular file";
+    if (static_cast<unsigned long long> (status.st_size) > maxFileSize)
+        return "is larger than " + megabytes (maxFileSize) + ", more than any patch file";
+    // Opening without blocking: a file swapped for a pipe meanwhile must not hang the check.
+    const int descriptor = ::open (path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (descriptor < 0)
+        return std::strerror (errno);
+    ::close (descriptor);
+    return {};
+}
+
 bool readHead (const std::string& path, size_t count, std::vector<uint8_t>& bytes)
 {
     struct stat info;
@@ -84,13 +126,23 @@ bool readHead (const std::string& path, size_t count, std::vector<uint8_t>& byte
     return true;
 }
 
+WriteResult tooLargeToReadBack (size_t size)
+{
+    return WriteResult::failure ("The file would take " + megabytes (size) + ", more than the " +
+                                 megabytes (maxFileSize) + " Qorv reads back.");
+}
+
 WriteResult replaceFile (const std::string& path, const uint8_t* data, size_t size)
 {
+    if (size > maxFileSize)
+        return tooLargeToReadBack (size);
     if (path.empty())
         return WriteResult::failure ("No file name was given.");
     if (!isUsablePath (path))
         return WriteResult::failure ("The file name holds a NUL character.");
-    const std::string target = resolvedTarget (path);
+    std::string target;
+    if (const auto followed = followLinks (path, target); !followed)
+        return followed;
     const auto slash = target.rfind ('/');
     const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : target.substr (0, slash);
     const std::string name = slash == std::string::npos ? target : target.substr (slash + 1);
@@ -109,6 +161,8 @@ namespace
     WriteResult writeIntoFolderFlushing (
         const std::string& folder, const std::string& name, const uint8_t* data, size_t size, EntryWriter::Flush flush)
     {
+        if (size > maxFileSize)
+            return tooLargeToReadBack (size);
         if (!isPlainName (name))
             return WriteResult::failure ("\"" + Utf8Text::forMessage (name) + "\" is not a plain file name.");
         if (folder.empty())
@@ -127,24 +181,94 @@ WriteResult writeIntoFolder (const std::string& folder, const std::string& name,
     return writeIntoFolderFlushing (folder, name, data, size, EntryWriter::Flush::eachFile);
 }
 
-WriteResult
-writeIntoFolderUnflushed (const std::string& folder, const std::string& name, const uint8_t* data, size_t size)
+namespace
 {
-    return writeIntoFolderFlushing (folder, name, data, size, EntryWriter::Flush::whenAsked);
+    /** Waits until everything written into the file system of the open
+        folder is on the disk; 0 or the errno. A folder that cannot be listed
+        gives no descriptor to wait on, so a file with no name made in it
+        stands in. */
+    int syncFileSystemOf (int folder)
+    {
+        int fd = ::openat (folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0 && errno == EACCES)
+            fd = ::openat (folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+        if (fd < 0)
+            return errno;
+        const int result = ::syncfs (fd) == 0 ? 0 : errno;
+        ::close (fd);
+        return result;
+    }
+} // namespace
+
+FolderWriter::FolderWriter (std::string folderPath) : path (std::move (folderPath))
+{
+    if (!isUsablePath (path))
+        openError = ENOENT;
+    else if ((folder = EntryWriter::openFolder (path)) < 0)
+        openError = errno;
 }
 
-WriteResult flushFolder (const std::string& folder)
+FolderWriter::~FolderWriter()
 {
-    if (!isUsablePath (folder))
-        return WriteResult::failure ("No folder was given.");
-    const int fd = ::open (folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return WriteResult::failure (PosixIo::reasonFor (errno, PosixIo::Subject::folder));
-    const bool flushed = ::syncfs (fd) == 0 && ::fsync (fd) == 0;
-    const int error = errno;
-    ::close (fd);
-    return flushed ? WriteResult::success()
-                   : WriteResult::failure (PosixIo::reasonFor (error, PosixIo::Subject::folder));
+    if (folder < 0)
+        return;
+    for (const auto& file : written)
+        EntryWriter::discard (folder, file);
+    ::close (folder);
+}
+
+WriteResult FolderWriter::write (const std::string& name, const uint8_t* data, size_t size)
+{
+    if (size > maxFileSize)
+        return tooLargeToReadBack (size);
+    if (!isPlainName (name))
+        return WriteResult::failure ("\"" + Utf8Text::forMessage (name) + "\" is not a plain file name.");
+    if (folder < 0)
+        return WriteResult::failure (path.empty() ? "No folder was given."
+                                                  : EntryWriter::whyFolderCannotBeOpened (openError, path));
+    EntryWriter::Options options;
+    options.hardLinks = EntryWriter::HardLinks::replaceEntry;
+    options.flush = EntryWriter::Flush::never;
+    EntryWriter::Staged staged;
+    const WriteResult result = EntryWriter::stage (folder, path, name, data, size, options, staged);
+    if (result)
+        written.push_back (std::move (staged));
+    return result;
+}
+
+FolderWriter::Outcome FolderWriter::finish()
+{
+    Outcome outcome;
+    if (written.empty())
+        return outcome;
+    // Every new file is on the disk before any of them takes an old one's place.
+    if (const int error = syncFileSystemOf (folder); error != 0)
+    {
+        outcome.flushed = WriteResult::failure (PosixIo::reasonFor (error, PosixIo::Subject::file));
+        for (const auto& file : written)
+            outcome.unplaced.emplace_back (file.name, outcome.flushed);
+        return outcome; // the destructor removes them: nothing old was replaced
+    }
+    for (const auto& file : written)
+    {
+        if (const auto placed = EntryWriter::place (folder, file); placed)
+            ++outcome.placed;
+        else
+        {
+            outcome.unplaced.emplace_back (file.name, placed);
+            EntryWriter::discard (folder, file);
+        }
+    }
+    written.clear();
+    if (const int error = syncFileSystemOf (folder); error != 0)
+        outcome.flushed = WriteResult::failure (PosixIo::reasonFor (error, PosixIo::Subject::folder));
+    return outcome;
+}
+
+std::string megabytes (size_t bytes)
+{
+    // Rounded up, so a size just over the limit never reads as the limit itself.
+    return std::to_string ((bytes + (size_t{1} << 20) - 1) >> 20) + " MB";
 }
 
 bool isPlainName (const std::string& name)

@@ -92,3 +92,13 @@ bool JepFileIO::load (const std::string& path, PatchModel& patch)
     std::vector<uint8_t> file;
     return FileBytes::readAll (path, FileBytes::maxFileSize, file) && parse (file.data(), file.size(), patch);
 }
+
+bool JepFileIO::load (const std::string& path, PatchModel& patch, std::string& whyNot)
+{
+    if (load (path, patch))
+        return true;
+    whyNot = FileBytes::whyNotReadable (path);
+    if (whyNot.empty())
+        whyNot = "holds no Juno Editor preset data";
+    return false;
+}

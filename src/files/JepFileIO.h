@@ -25,4 +25,7 @@ public:
 
     /** Refuses files over FileBytes::maxFileSize before reading them. */
     static bool load (const std::string& path, PatchModel& patch);
+    /** load, saying why a file was refused, in words that follow its name
+        (FileBytes::whyNotReadable, or "holds no Juno Editor preset data"). */
+    static bool load (const std::string& path, PatchModel& patch, std::string& whyNot);
 };

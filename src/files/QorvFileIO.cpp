@@ -3,6 +3,7 @@
 #include "files/Utf8Text.h"
 
 #include <algorithm>
+#include <string>
 #include <zlib.h>
 
 namespace
@@ -159,6 +160,19 @@ bool QorvFileIO::decodeData (CrcReader& reader, uint8_t* patchBytes, size_t reco
 
 // ------------------------------------------------------------------ images
 
+size_t QorvFileIO::imageSize (const LibraryModel& library)
+{
+    constexpr size_t stringCount = 4, i32 = 4, i64 = 8;
+    const size_t header = MAGIC.size() + stringCount + std::char_traits<char>::length (typeTag) + 2 * i32 +
+                          stringCount + library.name.size() + 2 * i64 + i64;
+    const size_t record =
+        2 * stringCount + std::char_traits<char>::length (patchId) + i64 + 2 * PatchBits::numBytes + i64;
+    size_t total = header + library.patches.size() * record + ENDING.size();
+    for (const PatchModel& patch : library.patches)
+        total += patch.name.size();
+    return total;
+}
+
 WriteResult QorvFileIO::checkWritable (const LibraryModel& library)
 {
     const std::string limit = " is longer than " + std::to_string (maxStringLength) + " bytes.";
@@ -167,6 +181,11 @@ WriteResult QorvFileIO::checkWritable (const LibraryModel& library)
     for (const PatchModel& patch : library.patches)
         if (patch.name.size() > maxStringLength)
             return WriteResult::failure ("The name of patch \"" + Utf8Text::forMessage (patch.name) + "\"" + limit);
+    if (const size_t size = imageSize (library); size > FileBytes::maxFileSize)
+        return WriteResult::failure ("The library is too large to save: its " +
+                                     std::to_string (library.patches.size()) + " patches would take " +
+                                     FileBytes::megabytes (size) + ", more than the " +
+                                     FileBytes::megabytes (FileBytes::maxFileSize) + " a library file may take.");
     return WriteResult::success();
 }
 
@@ -176,10 +195,7 @@ bool QorvFileIO::toBytes (const LibraryModel& library, std::vector<uint8_t>& ima
         return false;
 
     CrcStream stream;
-    size_t expectedSize = 64 + library.name.size();
-    for (const PatchModel& patch : library.patches)
-        expectedSize += 100 + patch.name.size();
-    stream.buffer.reserve (expectedSize);
+    stream.buffer.reserve (imageSize (library));
 
     stream.writeRaw (MAGIC.data(), MAGIC.size());
     stream.writeStr (typeTag);
@@ -208,16 +224,32 @@ bool QorvFileIO::toBytes (const LibraryModel& library, std::vector<uint8_t>& ima
 
 bool QorvFileIO::fromBytes (const uint8_t* image, size_t size, LibraryModel& library)
 {
+    std::string ignored;
+    return fromBytes (image, size, library, ignored);
+}
+
+bool QorvFileIO::fromBytes (const uint8_t* image, size_t size, LibraryModel& library, std::string& whyNot)
+{
+    const auto refuse = [&whyNot] (std::string why)
+    {
+        whyNot = std::move (why);
+        return false;
+    };
+    const std::string notALibrary = "is not a Qorv library (.106)";
+    const std::string damaged = "is a damaged Qorv library: ";
+
     CrcReader reader (image, size);
     for (const uint8_t expected : MAGIC)
         if (reader.readRaw() != expected || !reader.ok)
-            return false;
+            return refuse (notALibrary);
     if (reader.readStr() != typeTag)
-        return false;
+        return refuse (notALibrary);
     const int version = reader.readI32();
     const int layout = reader.readI32();
+    if (!reader.ok)
+        return refuse (damaged + "it ends inside its header");
     if (version != formatVersion)
-        return false;
+        return refuse ("is a Qorv library of another format (version " + std::to_string (version) + ")");
 
     // Everything is parsed into locals; the caller's library changes only once
     // the whole image has passed every check.
@@ -225,7 +257,7 @@ bool QorvFileIO::fromBytes (const uint8_t* image, size_t size, LibraryModel& lib
     const long long count = reader.readI64();
     reader.readI64(); // reserved
     if (!reader.checkCrc() || !reader.ok)
-        return false;
+        return refuse (damaged + "its header fails its check");
 
     std::vector<PatchModel> patches;
     if (count > 0)
@@ -238,18 +270,18 @@ bool QorvFileIO::fromBytes (const uint8_t* image, size_t size, LibraryModel& lib
             reader.readStr(); // the id carries nothing we use
         reader.readI64();     // reserved
         if (!decodeData (reader, patch.data.data(), static_cast<size_t> (record)) || !reader.checkCrc() || !reader.ok)
-            return false;
+            return refuse (damaged + "patch " + std::to_string (record + 1) + " of " + std::to_string (count) +
+                           (reader.ok ? " fails its check" : " is cut short"));
         patches.push_back (std::move (patch));
     }
 
     for (const uint8_t expected : ENDING)
-        if (reader.readRaw() != expected)
-            return false;
-    if (!reader.ok)
-        return false;
+        if (reader.readRaw() != expected || !reader.ok)
+            return refuse (damaged + "its closing mark is missing");
 
     library.name = std::move (name);
     library.patches = std::move (patches);
+    whyNot.clear();
     return true;
 }
 
@@ -271,4 +303,18 @@ bool QorvFileIO::load (const std::string& path, LibraryModel& library)
 {
     std::vector<uint8_t> image;
     return FileBytes::readAll (path, FileBytes::maxFileSize, image) && fromBytes (image.data(), image.size(), library);
+}
+
+bool QorvFileIO::load (const std::string& path, LibraryModel& library, std::string& whyNot)
+{
+    std::vector<uint8_t> image;
+    if (!FileBytes::readAll (path, FileBytes::maxFileSize, image))
+    {
+        // Why a file was refused is looked into only once it was.
+        whyNot = FileBytes::whyNotReadable (path);
+        if (whyNot.empty())
+            whyNot = "could not be read";
+        return false;
+    }
+    return fromBytes (image.data(), image.size(), library, whyNot);
 }

@@ -79,14 +79,21 @@ public:
     /** Fills 18 bytes from the scrambled values of a record; returns the reader's ok. */
     static bool decodeData (CrcReader& reader, uint8_t* patchBytes, size_t record);
 
+    /** The size of the library's file image, in bytes. */
+    static size_t imageSize (const LibraryModel& library);
     /** Why the library cannot be written (a name longer than a reader
-        accepts: such a file could never be loaded again), or success. */
+        accepts, or a file larger than FileBytes::maxFileSize: such a file
+        could never be loaded again), or success. */
     static WriteResult checkWritable (const LibraryModel& library);
     /** The file image of a library, or false when checkWritable refuses it. */
     static bool toBytes (const LibraryModel& library, std::vector<uint8_t>& image);
     /** Parses a whole image; on success replaces the library's name and
         patches, on failure leaves the library as it was. */
     static bool fromBytes (const uint8_t* image, size_t size, LibraryModel& library);
+    /** fromBytes, saying why an image was refused, in words that follow the
+        file's name: "is not a Qorv library (.106)", "is a damaged Qorv
+        library: patch 3 of 12 fails its check"... */
+    static bool fromBytes (const uint8_t* image, size_t size, LibraryModel& library, std::string& whyNot);
 
     /** Refuses an unreadable library before touching the disk and replaces the
         file atomically (FileBytes::replaceFile), so a failure leaves any old
@@ -96,4 +103,7 @@ public:
     static bool save (const std::string& path, const LibraryModel& library);
     /** Refuses files over FileBytes::maxFileSize before reading them. */
     static bool load (const std::string& path, LibraryModel& library);
+    /** load, saying why a file was refused: what FileBytes::whyNotReadable
+        says of the file, or what fromBytes says of its content. */
+    static bool load (const std::string& path, LibraryModel& library, std::string& whyNot);
 };

@@ -86,6 +86,17 @@ bool SyxBank::load (const std::string& path, std::vector<PatchModel>& patches)
            readPatches (bytes.data(), bytes.size(), baseNameOf (path), patches);
 }
 
+bool SyxBank::load (const std::string& path, std::vector<PatchModel>& patches, std::string& whyNot)
+{
+    if (load (path, patches))
+        return true;
+    // Why a file was refused is looked into only once it was.
+    whyNot = FileBytes::whyNotReadable (path);
+    if (whyNot.empty())
+        whyNot = "holds no Juno-106 patch or manual dump";
+    return false;
+}
+
 std::string SyxBank::baseNameOf (const std::string& path)
 {
     const size_t slash = path.find_last_of ('/');

@@ -49,6 +49,9 @@ public:
     /** readPatches on a whole file (at most FileBytes::maxFileSize), named
         after baseNameOf (path). */
     static bool load (const std::string& path, std::vector<PatchModel>& patches);
+    /** load, saying why a file was refused, in words that follow its name
+        (FileBytes::whyNotReadable, or "holds no Juno-106 patch or manual dump"). */
+    static bool load (const std::string& path, std::vector<PatchModel>& patches, std::string& whyNot);
 
     /** The file's name without its folder and its extension, the way the
         window names imported files: "Strings.syx" gives "Strings",

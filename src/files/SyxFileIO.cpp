@@ -74,13 +74,11 @@ SyxFileIO::saveIntoFolder (const std::string& folder, const std::string& fileNam
     return FileBytes::writeIntoFolder (folder, fileName, dump.data(), dump.size());
 }
 
-WriteResult SyxFileIO::saveIntoFolderUnflushed (const std::string& folder,
-                                                const std::string& fileName,
-                                                const PatchModel& patch,
-                                                int channel)
+WriteResult
+SyxFileIO::saveInto (FileBytes::FolderWriter& writer, const std::string& fileName, const PatchModel& patch, int channel)
 {
     if (WriteResult refused = checkWritable (patch); !refused)
         return refused;
     const JunoMessages::PatchDump dump = build (patch, channel);
-    return FileBytes::writeIntoFolderUnflushed (folder, fileName, dump.data(), dump.size());
+    return writer.write (fileName, dump.data(), dump.size());
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "files/FileBytes.h"
 #include "files/WriteResult.h"
 #include "midi/protocol/JunoMessages.h"
 #include "patch/PatchModel.h"
@@ -42,10 +43,8 @@ public:
         (FileBytes::writeIntoFolder); refuses what checkWritable refuses. */
     static WriteResult
     saveIntoFolder (const std::string& folder, const std::string& fileName, const PatchModel& patch, int channel);
-    /** saveIntoFolder for one of many files written together: it does not wait
-        for the disk; FileBytes::flushFolder does, once, when all are written. */
-    static WriteResult saveIntoFolderUnflushed (const std::string& folder,
-                                                const std::string& fileName,
-                                                const PatchModel& patch,
-                                                int channel);
+    /** saveIntoFolder for one of many files of an export, which `writer` puts
+        in place all at once (see FileBytes::FolderWriter). */
+    static WriteResult
+    saveInto (FileBytes::FolderWriter& writer, const std::string& fileName, const PatchModel& patch, int channel);
 };

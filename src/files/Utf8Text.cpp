@@ -136,4 +136,107 @@ std::string forMessage (std::string_view name, size_t maxLength)
     }
     return encode (codePoints);
 }
+
+namespace
+{
+    bool isControl (char32_t c)
+    {
+        return c < 0x20 || (c >= 0x7F && c <= 0x9F);
+    }
+
+    const char hexDigits[] = "0123456789ABCDEF";
+
+    void appendEscaped (std::string& text, unsigned char byte, const char* prefix)
+    {
+        text += prefix;
+        text += hexDigits[byte >> 4];
+        text += hexDigits[byte & 0x0F];
+    }
+
+    int hexValue (char c)
+    {
+        if (c >= '0' && c <= '9')
+            return c - '0';
+        if (c >= 'a' && c <= 'f')
+            return c - 'a' + 10;
+        if (c >= 'A' && c <= 'F')
+            return c - 'A' + 10;
+        return -1;
+    }
+} // namespace
+
+std::string escapeBytes (std::string_view bytes)
+{
+    std::string text;
+    text.reserve (bytes.size());
+    for (size_t at = 0; at < bytes.size();)
+    {
+        const size_t start = at;
+        char32_t codePoint = 0;
+        const bool valid = decodeOne (bytes, at, codePoint);
+        if (valid && !isControl (codePoint) && codePoint != '%')
+        {
+            text.append (bytes.substr (start, at - start));
+            continue;
+        }
+        for (size_t i = start; i < at; ++i)
+            appendEscaped (text, static_cast<unsigned char> (bytes[i]), "%");
+    }
+    return text;
+}
+
+bool unescapeBytes (std::string_view text, std::string& bytes)
+{
+    std::string result;
+    result.reserve (text.size());
+    for (size_t at = 0; at < text.size(); ++at)
+    {
+        if (text[at] != '%')
+        {
+            result += text[at];
+            continue;
+        }
+        if (at + 2 >= text.size())
+            return false;
+        const int high = hexValue (text[at + 1]);
+        const int low = hexValue (text[at + 2]);
+        if (high < 0 || low < 0)
+            return false;
+        result += static_cast<char> ((high << 4) | low);
+        at += 2;
+    }
+    bytes = std::move (result);
+    return true;
+}
+
+std::string forDisplay (std::string_view bytes)
+{
+    std::string shown;
+    shown.reserve (bytes.size());
+    for (const char32_t c : decode (bytes))
+    {
+        if (c == '\n')
+            shown += "\\n";
+        else if (c == '\t')
+            shown += "\\t";
+        else if (c == '\r')
+            shown += "\\r";
+        else if (isControl (c))
+            appendEscaped (shown, static_cast<unsigned char> (c), "\\x");
+        else
+            shown += encode (std::u32string (1, c));
+    }
+    return shown;
+}
+
+std::string elideMiddle (std::string_view text, size_t maxLength)
+{
+    const std::u32string codePoints = decode (text);
+    if (codePoints.size() <= maxLength || maxLength < 2)
+        return encode (codePoints);
+    const size_t kept = maxLength - 1;
+    const size_t tail = kept / 2;
+    return encode (codePoints.substr (0, kept - tail)) + "\u2026" +
+           encode (codePoints.substr (codePoints.size() - tail));
+}
 } // namespace Utf8Text

@@ -374,6 +374,26 @@ int EditSession::openLibrary (LibraryModel loaded, const std::string& path)
     return corrected;
 }
 
+int EditSession::recoverLibrary (LibraryModel recovered, const std::string& path)
+{
+    const int corrected = openLibrary (std::move (recovered), path);
+    modified = true;
+    announce (SessionChange::fileStateChanged);
+    return corrected;
+}
+
+void EditSession::restoreActivePatch (const PatchModel& activePatch, const PatchModel& storedVersion)
+{
+    // Kept in a file a person can edit: values a patch cannot hold are corrected as they come in.
+    std::vector<PatchModel> both{activePatch, storedVersion};
+    correctIncoming (both);
+    active = std::move (both[0]);
+    stored = std::move (both[1]);
+    undoSteps.clear();
+    announce (SessionChange::activePatchReplaced);
+    output.sendPatch (active);
+}
+
 void EditSession::librarySaved (const std::string& path)
 {
     file = path;

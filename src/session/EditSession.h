@@ -140,6 +140,13 @@ public:
         active. Values a patch cannot hold are corrected (the library is then
         marked modified); returns how many were. */
     int openLibrary (LibraryModel loaded, const std::string& path);
+    /** A library saved aside with unsaved changes when the last session
+        ended replaces this one, under its own file (`path`, empty for one
+        that had none) and marked modified: its changes are still unsaved. */
+    int recoverLibrary (LibraryModel recovered, const std::string& path);
+    /** Brings back the active patch and its stored version as they were at the
+        last quit (sound edits not yet stored with SAVE among them), and sends it. */
+    void restoreActivePatch (const PatchModel& activePatch, const PatchModel& storedVersion);
     /** The library was written to `path`, which is now its file. */
     void librarySaved (const std::string& path);
     /** Adds patches under the library's unique-name rule; the library is

@@ -84,8 +84,11 @@ int BankSection::rowHolding (const juce::String& text, int start) const
 
 bool BankSection::findFirst (const juce::String& text)
 {
+    // Nothing typed is nothing asked: no search, and the last one is kept for Find Next.
+    if (text.isEmpty())
+        return false;
     lastSearch = text;
-    return showFound (text.isEmpty() ? -1 : rowHolding (text, 0));
+    return showFound (rowHolding (text, 0));
 }
 
 bool BankSection::findNext()

@@ -34,7 +34,7 @@ public:
     /** Asks for text to find (Find Patch...). */
     void showFindDialog();
     /** Selects and shows the first patch whose name holds the text, ignoring
-        case; false (and a word in STATUS) when none does. */
+        case; false (and a word in STATUS) when none does. Empty text does nothing. */
     bool findFirst (const juce::String& text);
     /** The next patch after the selected one whose name holds the last text found, from the top again past the end. */
     bool findNext();

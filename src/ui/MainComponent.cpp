@@ -1,5 +1,7 @@
 #include "ui/MainComponent.h"
 
+#include "files/FilePath.h"
+
 #include "midi/AlsaMidiPlatform.h"
 #include "patch/PatchParameters.h"
 #include "ui/PanelBackground.h"
@@ -129,7 +131,7 @@ void MainComponent::updateWindowTitle()
     if (file.empty())
         title << " - " << EditSession::newLibraryName;
     else
-        title << " - " << juce::File (toDisplayString (file)).getFileNameWithoutExtension();
+        title << " - " << PanelText::shownName (FilePath::stem (file));
     if (editSession.isModified())
         title << " *";
     window->setName (title);

@@ -1,5 +1,6 @@
 #include "ui/PanelText.h"
 
+#include "files/Utf8Text.h"
 #include "session/EditSession.h"
 
 void PanelText::applyDisplayLook (juce::Label& label)
@@ -33,6 +34,12 @@ PanelText::NameLengthFilter& PanelText::typedNameFilter()
 {
     static NameLengthFilter filter (EditSession::maxTypedNameBytes);
     return filter;
+}
+
+juce::String PanelText::shownName (std::string_view bytes)
+{
+    const std::string shown = Utf8Text::forDisplay (bytes);
+    return juce::String::fromUTF8 (shown.data(), static_cast<int> (shown.size()));
 }
 
 juce::String toDisplayString (const std::string& bytes)

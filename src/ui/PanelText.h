@@ -3,6 +3,7 @@
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include <string>
+#include <string_view>
 
 /** The panel's red displays and the one conversion between the names a patch
     stores (UTF-8 bytes) and the text the panel shows and takes. */
@@ -31,6 +32,10 @@ private:
 
 /** The filter for every name typed on the panel (the NAME dialog, MIDI IN). */
 NameLengthFilter& typedNameFilter();
+
+/** A file's path or name (bytes, not always UTF-8) as one line of text:
+    each invalid part a U+FFFD, control characters written out as \n, \t... */
+juce::String shownName (std::string_view bytes);
 } // namespace PanelText
 
 /** A stored name as the panel shows it. */

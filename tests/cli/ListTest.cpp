@@ -4,6 +4,7 @@
 #include "Base64Text.h"
 #include "CliTestFiles.h"
 #include "QorvProcess.h"
+#include "files/FileBytes.h"
 #include "files/QorvFileIO.h"
 
 #include <gtest/gtest.h>
@@ -218,19 +219,19 @@ TEST_F (ListTest, EachUnreadableFileIsNamedWithWhyAndTheOthersAreStillListed)
     std::filesystem::create_directory (path ("Folder.syx"));
     ASSERT_EQ (::mkfifo (path ("Pipe.syx").c_str(), 0644), 0); // nothing writes it: reading would hang
     writeBytes (path ("Huge.syx"), brass);
-    std::filesystem::resize_file (path ("Huge.syx"), size_t{65} << 20);
+    std::filesystem::resize_file (path ("Huge.syx"), FileBytes::maxFileSize + 1);
     writeText (path ("Notes.txt"), "");
 
     const std::vector<std::pair<std::string, std::string>> refused = {
         {"Empty.syx", "holds no Juno-106 patch or manual dump"},
         {"Cut.syx", "holds no Juno-106 patch or manual dump"},
         {"Text.syx", "holds no Juno-106 patch or manual dump"},
-        {"Garbage.106", "not a Qorv library (.106), or a damaged one"},
-        {"Damaged.106", "not a Qorv library (.106), or a damaged one"},
+        {"Garbage.106", "is not a Qorv library (.106)"},
+        {"Damaged.106", "is a damaged Qorv library: patch 1 of 1 fails its check"},
         {"Empty.jep", "holds no Juno Editor preset data"},
         {"Folder.syx", "is a folder, not a file"},
         {"Pipe.syx", "is not a regular file"},
-        {"Huge.syx", "is larger than 64 MB"},
+        {"Huge.syx", "is larger than 256 MB"},
         {"Missing.jep", "No such file or directory"},
         {"Notes.txt", "not a .106, .syx or .jep file"},
     };

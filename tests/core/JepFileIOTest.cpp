@@ -1,6 +1,7 @@
 #include "files/JepFileIO.h"
 #include "Base64Text.h"
 #include "TempFolder.h"
+#include "files/FileBytes.h"
 
 #include <gtest/gtest.h>
 
@@ -133,7 +134,7 @@ TEST (JepFileIOTest, LoadReadsFilesAndRefusesHugeOnes)
     EXPECT_EQ (Bytes (patch.data.begin(), patch.data.end()), initBytes);
 
     patch.data.fill (1);
-    std::filesystem::resize_file (path, (size_t{64} << 20) + 1); // the payload is still there
+    std::filesystem::resize_file (path, FileBytes::maxFileSize + 1); // the payload is still there
     EXPECT_FALSE (JepFileIO::load (path, patch));
     EXPECT_FALSE (JepFileIO::load (folder.path ("missing.jep"), patch));
     EXPECT_FALSE (JepFileIO::load (folder.root.string(), patch));

@@ -1,6 +1,7 @@
 #include "files/QorvFileIO.h"
 #include "FactoryPatches.h"
 #include "TempFolder.h"
+#include "files/FileBytes.h"
 
 #include <gtest/gtest.h>
 
@@ -484,11 +485,49 @@ TEST (QorvFileIOTest, LoadRefusesWhatItCannotOrShouldNotRead)
     // file is refused for its size, although its content would load.
     const std::string big = folder.path ("big.106");
     writeBytes (big, imageOf (LibraryModel()));
-    std::filesystem::resize_file (big, (size_t{64} << 20) + 1);
+    std::filesystem::resize_file (big, FileBytes::maxFileSize + 1);
     EXPECT_FALSE (QorvFileIO::load (big, target));
     EXPECT_EQ (target.name, "Untouched");
 
     std::filesystem::resize_file (big, 4096);
     EXPECT_TRUE (QorvFileIO::load (big, target));
     EXPECT_EQ (target.name, "New Library");
+}
+
+TEST (QorvFileIOTest, ALibraryOfTheLargestSizeAllowedIsWrittenAndReadBackAndALargerOneRefused)
+{
+    // Patches with the longest names reach the limit quickly; the last names make the size exact.
+    LibraryModel library = libraryOf ("Largest", {});
+    const size_t perRecord = QorvFileIO::imageSize (libraryOf ("Largest", {patchNamed ("", 0)})) -
+                             QorvFileIO::imageSize (library); // a record, less its name
+    const std::string longest (QorvFileIO::maxStringLength, 'n');
+    size_t size = QorvFileIO::imageSize (library);
+    for (; size + 3 * perRecord + longest.size() <= FileBytes::maxFileSize; size += perRecord + longest.size())
+        library.patches.push_back (patchNamed (longest, static_cast<uint8_t> (library.patches.size() % 128)));
+    const size_t left = FileBytes::maxFileSize - size - 2 * perRecord;
+    library.patches.push_back (patchNamed (std::string (std::min (left, longest.size()), 'd'), 4));
+    library.patches.push_back (patchNamed (std::string (left - library.patches.back().name.size(), 'e'), 5));
+    ASSERT_EQ (QorvFileIO::imageSize (library), FileBytes::maxFileSize);
+
+    TempFolder folder;
+    const std::string path = folder.path ("largest.106");
+    ASSERT_TRUE (QorvFileIO::saveWithReason (path, library)) << QorvFileIO::saveWithReason (path, library).reason;
+    EXPECT_EQ (std::filesystem::file_size (path), FileBytes::maxFileSize);
+    LibraryModel loaded;
+    ASSERT_TRUE (QorvFileIO::load (path, loaded));
+    ASSERT_EQ (loaded.patches.size(), library.patches.size());
+    EXPECT_EQ (loaded.patches.back().name, library.patches.back().name);
+    EXPECT_EQ (loaded.patches[1].data[0], 1);
+
+    // One byte more could not be read back: refused before anything is written.
+    library.patches.back().name += 'e';
+    const std::string larger = folder.path ("larger.106");
+    const auto refused = QorvFileIO::saveWithReason (larger, library);
+    EXPECT_FALSE (refused);
+    EXPECT_EQ (refused.reason,
+               "The library is too large to save: its " + std::to_string (library.patches.size()) +
+                   " patches would take 257 MB, more than the 256 MB a library file may take.");
+    EXPECT_FALSE (std::filesystem::exists (larger));
+    Bytes image;
+    EXPECT_FALSE (QorvFileIO::toBytes (library, image));
 }

@@ -77,7 +77,7 @@ TEST (WriteReasonTest, FailuresOnTheDiskSayWhatWentWrong)
 
     const std::pair<std::string, std::string> saves[] = {
         {"", "No file name was given."},
-        {folder.path ("missing/library.106"), "The folder does not exist."},
+        {folder.path ("missing/library.106"), "The folder " + folder.path ("missing") + " does not exist."},
         {plainFile + "/library.106", "A part of the path is not a folder."},
         {folder.path ("a folder.106"), "A folder of that name is in the way."},
         {folder.path (std::string (300, 'n')), "The file name is too long."},
@@ -92,7 +92,7 @@ TEST (WriteReasonTest, FailuresOnTheDiskSayWhatWentWrong)
 
     const std::pair<std::string, std::string> exports[] = {
         {"", "No folder was given."},
-        {folder.path ("missing"), "The folder does not exist."},
+        {folder.path ("missing"), "The folder " + folder.path ("missing") + " does not exist."},
         {plainFile, "A part of the path is not a folder."},
     };
     for (const auto& [exportFolder, reason] : exports)

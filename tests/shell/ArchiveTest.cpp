@@ -32,6 +32,7 @@ protected:
 
     FileCommands& commands() { return window->fileCommands; }
     juce::File file (const std::string& name) const { return juce::File (folder.path (name)); }
+    std::string path (const std::string& name) const { return folder.path (name); }
 
     void waitForFileWork()
     {
@@ -54,14 +55,14 @@ TEST_F (ArchiveTest, ALibraryExportedAsABankComesBackWithTheSameSoundsInTheSameO
     window->menuItemSelected (MainWindow::exportBankId, 0);
     ASSERT_EQ (dialogs.size(), 1u);
     EXPECT_EQ (dialogs[0].title, "Export SysEx Bank");
-    answerDialog ({file ("Factory.syx")});
+    answerDialog ({path ("Factory.syx")});
     const auto image = readBytes (folder.path ("Factory.syx"));
     ASSERT_EQ (image.size(), 128u * 24u);
     EXPECT_EQ (image[3], 5) << "the dumps carry the menu's channel";
     EXPECT_EQ (image[24 + 4], 1) << "and consecutive patch numbers";
 
     session().newLibrary();
-    commands().importSysex ({file ("Factory.syx")});
+    commands().importSysex ({path ("Factory.syx")});
     const auto& imported = session().library().patches;
     ASSERT_EQ (imported.size(), 129u); // the new library's Init and the bank
     for (size_t i = 0; i < factory.size(); ++i)
@@ -94,7 +95,7 @@ TEST_F (ArchiveTest, AFolderTreeIsImportedWithClashesRenamedAndUnreadableFilesNa
     ASSERT_EQ (dialogs.size(), 1u);
     EXPECT_EQ (dialogs[0].flags,
                juce::FileBrowserComponent::openMode | juce::FileBrowserComponent::canSelectDirectories);
-    answerDialog ({tree});
+    answerDialog ({pathOf (tree)});
     waitForFileWork();
 
     EXPECT_EQ (namesOf (session().library()),
@@ -119,7 +120,7 @@ TEST_F (ArchiveTest, ACancelledFolderImportKeepsWhatItHadReadAndSaysHowMuch)
         writeBytes (tree.getChildFile ("lib" + std::to_string (i) + ".106").getFullPathName().toStdString(), image);
 
     commands().backgroundWork().windowDelayMs = 0;
-    commands().importFolder (tree);
+    commands().importFolder (pathOf (tree));
     auto& work = commands().backgroundWork();
     ASSERT_TRUE (
         pumpMessagesUntil ([&work] { return work.progressWindow() != nullptr && work.fractionDone() > 0.01; }));
@@ -139,7 +140,7 @@ TEST_F (ArchiveTest, QuittingStopsFileWorkWithoutTouchingTheLibrary)
     for (int i = 0; i < 200; ++i)
         ASSERT_TRUE (SyxFileIO::save (
             tree.getChildFile (std::to_string (i) + ".syx").getFullPathName().toStdString(), patchNamed ("x", 1), 0));
-    commands().importFolder (tree);
+    commands().importFolder (pathOf (tree));
     window->prepareToQuit();
     EXPECT_FALSE (commands().isBusy());
     ASSERT_TRUE (runPostedMessages());

@@ -88,29 +88,26 @@ TEST (DesktopFileDialog, AFileWithAColonInItsNameIsChosenAndNothingElse)
     writeBytes (folder.path ("Pad"), {0xF0}); // what a colon-separated answer would have named
 
     DesktopFileDialog dialog;
-    std::optional<juce::Array<juce::File>> chosen;
-    dialog.open ({"Import Sysex",
-                  juce::File (folder.root.string()),
-                  "*.syx",
-                  Browser::openMode | Browser::canSelectMultipleItems},
-                 [&] (const juce::Array<juce::File>& files) { chosen = files; });
+    std::optional<std::vector<std::string>> chosen;
+    dialog.open ({"Import Sysex", folder.root.string(), "*.syx", Browser::openMode | Browser::canSelectMultipleItems},
+                 [&] (const std::vector<std::string>& paths) { chosen = paths; });
     ASSERT_TRUE (dialog.isOpen());
 
     const auto typist = typeIntoDialog ("Import Sysex", juce::String (folder.path ("Pad: Warm.syx")));
     ASSERT_TRUE (pumpMessagesUntil ([&] { return chosen.has_value(); }, 60000)) << "the dialog never answered";
-    ASSERT_EQ (chosen->size(), 1);
-    EXPECT_EQ (chosen->getFirst().getFullPathName().toStdString(), folder.path ("Pad: Warm.syx"));
+    ASSERT_EQ (chosen->size(), 1u);
+    EXPECT_EQ (chosen->front(), folder.path ("Pad: Warm.syx"));
     EXPECT_FALSE (dialog.isOpen());
 }
 
 TEST (DesktopFileDialog, ClosingTheOwnerClosesTheDialog)
 {
     quietSettings();
-    std::optional<juce::Array<juce::File>> answered;
+    std::optional<std::vector<std::string>> answered;
     {
         DesktopFileDialog dialog;
         dialog.open ({"Load Library", {}, "*.106", Browser::openMode | Browser::canSelectFiles},
-                     [&] (const juce::Array<juce::File>& files) { answered = files; });
+                     [&] (const std::vector<std::string>& paths) { answered = paths; });
         ASSERT_TRUE (pumpMessagesUntil ([] { return dialogWindowShows ("Load Library"); }, 20000));
     } // the owner goes, as the window does when the program quits
     juce::Thread::sleep (250);

@@ -15,11 +15,12 @@ protected:
     {
         EXPECT_TRUE (QorvFileIO::save (folder.path ("Mine.106"), libraryOf ("Mine", {patchNamed ("Bass", 1)})));
         EXPECT_TRUE (QorvFileIO::save (folder.path ("Strings.106"), libraryOf ("Strings", {patchNamed ("Cello", 30)})));
-        EXPECT_TRUE (window->fileCommands.loadLibrary (file ("Mine.106")));
+        EXPECT_TRUE (window->fileCommands.loadLibrary (path ("Mine.106")));
         session().newPatch(); // an unsaved change
     }
 
     juce::File file (const std::string& name) const { return juce::File (folder.path (name)); }
+    std::string path (const std::string& name) const { return folder.path (name); }
 
     /** The library file on disk, read back. */
     std::vector<std::string> namesOnDisk (const std::string& name)
@@ -79,7 +80,7 @@ TEST_F (DesktopTest, EveryWayToLoseTheLibraryAsksFirstAndEachAnswerDoesWhatItSay
         for (const int answer : {FileCommands::cancelAction, FileCommands::discardChanges, FileCommands::saveFirst})
         {
             // Each round starts from the modified library in Mine.106.
-            ASSERT_TRUE (window->fileCommands.loadLibrary (file ("Mine.106")));
+            ASSERT_TRUE (window->fileCommands.loadLibrary (path ("Mine.106")));
             ASSERT_TRUE (QorvFileIO::save (folder.path ("Mine.106"), libraryOf ("Mine", {patchNamed ("Bass", 1)})));
             session().newPatch();
             saveQuestions.clear();
@@ -119,7 +120,7 @@ TEST_F (DesktopTest, ASaveThatFailsOrIsCancelledCancelsTheActionToo)
     // Failed: the chosen place cannot be written.
     window->quitWhenAllowed();
     answerSaveQuestion (FileCommands::saveFirst);
-    answerDialog ({file ("no such folder/Lost.106")});
+    answerDialog ({path ("no such folder/Lost.106")});
     ASSERT_EQ (warnings.size(), 1u);
     EXPECT_EQ (warnings[0].title, "Save failed");
     EXPECT_EQ (quitRequests, 0);
@@ -153,7 +154,7 @@ TEST_F (DesktopTest, FilesGivenTogetherOpenTheLibraryThenImportIntoIt)
 {
     ASSERT_TRUE (SyxFileIO::save (folder.path ("Lead.syx"), patchNamed ("x", 7), 0));
     session().librarySaved (folder.path ("Mine.106"));
-    window->fileCommands.openFiles ({file ("Lead.syx"), file ("Strings.106"), file ("missing.106")});
+    window->fileCommands.openFiles ({path ("Lead.syx"), path ("Strings.106"), path ("missing.106")});
     EXPECT_EQ (session().library().name, "Strings");
     EXPECT_EQ (namesOf (session().library()), (std::vector<std::string>{"Cello", "Lead"}));
     EXPECT_EQ (title(), "qorv - Strings *");
@@ -182,7 +183,7 @@ TEST_F (DesktopTest, OpenRecentListsTenLibrariesNewestFirstGreysMissingOnesAndCl
     {
         const auto name = "Bank " + std::to_string (i) + ".106";
         ASSERT_TRUE (QorvFileIO::save (folder.path (name), libraryOf ("B", {patchNamed ("P", 1)})));
-        window->fileCommands.saveLibraryAs (file (name));
+        window->fileCommands.saveLibraryAs (path (name));
     }
     ASSERT_TRUE (file ("Bank 10.106").deleteFile());
     restart(); // the list lives in the settings

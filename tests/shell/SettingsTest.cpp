@@ -1,5 +1,8 @@
 #include "ShellFixture.h"
 
+#include <algorithm>
+#include <sys/stat.h>
+
 namespace
 {
 MidiPlatform::Port port (const std::string& name, uint32_t endpoint)
@@ -20,6 +23,20 @@ std::vector<Setting> readSettings (const juce::File& file)
         settings.push_back (
             {value->getStringAttribute ("name").toStdString(), value->getStringAttribute ("val").toStdString()});
     return settings;
+}
+
+/** A document whose entities expand into one another, `levels` deep, each level ten times the last. */
+std::string nestedEntities (int levels)
+{
+    std::string text = "<?xml version=\"1.0\"?>\n<!DOCTYPE PROPERTIES [\n <!ENTITY l0 \"lol\">\n";
+    for (int level = 1; level <= levels; ++level)
+    {
+        text += " <!ENTITY l" + std::to_string (level) + " \"";
+        for (int i = 0; i < 10; ++i)
+            text += "&l" + std::to_string (level - 1) + ";";
+        text += "\">\n";
+    }
+    return text + "]>\n<PROPERTIES><VALUE name=\"SCALE\" val=\"&l" + std::to_string (levels) + ";\"/></PROPERTIES>\n";
 }
 
 /** A settings file as a person might edit it by hand. */
@@ -83,7 +100,9 @@ TEST_F (ShellTest, FirstRunUsesTheDefaultsAndSavesEveryKeyInOrder)
                                      {"SYNC_MANUAL", "0"},
                                      {"SYNC_CC", "0"},
                                      {"LAST_LIBRARY", ""},
-                                     {"RECENT_LIBRARIES", ""}})); // the list is stored as an XML element of its own
+                                     {"RECENT_LIBRARIES", ""}, // the list is stored as an XML element of its own
+                                     {"ACTIVE_PATCH", "00000000007f000000007f00000000002a19 Init"},
+                                     {"STORED_PATCH", "00000000007f000000007f00000000002a19 Init"}}));
 }
 
 TEST_F (ShellTest, SmallAndChannelTenComeBackAfterARestart)
@@ -226,6 +245,11 @@ TEST_F (ShellTest, ASettingsFileThatCannotBeReadSanelyIsSetAsideAndTheDefaultsUs
         {"35,000 nested elements", deep},
         {"not XML", "SCALE=100\n"},
         {"another document", "<?xml version=\"1.0\"?><html><VALUE name=\"SCALE\" val=\"100\"/></html>"},
+        {"nested entities", nestedEntities (4)},
+        {"deeper nested entities", nestedEntities (9)},
+        {"a document type read from /dev/zero",
+         "<!DOCTYPE PROPERTIES SYSTEM \"/dev/zero\"><PROPERTIES><VALUE name=\"SCALE\" val=\"&a;\"/></PROPERTIES>"},
+        {"JUCE's compressed binary form", std::string ("CPRP\0\0\0\0\x1f\x8b", 10)},
     };
     for (const auto& c : cases)
     {
@@ -254,4 +278,33 @@ TEST_F (ShellTest, ASettingsFileThatCannotBeReadSanelyIsSetAsideAndTheDefaultsUs
     window->loadState();
     EXPECT_EQ (window->scaleIndex, 0);
     EXPECT_TRUE (settingsFile().existsAsFile());
+
+    // Anything but a regular file is set aside without being opened: a pipe would never answer.
+    closeWindow();
+    ASSERT_TRUE (settingsFile().deleteFile());
+    ASSERT_EQ (::mkfifo (settingsFile().getFullPathName().toRawUTF8(), 0600), 0);
+    openWindow();
+    EXPECT_EQ (state->problem, "Settings reset");
+    EXPECT_FALSE (settingsFile().exists());
+}
+
+TEST_F (ShellTest, AValueThatWouldBeParsedAsAHostileDocumentIsNeverKept)
+{
+    // Stored as text, the value would be parsed as a document when the settings are saved.
+    writeSettings (settingsFile(), {{"SCALE", "100"}, {"MIDI_IN", nestedEntities (9)}, {"MIDI_OUT", "Juno <1>"}});
+    closeWindow();
+    openWindow();
+    EXPECT_EQ (state->problem, "");
+    EXPECT_FALSE (state->propertiesFile->containsKey ("MIDI_IN"));
+    EXPECT_EQ (state->propertiesFile->getValue ("MIDI_OUT"), "Juno <1>");
+
+    // A device may be named anything; such a name is not stored.
+    state->propertiesFile->setValue ("MIDI_IN", juce::String (" " + nestedEntities (9)));
+    EXPECT_FALSE (state->propertiesFile->containsKey ("MIDI_IN"));
+    window->loadState();
+    EXPECT_EQ (window->scaleIndex, 0);
+    window->saveState();
+    const auto stored = readSettings (settingsFile());
+    EXPECT_EQ (std::count_if (stored.begin(), stored.end(), [] (const Setting& s) { return s.first == "MIDI_IN"; }), 1)
+        << "the chosen device, none, is stored in its place";
 }

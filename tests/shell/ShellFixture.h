@@ -14,6 +14,12 @@
 #include <utility>
 #include <vector>
 
+/** A file's path as the file commands take it: its bytes. */
+inline std::string pathOf (const juce::File& file)
+{
+    return file.getFullPathName().toStdString();
+}
+
 /** The real window on an in-memory MIDI layer, with its settings in a fresh
     configuration folder. Dialogs, warnings and quitting are recorded instead
     of shown, so each command's outcome can be checked. */
