@@ -41,6 +41,17 @@ std::string inDocuments (const std::string& fileName)
     return documentsFolder() + "/" + fileName;
 }
 
+/** Leaves the keyboard focus to the question's Return button alone: a focused
+    button takes Return for itself, and the first one would otherwise get the
+    focus, so Return could give up the very work it stands for keeping. The
+    others take a click (or Escape, for Cancel). */
+void focusOnlyOn (juce::AlertWindow& window, const juce::String& returnButtonText)
+{
+    for (auto* child : window.getChildren())
+        if (auto* button = dynamic_cast<juce::TextButton*> (child))
+            button->setWantsKeyboardFocus (button->getButtonText() == returnButtonText);
+}
+
 /** "Could not read library file." and the file with why. */
 juce::String readFailure (const std::string& path, const std::string& why)
 {
@@ -113,7 +124,7 @@ void FileCommands::offerRecovery (SessionRecovery& recovery, std::function<void 
                           if (!recovered)
                               self->showWarning ("Recovery failed", readFailure (recovery.libraryPath(), whyNot));
                       }
-                      else
+                      else if (choice == discardRecovered)
                       {
                           recovery.discard();
                       }
@@ -453,6 +464,7 @@ void FileCommands::showSaveQuestion (const juce::String& question, const juce::S
     window->addButton ("Cancel", cancelAction, juce::KeyPress (juce::KeyPress::escapeKey));
     window->addButton ("Save", saveFirst, juce::KeyPress (juce::KeyPress::returnKey));
     window->setEscapeKeyCancels (true);
+    focusOnlyOn (*window, "Save");
     // The callback owns the window; it is released once the answer is handled.
     window->enterModalState (
         true, juce::ModalCallbackFunction::create ([window, answer] (int choice) { answer (choice); }), false);
@@ -466,6 +478,7 @@ void FileCommands::showRecoverQuestion (const juce::String& question, RecoverAns
         juce::MessageBoxIconType::QuestionIcon);
     window->addButton ("Discard", discardRecovered);
     window->addButton ("Recover", recover, juce::KeyPress (juce::KeyPress::returnKey));
+    focusOnlyOn (*window, "Recover");
     // The callback owns the window; it is released once the answer is handled.
     window->enterModalState (
         true, juce::ModalCallbackFunction::create ([window, answer] (int choice) { answer (choice); }), false);

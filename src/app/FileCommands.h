@@ -45,11 +45,13 @@ public:
     };
     using SaveAnswer = std::function<void (int choice)>;
 
-    /** The recovery question's answers. */
+    /** The recovery question's answers. Closing the question (Escape, the
+        window's close button) answers neither: the changes wait for the next start. */
     enum RecoverChoice
     {
-        discardRecovered = 0,
-        recover = 1
+        askAgainLater = 0,
+        recover = 1,
+        discardRecovered = 2
     };
     using RecoverAnswer = std::function<void (int choice)>;
 

@@ -4,9 +4,10 @@
 #include "files/FilePath.h"
 #include "files/QorvFileIO.h"
 
-#include <cerrno>
 #include <cstdio>
+#include <filesystem>
 #include <sys/stat.h>
+#include <system_error>
 
 SessionRecovery::SessionRecovery (std::string settingsFolder) : folder (std::move (settingsFolder)) {}
 
@@ -14,8 +15,10 @@ WriteResult SessionRecovery::keep (const EditSession& session)
 {
     if (!session.isModified())
         return WriteResult::success();
-    if (::mkdir (folder.c_str(), 0700) != 0 && errno != EEXIST)
-        return WriteResult::failure ("The settings folder cannot be made.");
+    std::error_code error;
+    std::filesystem::create_directories (folder, error); // on a first run there is none yet
+    if (error)
+        return WriteResult::failure ("The settings folder cannot be made: " + error.message() + ".");
     // Whose library it is goes first: a kept library is never offered under another file's name.
     const std::string& origin = session.currentFile();
     if (const auto written =
