@@ -75,6 +75,11 @@ protected:
             questions.push_back ({title.toStdString(), message.toStdString()});
             answerQuestion = std::move (answer);
         };
+        commands.askToRecover = [this] (const juce::String& question, FileCommands::RecoverAnswer answer)
+        {
+            recoverQuestions.push_back (question.toStdString());
+            answerRecoverQuestion = std::move (answer);
+        };
     }
 
     /** Shut-down without saving: the window goes, then the settings holder. */
@@ -133,6 +138,9 @@ protected:
     /** The unsaved-changes questions asked: the question and the Discard button's words. */
     std::vector<Warning> saveQuestions;
     FileCommands::SaveAnswer answerSaveQuestion;
+    /** The questions about changes a session that ended kept aside. */
+    std::vector<std::string> recoverQuestions;
+    FileCommands::RecoverAnswer answerRecoverQuestion;
 };
 
 /** One menu item as the menu bar would show it. */

@@ -459,6 +459,13 @@ TEST_F (LibrarianTest, FindSelectsTheFirstNameHoldingTheTextAndFindNextGoesOnAnd
     EXPECT_EQ (status(), "Not found: organ");
     EXPECT_EQ (bank.libraryList.selectedRow(), 1); // the selection stays
 
+    // Nothing typed asks nothing: no word in STATUS, and Find Next goes on with the last search.
+    panel->showStatusMessage ("-");
+    EXPECT_FALSE (bank.findFirst (""));
+    EXPECT_EQ (status(), "-");
+    EXPECT_FALSE (bank.findNext());
+    EXPECT_EQ (status(), "Not found: organ");
+
     // Through the dialog, as Ctrl+F opens it.
     bank.showFindDialog();
     auto* dialog = dynamic_cast<juce::AlertWindow*> (juce::Component::getCurrentlyModalComponent());
