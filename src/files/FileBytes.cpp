@@ -66,9 +66,9 @@ WriteResult followLinks (const std::string& path, std::string& target)
         if (length < 0 || static_cast<size_t> (length) >= buffer.size())
             return WriteResult::failure ("The symbolic link " + Utf8Text::forDisplay (current) + " cannot be read.");
         const std::string leadsTo (buffer.data(), static_cast<size_t> (length));
-        current = !leadsTo.empty() && leadsTo.front() == '/'
-                      ? leadsTo
-                      : std::string (FilePath::folderOf (current)) + "/" + leadsTo;
+        const std::string_view folder = FilePath::folderOf (current);
+        current = (!leadsTo.empty() && leadsTo.front() == '/') || folder == "." ? leadsTo
+                                                                                : std::string (folder) + "/" + leadsTo;
     }
     return WriteResult::failure ("The symbolic links at " + Utf8Text::forDisplay (path) + " lead round in a circle.");
 }

@@ -234,8 +234,9 @@ std::string elideMiddle (std::string_view text, size_t maxLength)
     const std::u32string codePoints = decode (text);
     if (codePoints.size() <= maxLength || maxLength < 2)
         return encode (codePoints);
+    // The end is given the larger part: for a path, it holds the file's name.
     const size_t kept = maxLength - 1;
-    const size_t tail = kept / 2;
+    const size_t tail = kept * 2 / 3;
     return encode (codePoints.substr (0, kept - tail)) + "\u2026" +
            encode (codePoints.substr (codePoints.size() - tail));
 }

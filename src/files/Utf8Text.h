@@ -40,6 +40,7 @@ bool unescapeBytes (std::string_view text, std::string& bytes);
 std::string forDisplay (std::string_view bytes);
 
 /** Text of at most `maxLength` code points: a longer one keeps its start and
-    its end, with "…" for its middle, so a long path still shows its file. */
+    (the larger part) its end, with "…" for its middle, so a long path still
+    shows its file. */
 std::string elideMiddle (std::string_view text, size_t maxLength);
 } // namespace Utf8Text

@@ -38,6 +38,8 @@ TEST_F (CommandLineTest, AWrongCommandLineIsAUsageErrorThatSaysWhatIsWrong)
         {{"list", "--bogus", "Brass.syx"}, "list: unknown option --bogus"},
         {{"list", "--json=yes", "Brass.syx"}, "list: --json takes no value"},
         {{"convert", "Brass.syx"}, "convert: name the OUTPUT with -o"},
+        {{"convert", "--", "Brass.syx", "-o", "Out.106"},
+         "convert: everything after \"--\" is a file name, -o too: name the OUTPUT with -o before \"--\""},
         {{"convert", "-o", "Out.106"}, "convert: name at least one INPUT"},
         {{"convert", "Brass.syx", "-o"}, "convert: -o needs a value"},
         {{"convert", "Brass.syx", "-o", "a.106", "-o", "b.106"}, "convert: --output given twice"},

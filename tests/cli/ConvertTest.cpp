@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <unistd.h>
 
 namespace
 {
@@ -305,5 +306,63 @@ TEST_F (ConvertTest, AnOutputThatCannotBeWrittenIsNamedWithWhy)
     const auto onFolder = runQorv (folder.root, {"convert", "Good.syx", "-o", "Taken.syx"});
     EXPECT_EQ (onFolder.status, 1);
     EXPECT_EQ (onFolder.err.rfind ("qorv: Taken.syx: ", 0), 0u) << onFolder.err;
+}
+
+TEST_F (ConvertTest, AnOutputThroughALinkIsWrittenWhereItLeadsOrRefusedWithTheLinkLeftAlone)
+{
+    writeBytes (path ("Good.syx"), dump (0x30, 0, 0, factory[0].patch.data));
+    fs::create_directory (path ("media"));
+    fs::create_symlink ("media/stick/Backup.106", path ("Unplugged.106")); // the stick is not mounted
+    fs::create_symlink ("media/New.106", path ("Fresh.106"));              // the folder is there, the file not yet
+
+    const auto unplugged = runQorv (folder.root, {"convert", "Good.syx", "-o", "Unplugged.106"});
+    EXPECT_EQ (unplugged.status, 1);
+    EXPECT_EQ (unplugged.err, "qorv: Unplugged.106: The folder media/stick does not exist.\n");
+    EXPECT_TRUE (fs::is_symlink (path ("Unplugged.106")));
+    EXPECT_EQ (fs::read_symlink (path ("Unplugged.106")), "media/stick/Backup.106");
+
+    const auto fresh = runQorv (folder.root, {"convert", "Good.syx", "-o", "Fresh.106"});
+    EXPECT_EQ (fresh.status, 0) << fresh.err;
+    EXPECT_TRUE (fs::is_symlink (path ("Fresh.106")));
+    EXPECT_EQ (namesOf (readLibrary (path ("media/New.106"))), std::vector<std::string>{"Good"});
+
+    // Links that lead round in a circle are refused too.
+    fs::create_symlink ("Loop2.106", path ("Loop1.106"));
+    fs::create_symlink ("Loop1.106", path ("Loop2.106"));
+    const auto loop = runQorv (folder.root, {"convert", "Good.syx", "-o", "Loop1.106"});
+    EXPECT_EQ (loop.status, 1);
+    EXPECT_EQ (loop.err, "qorv: Loop1.106: Too many levels of symbolic links\n");
+}
+
+TEST_F (ConvertTest, AFolderThatAnotherUserMayWriteButNotListIsExportedInto)
+{
+    writeLibrary (path ("Lib.106"), {named ("Brass", factory[0].patch.data), named ("Bass", factory[1].patch.data)});
+    fs::create_directory (path ("drop box"));
+    const bool root = ::geteuid() == 0;
+    fs::permissions (folder.root, fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
+    fs::permissions (path ("drop box"),
+                     fs::perms::owner_write | fs::perms::owner_exec | fs::perms::group_write | fs::perms::group_exec |
+                         fs::perms::others_write | fs::perms::others_exec);
+
+    // As root, the export runs as nobody, for whom the folder's permissions count.
+    QorvProcess run (folder.root,
+                     root ? std::vector<std::string>{"--reuid=65534",
+                                                     "--regid=65534",
+                                                     "--clear-groups",
+                                                     QORV_BINARY,
+                                                     "convert",
+                                                     "Lib.106",
+                                                     "-o",
+                                                     "drop box/"}
+                          : std::vector<std::string>{"convert", "Lib.106", "-o", "drop box/"},
+                     {},
+                     root ? "/usr/bin/setpriv" : QORV_BINARY);
+    const auto result = run.finish();
+    fs::permissions (path ("drop box"), fs::perms::owner_all);
+    EXPECT_EQ (result.status, 0) << result.err;
+    EXPECT_EQ (result.err, "");
+    EXPECT_EQ (result.out, "Wrote 2 files into drop box/\n");
+    EXPECT_TRUE (fs::is_regular_file (path ("drop box/Brass.syx")));
+    EXPECT_TRUE (fs::is_regular_file (path ("drop box/Bass.syx")));
 }
 } // namespace

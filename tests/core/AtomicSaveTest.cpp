@@ -127,6 +127,45 @@ TEST (AtomicSaveTest, SavesGoThroughALinkAndExportsReplaceIt)
     }
 }
 
+TEST (AtomicSaveTest, ALinkWhoseFileIsGoneIsWrittenThroughOrRefusedButNeverReplaced)
+{
+    TempFolder folder;
+    std::filesystem::create_directory (folder.path ("media"));
+    struct Case
+    {
+        const char* link;
+        std::string leadsTo;
+        std::string reason; // empty: written where the link leads
+        std::string written;
+    };
+    const Case cases[] = {
+        {"unplugged.106",
+         folder.path ("media/stick/Backup.106"),
+         "The folder " + folder.path ("media/stick") + " does not exist.",
+         ""},
+        {"relative.106",
+         "media/stick/Backup.106",
+         "The folder " + folder.path ("media/stick") + " does not exist.",
+         ""},
+        {"fresh.106", "media/New.106", "", folder.path ("media/New.106")},
+        {"loop.106", "loop.106", "The symbolic links at " + folder.path ("loop.106") + " lead round in a circle.", ""},
+    };
+    for (const auto& c : cases)
+    {
+        const std::string link = folder.path (c.link);
+        std::filesystem::create_symlink (c.leadsTo, link);
+        const WriteResult saved = QorvFileIO::saveWithReason (link, LibraryModel());
+        EXPECT_EQ (saved.reason, c.reason) << c.link;
+        EXPECT_TRUE (std::filesystem::is_symlink (link)) << c.link;
+        EXPECT_EQ (std::filesystem::read_symlink (link), c.leadsTo) << c.link;
+        if (!c.written.empty())
+        {
+            EXPECT_EQ (readBytes (c.written), readBytes (link)) << c.link;
+        }
+    }
+    EXPECT_FALSE (std::filesystem::exists (folder.path ("media/stick")));
+}
+
 // A save killed at any moment leaves the old file or the new one, whole, and
 // no temporary file that nothing would ever remove: the image is written to a
 // file with no name, or (on file systems without those) one that the next
