@@ -1,5 +1,5 @@
 // The library at the scale musicians reach (10,000 patches) and beyond: file
-// save and load, Export All, whole-list merges and additions side by side with
+// save and load (and of a 700,000-patch library), Export All, whole-list merges and additions side by side with
 // the per-patch walk they replace, NEW and X2 on 100,000 patches, SysEx bank
 // import, and recognising a long stream of dumps.
 //
@@ -7,6 +7,7 @@
 // runs there only with QORV_BENCH_SLOW_REFERENCE=1 in the environment.
 
 #include "PerPatchReference.h"
+#include "files/FileBytes.h"
 #include "files/QorvFileIO.h"
 #include "files/SafeFileName.h"
 #include "files/SyxBank.h"
@@ -434,24 +435,65 @@ void readSyxFolder (benchmark::State& state)
     state.SetItemsProcessed (state.iterations() * librarySize);
 }
 
-/** Off the message thread: a 10,000-patch library written as a folder of .syx files. */
+/** Off the message thread: a 10,000-patch library written as a folder of .syx
+    files as Export All writes it (each file whole under a hidden name, all on
+    the disk at once, then each in its place), into a new folder (0) or over
+    the files of an earlier export (1). */
 void exportLibraryToFolder (benchmark::State& state)
 {
     const LibraryModel library = bigLibrary();
+    const bool overEarlier = state.range (0) == 1;
     const std::filesystem::path folder =
         std::filesystem::temp_directory_path() / ("qorv-bench-export-all-" + std::to_string (::getpid()));
+    const auto exportAll = [&]
+    {
+        ExportFileNames names (".syx");
+        FileBytes::FolderWriter writer (folder.string());
+        for (const auto& patch : library.patches)
+            if (!SyxFileIO::saveInto (writer, names.next (patch.name), patch, 0))
+                state.SkipWithError ("export failed");
+        if (writer.finish().placed != library.patches.size())
+            state.SkipWithError ("files not placed");
+    };
     for (auto _ : state)
     {
-        std::filesystem::create_directories (folder);
-        ExportFileNames names (".syx");
-        for (const auto& patch : library.patches)
-            if (!SyxFileIO::saveIntoFolder (folder.string(), names.next (patch.name), patch, 0))
-                state.SkipWithError ("export failed");
         state.PauseTiming();
         std::filesystem::remove_all (folder);
+        std::filesystem::create_directories (folder);
+        if (overEarlier)
+            exportAll();
         state.ResumeTiming();
+        exportAll();
     }
+    std::filesystem::remove_all (folder);
     state.SetItemsProcessed (state.iterations() * librarySize);
+}
+
+/** A library of 700,000 patches (about 77 MB) saved (0) and loaded (1). */
+void bigLibraryFile (benchmark::State& state)
+{
+    constexpr int size = 700000;
+    const LibraryModel library = bigLibrary (size);
+    const TemporaryPath file;
+    if (!QorvFileIO::save (file.path, library))
+        state.SkipWithError ("save failed");
+    for (auto _ : state)
+    {
+        if (state.range (0) == 0)
+        {
+            if (!QorvFileIO::save (file.path, library))
+                state.SkipWithError ("save failed");
+        }
+        else
+        {
+            LibraryModel loaded;
+            if (!QorvFileIO::load (file.path, loaded) || loaded.patches.size() != static_cast<size_t> (size))
+                state.SkipWithError ("load failed");
+            benchmark::DoNotOptimize (loaded);
+        }
+    }
+    state.counters["bytes"] = static_cast<double> (std::filesystem::file_size (file.path));
+    state.SetItemsProcessed (state.iterations() * size);
 }
 
 /** Where a session's sound would go: nowhere. */
@@ -522,8 +564,16 @@ BENCHMARK (uniqueNamePass)->Name ("uniqueName pass over 100000")->Unit (benchmar
 BENCHMARK (importSyxImages)->Name ("import 10000 .syx images")->Unit (benchmark::kMillisecond)->Iterations (5);
 BENCHMARK (readHundredBanks)->Name ("read and add a 100-bank file")->Unit (benchmark::kMillisecond);
 BENCHMARK (readSyxFolder)->Name ("read a folder of 10000 .syx files")->Unit (benchmark::kMillisecond)->Iterations (3);
+BENCHMARK (bigLibraryFile)
+    ->Name ("700000-patch library: save (0) / load (1)")
+    ->Arg (0)
+    ->Arg (1)
+    ->Unit (benchmark::kMillisecond)
+    ->Iterations (3);
 BENCHMARK (exportLibraryToFolder)
-    ->Name ("export 10000 patches to a folder")
+    ->Name ("export 10000 patches to a folder: new (0) / over an earlier export (1)")
+    ->Arg (0)
+    ->Arg (1)
     ->Unit (benchmark::kMillisecond)
     ->Iterations (2);
 BENCHMARK (messageThreadShare)

@@ -100,6 +100,32 @@ TEST (DesktopFileDialog, AFileWithAColonInItsNameIsChosenAndNothingElse)
     EXPECT_FALSE (dialog.isOpen());
 }
 
+TEST (DesktopFileDialog, AFileWhoseNameIsNotTextIsChosenByItsExactBytes)
+{
+    quietSettings();
+    TempFolder folder;
+    const std::string latin1 = folder.path ("caf\xE9.106"); // a Latin-1 name: not UTF-8
+    writeBytes (latin1, {0x21});
+    writeBytes (folder.path ("caf\xC3\xA9.106"), {0x21}); // the name it would become as text
+
+    DesktopFileDialog dialog;
+    std::optional<std::vector<std::string>> chosen;
+    dialog.open ({"Load Library", latin1, "*.106", Browser::openMode | Browser::canSelectFiles},
+                 [&] (const std::vector<std::string>& paths) { chosen = paths; });
+    ASSERT_TRUE (dialog.isOpen());
+
+    // The dialog starts with the file chosen: Return takes it.
+    juce::ChildProcess typist;
+    ASSERT_TRUE (typist.start (juce::StringArray{
+        "bash",
+        "-c",
+        "for i in $(seq 1 300); do w=$(xdotool search --onlyvisible --name 'Load Library' | head -n 1); "
+        "[ -n \"$w\" ] && break; sleep 0.1; done; [ -n \"$w\" ] || exit 1; sleep 1; "
+        "xdotool windowfocus --sync \"$w\" key Return"}));
+    ASSERT_TRUE (pumpMessagesUntil ([&] { return chosen.has_value(); }, 60000)) << "the dialog never answered";
+    EXPECT_EQ (*chosen, std::vector<std::string>{latin1});
+}
+
 TEST (DesktopFileDialog, ClosingTheOwnerClosesTheDialog)
 {
     quietSettings();
