@@ -83,7 +83,8 @@ std::vector<std::string> DesktopFileDialog::splitChosenPaths (std::string text, 
     // zenity ends its answer with one newline; a name may itself end in one.
     if (!text.empty() && text.back() == '\n')
         text.pop_back();
-    if (text.empty())
+    // zenity says "(null)" when OK is pressed with nothing chosen: its paths are always absolute.
+    if (text.empty() || text.front() != '/')
         return {};
     if (!multipleChoices)
         return {text};
