@@ -72,6 +72,9 @@ MainWindow::~MainWindow()
 void MainWindow::start (const std::vector<std::string>& files)
 {
     startingUp = true;
+    showWarningWhenShown = fileCommands.showWarning;
+    fileCommands.showWarning = [this] (const juce::String& title, const juce::String& message)
+    { startUpWarnings.emplace_back (title, message); };
     if (!appState.recovery.isWaiting())
     {
         openAtStart (files, false);
@@ -133,6 +136,12 @@ void MainWindow::showStartUpNotices()
     if (!startUpNotices.isEmpty())
         mainComponent->patchBar.showMessages (startUpNotices);
     startUpNotices.clear();
+    if (showWarningWhenShown)
+    {
+        fileCommands.showWarning = std::exchange (showWarningWhenShown, nullptr);
+        for (const auto& [title, message] : std::exchange (startUpWarnings, {}))
+            fileCommands.showWarning (title, message);
+    }
 }
 
 void MainWindow::closeButtonPressed()

@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 /** The one window: the panel at one of four magnifications under the window's
@@ -171,6 +172,12 @@ public:
     /** While true, what is said in STATUS waits in startUpNotices. */
     bool startingUp = false;
 
+private:
+    /** Warnings start-up gave, shown once the window is: one shown before it would end up behind it. */
+    std::vector<std::pair<juce::String, juce::String>> startUpWarnings;
+    std::function<void (const juce::String&, const juce::String&)> showWarningWhenShown;
+
+public:
 private:
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MainWindow)
 };
