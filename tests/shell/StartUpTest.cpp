@@ -36,6 +36,12 @@ protected:
     {
         closeWindow();
         openWindow ({}, {{"", "Out", 7}});
+        auto record = window->fileCommands.showWarning;
+        window->fileCommands.showWarning = [this, record] (const juce::String& title, const juce::String& message)
+        {
+            warnedWhileShowing.push_back (window->isShowing());
+            record (title, message);
+        };
         window->loadState();
         engine().openOutput (7);
         window->start (files);
@@ -44,6 +50,8 @@ protected:
     std::string status() { return panel().patchBar.statusLabel.getText().toStdString(); }
 
     TempFolder folder;
+    /** For each warning since startAgain, whether the window was on the screen to stand behind it. */
+    std::vector<bool> warnedWhileShowing;
 };
 
 TEST_F (StartUpTest, ChangesKeptWhenTheSessionEndedAreOfferedAndRecoveredUnderTheirOwnFile)
@@ -173,6 +181,7 @@ TEST_F (StartUpTest, FilesThatCannotBeOpenedAreNamedWithWhyInOneWarning)
     ASSERT_EQ (warnings.size(), 1u);
     EXPECT_EQ (warnings[0].title, "Load failed");
     EXPECT_EQ (warnings[0].message, "Could not read library file.\n" + path ("gone.106") + ": is a folder, not a file");
+    EXPECT_EQ (warnedWhileShowing, std::vector<bool>{true}) << "a warning shown first would end up behind the window";
 }
 
 TEST_F (StartUpTest, NamesThatAreNotTextAreOpenedSavedAndRememberedByTheirBytes)
