@@ -14,9 +14,7 @@ juce::File fileFromArgument (const juce::String& path)
 }
 } // namespace
 
-MainWindow::PanelHolder::PanelHolder (std::unique_ptr<MidiPlatform> midiPlatform)
-    : panel (midiPlatform != nullptr ? std::make_unique<MainComponent> (std::move (midiPlatform))
-                                     : std::make_unique<MainComponent>())
+MainWindow::PanelHolder::PanelHolder (EditorModel& model) : panel (std::make_unique<MainComponent> (model))
 {
     addAndMakeVisible (*panel);
 }
@@ -37,7 +35,10 @@ MainWindow::MainWindow (const juce::String& name, AppState& state, std::unique_p
                       juce::LookAndFeel::getDefaultLookAndFeel().findColour (juce::ResizableWindow::backgroundColourId),
                       DocumentWindow::allButtons,
                       false),
-      requestQuit ([] { juce::JUCEApplicationBase::quit(); }), panelHolder (std::move (midiPlatform)),
+      requestQuit ([] { juce::JUCEApplicationBase::quit(); }),
+      editor (midiPlatform != nullptr ? std::make_unique<EditorModel> (std::move (midiPlatform))
+                                      : std::make_unique<EditorModel>()),
+      panelHolder (*editor),
       mainComponent (panelHolder.panel.get()), appState (state),
       fileCommands (mainComponent->session(),
                     [this] (const juce::String& message) { mainComponent->showStatusMessage (message); })

@@ -115,7 +115,7 @@ private:
     class PanelHolder : public juce::Component, public juce::FileDragAndDropTarget
     {
     public:
-        explicit PanelHolder (std::unique_ptr<MidiPlatform> midiPlatform);
+        explicit PanelHolder (EditorModel& model);
         void resized() override {}
 
         bool isInterestedInFileDrag (const juce::StringArray&) override { return true; }
@@ -136,6 +136,8 @@ private:
     void openDeviceItem (int menuItemID);
     int menuBarHeight() const;
 
+    /** What the window edits: the panel and the menus are views over it. */
+    std::unique_ptr<EditorModel> editor;
     PanelHolder panelHolder;
     juce::BorderSize<int> knownFrame;
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "editor/EditorModel.h"
 #include "midi/MidiEngine.h"
 #include "session/EditSession.h"
 #include "ui/BankSection.h"
@@ -10,23 +11,18 @@
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
-#include <memory>
-
-class MidiPlatform;
-
-/** The whole editor panel, 728 x 480 logical pixels: the MIDI engine, the
-    edit session and the five sections that show and edit it. The window
+/** The whole editor panel, 728 x 480 logical pixels: the five sections that
+    show and edit an editor model (its session, its engine, its controllers).
+    The panel owns none of them, so it can be made and destroyed at any time
+    (a plugin's window) and shows the model as it finds it. The window
     magnifies it with a transform, so it never reacts to its own size. */
-class MainComponent : public juce::Component, private PatchOutput
+class MainComponent : public juce::Component, private EditorModel::Listener
 {
 public:
     static constexpr int panelWidth = 728;
     static constexpr int panelHeight = 480;
 
-    /** A panel that talks to the real MIDI service. */
-    MainComponent();
-    /** A panel on another MIDI layer, for example an in-memory one in tests. */
-    explicit MainComponent (std::unique_ptr<MidiPlatform> midiPlatform);
+    explicit MainComponent (EditorModel& modelToShow);
     ~MainComponent() override;
 
     void parentHierarchyChanged() override;
@@ -35,16 +31,21 @@ public:
 
     EditSession& session() { return editSession; }
     const EditSession& session() const { return editSession; }
+    EditorModel& model() { return editor; }
 
     /** A message in STATUS that stays until the next one. */
     void showStatusMessage (const juce::String& text);
     /** "qorv - " and the library's file name (or "New Library"), with " *" while modified. */
     void updateWindowTitle();
 
-    MidiEngine midiEngine;
+private:
+    EditorModel& editor;
+
+public:
+    MidiEngine& midiEngine;
 
 private:
-    EditSession editSession;
+    EditSession& editSession;
 
 public:
     PatchBar patchBar;
@@ -54,11 +55,13 @@ public:
     PerformanceSection performance;
 
 private:
-    void sendPatch (const PatchModel& patch) override;
     /** The one place where a change of the session reaches the sections and the title. */
-    void sessionChanged (SessionChange change);
+    void sessionChanged (SessionChange change) override;
+    void controllersChanged (ControllerTranslator::Change change) override;
+    void parameterReceived (int paramNumber, int value) override;
     void showActivePatch();
-    void paramReceived (int paramNumber, int value);
+    /** Shows everything the model holds, as a panel made just now must. */
+    void showWholeModel();
 
     /** The background and lettering for the size the panel is drawn at, so a
         repaint is a copy rather than two resampling draws; only this one size

@@ -50,6 +50,8 @@ void PatchBar::showControl (const juce::String& name, const juce::String& value)
 
 void PatchBar::showMessage (const juce::String& text)
 {
+    // It stays: an earlier edit's return to dashes must not take it away.
+    controlTimer.stopTimer();
     messageTimer.stopTimer();
     waitingMessages.clear();
     statusLabel.setText (text, juce::dontSendNotification);
