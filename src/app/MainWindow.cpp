@@ -41,7 +41,9 @@ MainWindow::MainWindow (const juce::String& name, AppState& state, std::unique_p
       panelHolder (*editor),
       mainComponent (panelHolder.panel.get()), appState (state),
       fileCommands (mainComponent->session(),
-                    [this] (const juce::String& message) { mainComponent->showStatusMessage (message); })
+                    [this] (const juce::String& message) { mainComponent->showStatusMessage (message); }),
+      controllerMapCommands (editor->controllers(),
+                             [this] (const juce::String& message) { mainComponent->showStatusMessage (message); })
 {
     setUsingNativeTitleBar (true);
     setMenuBar (this);
@@ -50,6 +52,7 @@ MainWindow::MainWindow (const juce::String& name, AppState& state, std::unique_p
     setContentNonOwned (&panelHolder, false);
     setResizable (false, false);
 
+    editor->addListener (*this);
     panelHolder.onFilesDropped = [this] (const juce::Array<juce::File>& files) { fileCommands.openFiles (files); };
     fileCommands.menuChannel = [this] { return mainComponent->midiEngine.midiChannel; };
     fileCommands.libraryFileUsed = [this] (const juce::File& file)
@@ -66,6 +69,7 @@ MainWindow::MainWindow (const juce::String& name, AppState& state, std::unique_p
 
 MainWindow::~MainWindow()
 {
+    editor->removeListener (*this);
     mainComponent->midiEngine.onDevicesChanged = nullptr;
     setMenuBar (nullptr);
     clearContentComponent();
@@ -108,6 +112,7 @@ void MainWindow::activeWindowStatusChanged()
 void MainWindow::prepareToQuit()
 {
     fileCommands.closeDialogs();
+    controllerMapCommands.closeDialog();
     mainComponent->performance.keyboard.allNotesOff();
     // Delivers the note-offs still waiting for the link, then lets go of the devices.
     mainComponent->midiEngine.close();

@@ -301,14 +301,18 @@ void MidiEngine::chooseOutput (const std::string& name)
 
 void MidiEngine::openController (uint32_t endpoint)
 {
-    if (!impl->closed)
-        impl->applyController (impl->controller.openEndpoint(), impl->controller.open (endpoint, getInputDevices()));
+    if (impl->closed)
+        return;
+    const uint32_t previous = impl->controller.openEndpoint();
+    impl->applyController (previous, impl->controller.open (endpoint, getInputDevices()));
 }
 
 void MidiEngine::chooseController (const std::string& name)
 {
-    if (!impl->closed)
-        impl->applyController (impl->controller.openEndpoint(), impl->controller.choose (name, getInputDevices()));
+    if (impl->closed)
+        return;
+    const uint32_t previous = impl->controller.openEndpoint();
+    impl->applyController (previous, impl->controller.choose (name, getInputDevices()));
 }
 
 void MidiEngine::addControlSource (uint32_t endpoint)

@@ -10,7 +10,7 @@ static_assert (MainComponent::panelWidth == PanelBackground::panelWidth &&
 
 MainComponent::MainComponent (EditorModel& modelToShow)
     : editor (modelToShow), midiEngine (editor.engine()), editSession (editor.session()), patchBar (editSession),
-      voice (editSession), bank (editSession), midiIn (editSession), performance (midiEngine)
+      voice (editSession, editor.controllers()), bank (editSession), midiIn (editSession), performance (midiEngine)
 {
     setSize (panelWidth, panelHeight);
     for (juce::Component* section :
@@ -143,6 +143,16 @@ void MainComponent::controllersChanged (ControllerTranslator::Change change)
 void MainComponent::showStatusMessage (const juce::String& text)
 {
     patchBar.showMessage (text);
+}
+
+bool MainComponent::keyPressed (const juce::KeyPress& key)
+{
+    if (key == juce::KeyPress::escapeKey && editor.controllers().learningControl().has_value())
+    {
+        editor.controllers().cancelLearning();
+        return true;
+    }
+    return false;
 }
 
 void MainComponent::parentHierarchyChanged()

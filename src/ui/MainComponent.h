@@ -26,6 +26,8 @@ public:
     ~MainComponent() override;
 
     void parentHierarchyChanged() override;
+    /** Escape gives up learning a controller. */
+    bool keyPressed (const juce::KeyPress& key) override;
     void paint (juce::Graphics&) override;
     void resized() override {}
 
