@@ -171,6 +171,11 @@ int AlsaMidiPlatform::clientNumber() const
     return sequencer != nullptr ? sequencer->client : -1;
 }
 
+uint32_t AlsaMidiPlatform::controlPortEndpoint() const
+{
+    return sequencer != nullptr ? endpointOf (sequencer->client, sequencer->controlPort) : 0;
+}
+
 std::vector<MidiPlatform::Port> AlsaMidiPlatform::sources() const
 {
     return listPorts (SND_SEQ_PORT_CAP_READ | SND_SEQ_PORT_CAP_SUBS_READ);

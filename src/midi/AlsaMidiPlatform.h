@@ -31,6 +31,7 @@ public:
     std::string unavailableReason() const override { return whyUnavailable; }
     /** Our own client's number, or -1 when the sequencer is not open. */
     int clientNumber() const;
+    uint32_t controlPortEndpoint() const override;
 
     std::vector<Port> sources() const override;
     std::vector<Port> destinations() const override;

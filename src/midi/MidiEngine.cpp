@@ -315,6 +315,11 @@ void MidiEngine::chooseController (const std::string& name)
     impl->applyController (previous, impl->controller.choose (name, getInputDevices()));
 }
 
+uint32_t MidiEngine::controlPortEndpoint() const
+{
+    return impl->platform->controlPortEndpoint();
+}
+
 void MidiEngine::addControlSource (uint32_t endpoint)
 {
     if (!impl->closed && endpoint != 0)

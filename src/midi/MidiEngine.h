@@ -86,6 +86,8 @@ public:
     void openController (uint32_t endpoint);
     /** Chooses the controller device by name, as chooseInput() does the input. */
     void chooseController (const std::string& name);
+    /** Where the control port is, as a source would connect to it; 0 without MIDI. */
+    uint32_t controlPortEndpoint() const;
     /** Connects one more source to the control port, for as long as it is there. */
     void addControlSource (uint32_t endpoint);
     /** The chosen devices' names, which the settings store; empty when none is chosen. */
