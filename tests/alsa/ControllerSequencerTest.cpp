@@ -2,6 +2,7 @@
 // controller is connected to "Qorv Control"; what the synthesizer's port gets
 // is read at the pace of a DIN link.
 
+#include "ControllerSweep.h"
 #include "LinkPeer.h"
 #include "MessageLoop.h"
 #include "RawMidiPort.h"
@@ -110,91 +111,34 @@ TEST_F (ControllerSequencerTest, MappedControlChangesArriveAsExactlyTheirParamet
 TEST_F (ControllerSequencerTest, ASweepOfFourParametersIsCoalescedInOrderAtTheLinksPaceWithEveryLastValueWithin45ms)
 {
     ASSERT_TRUE (peer.isOpen());
-    // 2,000 control changes in 2 s, four parameters in turn, each going up and
-    // down by 3 at every change: far more than the link carries.
-    constexpr int changes = 2000;
-    constexpr int steps = changes / 4;
-    constexpr std::array<uint8_t, 4> controllers{102, 103, 107, 108}; // LFO Rate, LFO Delay, VCF Freq, VCF Res
-    constexpr std::array<uint8_t, 4> parameters{0, 1, 5, 6};
-    std::array<std::vector<uint8_t>, 4> sent;
-    for (size_t p = 0; p < 4; ++p)
-        for (int k = 0; k < steps; ++k)
-        {
-            const int x = (3 * k + 40 * static_cast<int> (p) + 1) % 254; // never the starting values
-            sent[p].push_back (static_cast<uint8_t> (x <= 127 ? x : 254 - x));
-        }
-
-    Clock::time_point firstWrite, lastWrite;
-    std::atomic<bool> sweepFinished{false};
-    std::thread sweep (
-        [&]
-        {
-            const auto start = Clock::now();
-            firstWrite = start;
-            for (int i = 0; i < changes; ++i)
-            {
-                std::this_thread::sleep_until (start + i * 1ms);
-                const auto p = static_cast<size_t> (i % 4);
-                controller.write ({0xB0, controllers[p], sent[p][static_cast<size_t> (i / 4)]});
-            }
-            lastWrite = Clock::now();
-            sweepFinished = true;
-        });
-    const auto lastValues = [&]
-    {
-        std::array<int, 4> last{-1, -1, -1, -1};
-        for (const auto& arrival : peer.arrivals())
-            for (size_t p = 0; p < parameters.size(); ++p)
-                if (arrival.message.size() == 7 && arrival.message[4] == parameters[p])
-                    last[p] = arrival.message[5];
-        return last;
-    };
-    const std::array<int, 4> expectedLast{sent[0].back(), sent[1].back(), sent[2].back(), sent[3].back()};
-    const bool swept = pumpMessagesUntil ([&] { return sweepFinished && lastValues() == expectedLast; }, 15000);
-    sweep.join();
-    EXPECT_TRUE (swept);
+    ControllerSweep sweep;
+    EXPECT_TRUE (sweep.play (controller,
+                             peer,
+                             [] (const std::function<bool()>& condition) { return pumpMessagesUntil (condition, 15000); }));
     std::this_thread::sleep_for (200ms); // nothing else may follow
     ASSERT_TRUE (runPostedMessages());
 
     const auto arrivals = peer.arrivals();
-    ASSERT_FALSE (arrivals.empty());
-    std::array<long, 4> sentIndex{-1, -1, -1, -1}; // the latest of each parameter's values that arrived
     Clock::time_point lastValuesIn{};
-    for (const auto& arrival : arrivals)
-    {
-        ASSERT_EQ (arrival.message.size(), 7u) << "only parameter changes";
-        ASSERT_EQ (arrival.message[3], synthChannel);
-        const auto p = static_cast<size_t> (std::find (parameters.begin(), parameters.end(), arrival.message[4]) -
-                                            parameters.begin());
-        ASSERT_LT (p, 4u);
-        // Each value arrives later in its parameter's sweep than the one before it.
-        const auto& values = sent[p];
-        const auto next = std::find (values.begin() + sentIndex[p] + 1, values.end(), arrival.message[5]);
-        ASSERT_NE (next, values.end()) << "out of order or never sent: parameter " << int (arrival.message[4]) << " = "
-                                       << int (arrival.message[5]);
-        sentIndex[p] = next - values.begin();
-        lastValuesIn = std::max (lastValuesIn, arrival.at);
-    }
-    EXPECT_EQ (lastValues(), expectedLast);
-
-    const auto ahead = peer.mostBytesAheadOfTheLink (firstWrite);
-    const auto& active = model.session().activePatch().data;
+    EXPECT_TRUE (sweep.arrivedInOrder (arrivals, synthChannel, lastValuesIn));
+    const auto ahead = peer.mostBytesAheadOfTheLink (sweep.firstWrite);
     std::printf ("Controller sweep: %d control changes in %.0f ms; %zu parameter changes reached the synthesizer; "
                  "every last value in place %.1f ms after the last control change; at most %ld bytes ahead of "
                  "the link; %zu bytes lost\n",
-                 changes,
-                 ms (lastWrite - firstWrite),
+                 ControllerSweep::changes,
+                 ms (sweep.lastWrite - sweep.firstWrite),
                  arrivals.size(),
-                 ms (lastValuesIn - lastWrite),
+                 ms (lastValuesIn - sweep.lastWrite),
                  ahead,
                  peer.lostBytes());
-    EXPECT_LT (arrivals.size(), static_cast<size_t> (changes)) << "coalesced";
+    EXPECT_LT (arrivals.size(), static_cast<size_t> (ControllerSweep::changes)) << "coalesced";
     EXPECT_LE (ahead, 7) << "never faster than the link";
     EXPECT_EQ (peer.lostBytes(), 0u);
     if (timingMeansSomething)
     {
-        EXPECT_LE (lastValuesIn - lastWrite, 45ms);
+        EXPECT_LE (lastValuesIn - sweep.lastWrite, 45ms);
     }
-    EXPECT_EQ ((std::array<int, 4>{active[0], active[1], active[5], active[6]}), expectedLast)
+    const auto& active = model.session().activePatch().data;
+    EXPECT_EQ ((std::array<int, 4>{active[0], active[1], active[5], active[6]}), sweep.lastValues())
         << "the session ends at the last values";
 }
