@@ -67,13 +67,11 @@ void MainComponent::sessionChanged (SessionChange change)
             showActivePatch();
             break;
         case SessionChange::controlMoved:
-        {
-            showActivePatch();
-            const auto shown = PanelControls::shown (editSession.lastMovedControl(), active.data);
-            patchBar.showControl (juce::String::fromUTF8 (shown.name.c_str()),
-                                  juce::String::fromUTF8 (shown.value.c_str()));
+            if (controlDisplay.changed (FrameLimiter::Clock::now()))
+                showControlMove();
+            else if (!isTimerRunning())
+                startTimer (1000 / 60);
             break;
-        }
         case SessionChange::activePatchReplaced:
             patchBar.showActiveName (active.name);
             showActivePatch();
@@ -107,6 +105,21 @@ void MainComponent::sessionChanged (SessionChange change)
             midiIn.showSaveAll();
             break;
     }
+}
+
+void MainComponent::showControlMove()
+{
+    showActivePatch();
+    const auto shown = PanelControls::shown (editSession.lastMovedControl(), editSession.activePatch().data);
+    patchBar.showControl (juce::String::fromUTF8 (shown.name.c_str()), juce::String::fromUTF8 (shown.value.c_str()));
+}
+
+void MainComponent::timerCallback()
+{
+    if (controlDisplay.tick (FrameLimiter::Clock::now()))
+        showControlMove();
+    if (!controlDisplay.due().has_value())
+        stopTimer();
 }
 
 void MainComponent::parameterReceived (int paramNumber, int value)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "control/FrameLimiter.h"
 #include "editor/EditorModel.h"
 #include "midi/MidiEngine.h"
 #include "session/EditSession.h"
@@ -16,7 +17,7 @@
     The panel owns none of them, so it can be made and destroyed at any time
     (a plugin's window) and shows the model as it finds it. The window
     magnifies it with a transform, so it never reacts to its own size. */
-class MainComponent : public juce::Component, private EditorModel::Listener
+class MainComponent : public juce::Component, private EditorModel::Listener, private juce::Timer
 {
 public:
     static constexpr int panelWidth = 728;
@@ -64,12 +65,18 @@ private:
     void showActivePatch();
     /** Shows everything the model holds, as a panel made just now must. */
     void showWholeModel();
+    /** The panel and STATUS after a controller's or a host's move, at most once a frame. */
+    void showControlMove();
+    void timerCallback() override;
 
     /** The background and lettering for the size the panel is drawn at, so a
         repaint is a copy rather than two resampling draws; only this one size
         is ever decoded, on the first paint at it. */
     juce::Image background;
     juce::Point<int> backgroundSize;
+
+    /** A controller sweeping at a thousand moves a second is shown 60 times a second. */
+    FrameLimiter controlDisplay{std::chrono::microseconds (1000000 / 60)};
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MainComponent)
 };

@@ -1,8 +1,9 @@
 // Controllers moving the panel: the controls' table, the controller map and
-// its file, the translation with soft takeover and learning, and the
-// session's edits from outside the panel.
+// its file, the translation with soft takeover and learning, the session's
+// edits from outside the panel, and how often a view follows them.
 
 #include "control/ControllerTranslator.h"
+#include "control/FrameLimiter.h"
 #include "EditSessionTestAccess.h"
 #include "session/EditSession.h"
 
@@ -295,4 +296,22 @@ TEST (SessionControlMoves, MovesOfOneControlCloserThanHalfASecondAreOneUndoStep)
     EXPECT_TRUE (session.differsFromStored());
     session.undo();
     EXPECT_FALSE (session.differsFromStored());
+}
+
+TEST (FrameLimiter, ShowsTheFirstChangeAtOnceThenAtMostOnceAFrameEndingWithTheLatest)
+{
+    using namespace std::chrono_literals;
+    FrameLimiter limiter (16ms);
+    const FrameLimiter::Clock::time_point t0{1s};
+    EXPECT_TRUE (limiter.changed (t0));
+    EXPECT_FALSE (limiter.due().has_value());
+    EXPECT_FALSE (limiter.changed (t0 + 1ms)); // a thousand moves a second: they wait
+    EXPECT_FALSE (limiter.changed (t0 + 2ms));
+    EXPECT_EQ (limiter.due(), t0 + 16ms);
+    EXPECT_FALSE (limiter.tick (t0 + 15ms));
+    EXPECT_TRUE (limiter.tick (t0 + 17ms)); // the latest is shown, one frame on
+    EXPECT_FALSE (limiter.tick (t0 + 40ms)) << "nothing waits";
+    EXPECT_FALSE (limiter.changed (t0 + 20ms)) << "still within the frame of the last one shown";
+    EXPECT_TRUE (limiter.tick (t0 + 33ms));
+    EXPECT_TRUE (limiter.changed (t0 + 100ms)) << "after a pause, at once again";
 }

@@ -27,11 +27,14 @@ protected:
         };
     }
 
-    /** A control change from a controller plugged into the computer, and the message loop run. */
+    /** A control change from a controller plugged into the computer, and the
+        message loop run for one frame of the panel, which shows the moves of a
+        controller at most 60 times a second. */
     void turn (uint8_t controller, uint8_t value, uint8_t channel = 0)
     {
         ASSERT_TRUE (midi->injectControl ({static_cast<uint8_t> (0xB0 | channel), controller, value}));
         ASSERT_TRUE (runPostedMessages());
+        pumpMessagesUntil ([] { return false; }, 1000 / 60 + 5);
     }
 
     std::vector<std::pair<int, bool>> menuItems() const
@@ -108,4 +111,15 @@ TEST_F (ControllerPanelTest, TheRightClickMenuLearnsAndForgetsAControllerWithout
     chooseItem (VoiceSection::forgetControllerId);
     turn (21, 10, 2);
     EXPECT_EQ (fader.getValue(), 100) << "forgotten";
+}
+
+TEST_F (ControllerPanelTest, AFastSweepIsShownOnceAFrameAndEndsOnTheLastValue)
+{
+    for (uint8_t v = 1; v <= 50; ++v)
+        ASSERT_TRUE (midi->injectControl ({0xB0, 107, v}));
+    ASSERT_TRUE (runPostedMessages());
+    EXPECT_EQ (session().activePatch().data[5], 50) << "every move reaches the session at once";
+    EXPECT_EQ (panel->voice.vcfFreqSlider.getValue(), 1) << "the panel showed the first and waits for the next frame";
+    EXPECT_TRUE (pumpMessagesUntil ([this] { return panel->voice.vcfFreqSlider.getValue() == 50; }, 200));
+    EXPECT_EQ (status(), "VCF Freq: 50");
 }
