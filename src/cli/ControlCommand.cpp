@@ -6,6 +6,7 @@
 #include "cli/Commands.h"
 #include "cli/Console.h"
 #include "cli/MidiSetup.h"
+#include "cli/PatchFiles.h"
 #include "editor/EditorModel.h"
 #include "files/FileBytes.h"
 
@@ -48,7 +49,8 @@ namespace
         std::vector<uint8_t> bytes;
         if (!FileBytes::readAll (path, maxMapFileSize, bytes))
         {
-            console.error (displayText (path), "cannot be read as a controller map");
+            const auto why = whyNotReadable (path);
+            console.error (displayText (path), why.empty() ? "is too large for a controller map" : why);
             return false;
         }
         std::string problem;
