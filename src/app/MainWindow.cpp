@@ -120,7 +120,9 @@ void MainWindow::prepareToQuit()
 
 bool MainWindow::keyPressed (const juce::KeyPress& key)
 {
-    // Reached when no control of the panel wanted the key.
+    // Reached when no control of the panel wanted the key, or the panel did not have the focus.
+    if (mainComponent->keyPressed (key))
+        return true;
     if (isCtrl (key, 'q'))
     {
         quitWhenAllowed();

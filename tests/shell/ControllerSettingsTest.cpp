@@ -83,3 +83,13 @@ TEST_F (ShellTest, AControllerDeviceIsRememberedByNameAndReopened)
     EXPECT_EQ (engine().controllerEndpoint, 9u);
     EXPECT_EQ (midi->controlSources, std::vector<uint32_t>{9});
 }
+
+TEST_F (ShellTest, EscapeGivesUpLearningWhereverTheFocusIs)
+{
+    auto& controllers = window->mainComponent->model().controllers();
+    controllers.startLearning (PanelControl::attack);
+    EXPECT_EQ (panel().patchBar.statusLabel.getText(), "Move a controller for Attack");
+    EXPECT_TRUE (window->keyPressed (juce::KeyPress (juce::KeyPress::escapeKey)));
+    EXPECT_FALSE (controllers.learningControl().has_value());
+    EXPECT_FALSE (window->keyPressed (juce::KeyPress (juce::KeyPress::escapeKey))) << "nothing to give up";
+}
