@@ -19,8 +19,10 @@ ControllerMapCommands::ControllerMapCommands (ControllerTranslator& translatorTo
 
 void ControllerMapCommands::chooseMapToImport()
 {
-    openDialog ({"Import Controller Map", {}, mapPattern, juce::FileBrowserComponent::openMode |
-                                                           juce::FileBrowserComponent::canSelectFiles},
+    openDialog ({"Import Controller Map",
+                 {},
+                 mapPattern,
+                 juce::FileBrowserComponent::openMode | juce::FileBrowserComponent::canSelectFiles},
                 [weakThis = juce::WeakReference<ControllerMapCommands> (this)] (const juce::Array<juce::File>& files)
                 {
                     if (weakThis != nullptr && !files.isEmpty())
@@ -30,7 +32,8 @@ void ControllerMapCommands::chooseMapToImport()
 
 void ControllerMapCommands::chooseMapExport()
 {
-    const auto suggested = juce::File::getSpecialLocation (juce::File::userHomeDirectory).getChildFile ("Qorv controllers.txt");
+    const auto suggested =
+        juce::File::getSpecialLocation (juce::File::userHomeDirectory).getChildFile ("Qorv controllers.txt");
     openDialog ({"Export Controller Map",
                  suggested,
                  mapPattern,
@@ -65,9 +68,8 @@ void ControllerMapCommands::importMap (const juce::File& file)
 void ControllerMapCommands::exportMap (const juce::File& file)
 {
     const std::string text = translator.map().toText();
-    const auto result = FileBytes::replaceFile (toModelString (file.getFullPathName()),
-                                                reinterpret_cast<const uint8_t*> (text.data()),
-                                                text.size());
+    const auto result = FileBytes::replaceFile (
+        toModelString (file.getFullPathName()), reinterpret_cast<const uint8_t*> (text.data()), text.size());
     if (!result)
     {
         showWarning ("Export failed", toDisplayString (result.reason));

@@ -38,8 +38,7 @@ MainWindow::MainWindow (const juce::String& name, AppState& state, std::unique_p
       requestQuit ([] { juce::JUCEApplicationBase::quit(); }),
       editor (midiPlatform != nullptr ? std::make_unique<EditorModel> (std::move (midiPlatform))
                                       : std::make_unique<EditorModel>()),
-      panelHolder (*editor),
-      mainComponent (panelHolder.panel.get()), appState (state),
+      panelHolder (*editor), mainComponent (panelHolder.panel.get()), appState (state),
       fileCommands (mainComponent->session(),
                     [this] (const juce::String& message) { mainComponent->showStatusMessage (message); }),
       controllerMapCommands (editor->controllers(),

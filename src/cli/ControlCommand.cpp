@@ -25,10 +25,7 @@ namespace
     public:
         ChangeReporter (const EditSession& sessionShown, Console& output) : session (sessionShown), console (output) {}
 
-        void controlChangeTranslated (int channel,
-                                      int controller,
-                                      int,
-                                      ControllerTranslator::Outcome outcome) override
+        void controlChangeTranslated (int channel, int controller, int, ControllerTranslator::Outcome outcome) override
         {
             if (outcome.kind != ControllerTranslator::Outcome::Kind::moved)
                 return;

@@ -12,11 +12,24 @@ constexpr int firstChannelMode = 120;
 
 // In parameter order: the 16 faders' bytes, then the two switch bytes.
 constexpr PanelControl defaultControls[] = {
-    PanelControl::lfoRate,  PanelControl::lfoDelay, PanelControl::dcoLfo,   PanelControl::dcoPwm,
-    PanelControl::noise,    PanelControl::vcfFreq,  PanelControl::vcfRes,   PanelControl::vcfEnv,
-    PanelControl::vcfLfo,   PanelControl::vcfKybd,  PanelControl::vcaLevel, PanelControl::attack,
-    PanelControl::decay,    PanelControl::sustain,  PanelControl::release,  PanelControl::subLevel,
-    PanelControl::dcoFlags, PanelControl::switches,
+    PanelControl::lfoRate,
+    PanelControl::lfoDelay,
+    PanelControl::dcoLfo,
+    PanelControl::dcoPwm,
+    PanelControl::noise,
+    PanelControl::vcfFreq,
+    PanelControl::vcfRes,
+    PanelControl::vcfEnv,
+    PanelControl::vcfLfo,
+    PanelControl::vcfKybd,
+    PanelControl::vcaLevel,
+    PanelControl::attack,
+    PanelControl::decay,
+    PanelControl::sustain,
+    PanelControl::release,
+    PanelControl::subLevel,
+    PanelControl::dcoFlags,
+    PanelControl::switches,
 };
 
 std::string trimmed (const std::string& text)
@@ -31,7 +44,8 @@ std::string trimmed (const std::string& text)
 /** A whole decimal number in [low, high], or nothing. */
 std::optional<int> numberIn (const std::string& word, int low, int high)
 {
-    if (word.empty() || word.size() > 3 || !std::all_of (word.begin(), word.end(), [] (char c) { return c >= '0' && c <= '9'; }))
+    if (word.empty() || word.size() > 3 ||
+        !std::all_of (word.begin(), word.end(), [] (char c) { return c >= '0' && c <= '9'; }))
         return std::nullopt;
     const int value = std::stoi (word);
     if (value < low || value > high)
@@ -44,8 +58,7 @@ void ControllerMap::addReplacing (std::vector<Assignment>& list, const Assignmen
 {
     list.erase (std::remove_if (list.begin(),
                                 list.end(),
-                                [&] (const Assignment& a)
-                                {
+                                [&] (const Assignment& a) {
                                     return a.control == added.control ||
                                            (a.channel == added.channel && a.controller == added.controller);
                                 }),

@@ -16,10 +16,8 @@ void ControllerTranslator::announce (Change change)
         onChange (change);
 }
 
-ControllerTranslator::Outcome ControllerTranslator::controlChange (int channel,
-                                                                   int controller,
-                                                                   int value,
-                                                                   EditSession::Clock::time_point now)
+ControllerTranslator::Outcome
+ControllerTranslator::controlChange (int channel, int controller, int value, EditSession::Clock::time_point now)
 {
     using Kind = Outcome::Kind;
     if (channel < 0 || channel > 15 || controller < 0 || controller > 127)

@@ -11,12 +11,12 @@ namespace
 {
     enum class Kind
     {
-        level,      // a fader over a whole byte
-        hpf,        // the HPF fader, bits 3-4 of the switches byte
-        bitSwitch,  // a two-way switch or a waveform button: one bit, set at position 1
+        level,     // a fader over a whole byte
+        hpf,       // the HPF fader, bits 3-4 of the switches byte
+        bitSwitch, // a two-way switch or a waveform button: one bit, set at position 1
         rangeButton,
         chorusButton,
-        rawByte,    // a whole switch byte, undefined bits cleared
+        rawByte, // a whole switch byte, undefined bits cleared
         rangeChoice,
         chorusChoice
     };
@@ -53,7 +53,15 @@ namespace
         {PanelControl::subLevel, "Sub Level", "Sub Level", 15, Kind::level},
         {PanelControl::hpf, "HPF", "HPF", switchesIndex, Kind::hpf},
         {PanelControl::pwm, "PWM", "PWM", switchesIndex, Kind::bitSwitch, pwmManBit, {}, "LFO", "Man"},
-        {PanelControl::vcfPolarity, "ENV", "ENV", switchesIndex, Kind::bitSwitch, vcfInvertBit, {}, "Normal", "Inverted"},
+        {PanelControl::vcfPolarity,
+         "ENV",
+         "ENV",
+         switchesIndex,
+         Kind::bitSwitch,
+         vcfInvertBit,
+         {},
+         "Normal",
+         "Inverted"},
         {PanelControl::vcaMode, "VCA", "VCA", switchesIndex, Kind::bitSwitch, vcaGateBit, {}, "ENV", "Gate"},
         {PanelControl::range16, "Range 16'", "Range", dcoFlagsIndex, Kind::rangeButton, range16},
         {PanelControl::range8, "Range 8'", "Range", dcoFlagsIndex, Kind::rangeButton, range8},

@@ -88,7 +88,8 @@ int position (PanelControl control, const std::array<uint8_t, PatchBits::numByte
     that position changes nothing by its nature (a range or chorus button
     going off: one of the three is always on). A position out of range is
     limited to the nearest one. */
-std::optional<ByteChange> apply (PanelControl control, int position, const std::array<uint8_t, PatchBits::numBytes>& data);
+std::optional<ByteChange>
+apply (PanelControl control, int position, const std::array<uint8_t, PatchBits::numBytes>& data);
 
 /** How STATUS shows the control now: the name it shows ("Range", not "Range 8'") and the value ("8'"). */
 struct Shown

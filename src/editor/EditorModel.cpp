@@ -39,8 +39,7 @@ void EditorModel::removeListener (Listener& listener)
     listeners.erase (std::remove (listeners.begin(), listeners.end(), &listener), listeners.end());
 }
 
-template <typename Call>
-void EditorModel::tellListeners (Call call)
+template <typename Call> void EditorModel::tellListeners (Call call)
 {
     // A listener may remove itself (a panel closing) while it is told.
     const auto current = listeners;

@@ -27,10 +27,8 @@ public:
         /** A parameter change from the synthesizer edited the active patch. */
         virtual void parameterReceived (int /*paramNumber*/, int /*value*/) {}
         /** What a control change from a control input did. */
-        virtual void controlChangeTranslated (int /*channel*/,
-                                              int /*controller*/,
-                                              int /*value*/,
-                                              ControllerTranslator::Outcome)
+        virtual void
+        controlChangeTranslated (int /*channel*/, int /*controller*/, int /*value*/, ControllerTranslator::Outcome)
         {
         }
     };
@@ -64,8 +62,7 @@ private:
 
     void controlChangeReceived (int channel, int controller, int value);
     void parameterChangeReceived (int paramNumber, int value);
-    template <typename Call>
-    void tellListeners (Call call);
+    template <typename Call> void tellListeners (Call call);
 
     MidiEngine midiEngine; // first: everything below sends through it
     EditSession editSession;

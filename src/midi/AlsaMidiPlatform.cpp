@@ -99,8 +99,7 @@ struct AlsaMidiPlatform::Sequencer
         seq->controlPort = snd_seq_create_simple_port (seq->handle,
                                                        "Qorv Control",
                                                        SND_SEQ_PORT_CAP_WRITE | SND_SEQ_PORT_CAP_SUBS_WRITE,
-                                                       SND_SEQ_PORT_TYPE_MIDI_GENERIC |
-                                                           SND_SEQ_PORT_TYPE_APPLICATION);
+                                                       SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_APPLICATION);
         for (const int result : {seq->client, seq->inPort, seq->outPort, seq->controlPort})
             if (result < 0)
             {
@@ -142,7 +141,7 @@ struct AlsaMidiPlatform::Sequencer
     int inPort = -1;
     int outPort = -1;
     int controlPort = -1;
-    snd_midi_event_t* encoder = nullptr; // pacing thread only
+    snd_midi_event_t* encoder = nullptr;        // pacing thread only
     snd_midi_event_t* decoder = nullptr;        // receive thread only
     snd_midi_event_t* controlDecoder = nullptr; // receive thread only
 };
@@ -397,7 +396,8 @@ void AlsaMidiPlatform::passOn (const snd_seq_event_t& event, void (Receiver::*ha
     }
     uint8_t bytes[16];
     // Each port's events are decoded on their own: a control port's running status is not the synthesizer's.
-    snd_midi_event_t* decoder = event.dest.port == sequencer->controlPort ? sequencer->controlDecoder : sequencer->decoder;
+    snd_midi_event_t* decoder =
+        event.dest.port == sequencer->controlPort ? sequencer->controlDecoder : sequencer->decoder;
     const long length = snd_midi_event_decode (decoder, bytes, sizeof (bytes), &event);
     if (length > 0)
         (receiver->*handler) (bytes, static_cast<size_t> (length));

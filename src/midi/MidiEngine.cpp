@@ -102,11 +102,11 @@ public:
 
     MidiEngine& owner;
     const std::unique_ptr<MidiPlatform> platform;
-    std::atomic<int> channel{0};        // read by the receive thread
-    std::atomic<bool> watching{false};  // read by the receive thread
+    std::atomic<int> channel{0};         // read by the receive thread
+    std::atomic<bool> watching{false};   // read by the receive thread
     std::atomic<bool> passThrough{true}; // read by the receive thread
     std::atomic<bool> outputOpen{false}; // read by the receive thread
-    MidiEngine::MessageWatcher watcher; // message thread only
+    MidiEngine::MessageWatcher watcher;  // message thread only
     ChosenDevice input;
     ChosenDevice output;
     ChosenDevice controller;
@@ -236,10 +236,10 @@ private:
             owner.onDevicesChanged();
     }
 
-    SysexAssembler assembler;       // receive thread only
-    MidiMessageSplitter splitter;   // receive thread only, while watching
+    SysexAssembler assembler;            // receive thread only
+    MidiMessageSplitter splitter;        // receive thread only, while watching
     MidiMessageSplitter controlSplitter; // receive thread only
-    MessageThreadDelivery delivery; // last: its calls use everything above
+    MessageThreadDelivery delivery;      // last: its calls use everything above
 };
 
 MidiEngine::MidiEngine() : MidiEngine (std::make_unique<AlsaMidiPlatform>()) {}

@@ -129,8 +129,8 @@ private:
 
 public:
     // Written only by the operations above; read by the menus and the settings.
-    uint32_t inputEndpoint = 0;  // the open source; 0 while none is open
-    uint32_t outputEndpoint = 0; // the open destination; 0 while none is open
+    uint32_t inputEndpoint = 0;      // the open source; 0 while none is open
+    uint32_t outputEndpoint = 0;     // the open destination; 0 while none is open
     uint32_t controllerEndpoint = 0; // the open controller device; 0 while none is open
     int midiChannel = 0;
 };

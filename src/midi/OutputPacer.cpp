@@ -44,13 +44,11 @@ void OutputPacer::enqueue (Message message, MidiPlatform::Delivery delivery)
         case Delivery::latestPerParameter:
         {
             const int parameter = JunoMessages::paramChangeNumber (message.data(), message.size());
-            const auto same = std::find_if (waiting.begin(),
-                                            waiting.end(),
-                                            [parameter] (const Waiting& w)
-                                            {
-                                                return w.delivery == Delivery::latestPerParameter &&
-                                                       w.parameter == parameter;
-                                            });
+            const auto same =
+                std::find_if (waiting.begin(),
+                              waiting.end(),
+                              [parameter] (const Waiting& w)
+                              { return w.delivery == Delivery::latestPerParameter && w.parameter == parameter; });
             if (same != waiting.end())
                 same->step.message = std::move (message);
             else

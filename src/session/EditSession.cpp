@@ -112,7 +112,8 @@ bool EditSession::moveControl (PanelControl control, int position, Clock::time_p
     if (!change || active.data[index] == change->value)
         return false;
 
-    const bool continuesRun = controlRun && controlRun->control == control && now - controlRun->lastMove < controlRunGap;
+    const bool continuesRun =
+        controlRun && controlRun->control == control && now - controlRun->lastMove < controlRunGap;
     if (!continuesRun)
         pushUndoStep();
     controlRun = ControlRun{control, now};

@@ -75,27 +75,52 @@ const VoiceSection::FaderRow VoiceSection::faderRows[] = {
     {&VoiceSection::releaseSlider, 592, 252, 14, "Release", PanelControl::release},
 };
 
+namespace
+{
+// What each DCO button does to the flags byte.
+uint8_t toRange16 (uint8_t f)
+{
+    return withRangeBits (f, range16);
+}
+uint8_t toRange8 (uint8_t f)
+{
+    return withRangeBits (f, range8);
+}
+uint8_t toRange4 (uint8_t f)
+{
+    return withRangeBits (f, range4);
+}
+uint8_t togglePulse (uint8_t f)
+{
+    return static_cast<uint8_t> (f ^ pulseBit);
+}
+uint8_t toggleSaw (uint8_t f)
+{
+    return static_cast<uint8_t> (f ^ sawBit);
+}
+uint8_t toChorusOff (uint8_t f)
+{
+    return withChorus (f, Chorus::off);
+}
+uint8_t toChorusI (uint8_t f)
+{
+    return withChorus (f, Chorus::one);
+}
+uint8_t toChorusII (uint8_t f)
+{
+    return withChorus (f, Chorus::two);
+}
+} // namespace
+
 const VoiceSection::ButtonRow VoiceSection::buttonRows[] = {
-    {&VoiceSection::range16Btn, 300, 128, [] (uint8_t f) { return withRangeBits (f, range16); }, "Range", "16'", 0, PanelControl::range16},
-    {&VoiceSection::range8Btn, 328, 128, [] (uint8_t f) { return withRangeBits (f, range8); }, "Range", "8'", 0, PanelControl::range8},
-    {&VoiceSection::range4Btn, 356, 128, [] (uint8_t f) { return withRangeBits (f, range4); }, "Range", "4'", 0, PanelControl::range4},
-    {&VoiceSection::pulseBtn,
-     516,
-     128,
-     [] (uint8_t f) { return static_cast<uint8_t> (f ^ pulseBit); },
-     "Square",
-     nullptr,
-     pulseBit, PanelControl::square},
-    {&VoiceSection::sawBtn,
-     544,
-     128,
-     [] (uint8_t f) { return static_cast<uint8_t> (f ^ sawBit); },
-     "Saw",
-     nullptr,
-     sawBit, PanelControl::saw},
-    {&VoiceSection::chorusOffBtn, 640, 284, [] (uint8_t f) { return withChorus (f, Chorus::off); }, "Chorus", "Off", 0, PanelControl::chorusOff},
-    {&VoiceSection::chorus1Btn, 668, 284, [] (uint8_t f) { return withChorus (f, Chorus::one); }, "Chorus", "I", 0, PanelControl::chorusI},
-    {&VoiceSection::chorus2Btn, 696, 284, [] (uint8_t f) { return withChorus (f, Chorus::two); }, "Chorus", "II", 0, PanelControl::chorusII},
+    {&VoiceSection::range16Btn, 300, 128, toRange16, "Range", "16'", 0, PanelControl::range16},
+    {&VoiceSection::range8Btn, 328, 128, toRange8, "Range", "8'", 0, PanelControl::range8},
+    {&VoiceSection::range4Btn, 356, 128, toRange4, "Range", "4'", 0, PanelControl::range4},
+    {&VoiceSection::pulseBtn, 516, 128, togglePulse, "Square", nullptr, pulseBit, PanelControl::square},
+    {&VoiceSection::sawBtn, 544, 128, toggleSaw, "Saw", nullptr, sawBit, PanelControl::saw},
+    {&VoiceSection::chorusOffBtn, 640, 284, toChorusOff, "Chorus", "Off", 0, PanelControl::chorusOff},
+    {&VoiceSection::chorus1Btn, 668, 284, toChorusI, "Chorus", "I", 0, PanelControl::chorusI},
+    {&VoiceSection::chorus2Btn, 696, 284, toChorusII, "Chorus", "II", 0, PanelControl::chorusII},
 };
 
 const VoiceSection::SwitchRow VoiceSection::switchRows[] = {
@@ -124,7 +149,8 @@ VoiceSection::VoiceSection (EditSession& sessionToEdit, ControllerTranslator& co
     for (const auto& row : buttonRows)
         (this->*row.button).onContextMenu = [this, &row] { offerControllerMenu (row.panelControl, this->*row.button); };
     for (const auto& row : switchRows)
-        (this->*row.control).onContextMenu = [this, &row] { offerControllerMenu (row.panelControl, this->*row.control); };
+        (this->*row.control).onContextMenu = [this, &row]
+        { offerControllerMenu (row.panelControl, this->*row.control); };
 
     for (const auto& row : buttonRows)
         (this->*row.button).onClick = [this, &row] { buttonClicked (row); };

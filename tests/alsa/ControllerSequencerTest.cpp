@@ -114,7 +114,8 @@ TEST_F (ControllerSequencerTest, ASweepOfFourParametersIsCoalescedInOrderAtTheLi
     ControllerSweep sweep;
     EXPECT_TRUE (sweep.play (controller,
                              peer,
-                             [] (const std::function<bool()>& condition) { return pumpMessagesUntil (condition, 15000); }));
+                             [] (const std::function<bool()>& condition)
+                             { return pumpMessagesUntil (condition, 15000); }));
     std::this_thread::sleep_for (200ms); // nothing else may follow
     ASSERT_TRUE (runPostedMessages());
 

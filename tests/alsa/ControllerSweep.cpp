@@ -64,7 +64,8 @@ testing::AssertionResult ControllerSweep::arrivedInOrder (const std::vector<Link
         const auto& m = arrival.message;
         if (m.size() != 7 || m[0] != 0xF0 || m[1] != 0x41 || m[2] != 0x32 || m[3] != channel || m[6] != 0xF7)
             return testing::AssertionFailure() << "not a parameter change on channel " << channel + 1;
-        const auto p = static_cast<size_t> (std::find (parameters.begin(), parameters.end(), m[4]) - parameters.begin());
+        const auto p =
+            static_cast<size_t> (std::find (parameters.begin(), parameters.end(), m[4]) - parameters.begin());
         if (p >= parameters.size())
             return testing::AssertionFailure() << "parameter " << int (m[4]) << " was not swept";
         const auto& swept = values[p];

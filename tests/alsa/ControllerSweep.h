@@ -39,9 +39,8 @@ public:
     /** Only parameter changes on the channel, each parameter's values in the
         order they were swept, ending with the last ones; `lastIn` is when the
         last of them arrived. */
-    testing::AssertionResult arrivedInOrder (const std::vector<LinkPeer::Arrival>& arrivals,
-                                             uint8_t channel,
-                                             Clock::time_point& lastIn) const;
+    testing::AssertionResult
+    arrivedInOrder (const std::vector<LinkPeer::Arrival>& arrivals, uint8_t channel, Clock::time_point& lastIn) const;
 
     Clock::time_point firstWrite{};
     Clock::time_point lastWrite{};

@@ -55,10 +55,10 @@ long LinkPeer::mostBytesAheadOfTheLink (Clock::time_point since) const
         if (s.at <= since)
             before = static_cast<long> (s.arrivedBytes);
         else
-            most = std::max (most,
-                             static_cast<long> (s.arrivedBytes) - before -
-                                 static_cast<long> (dinBytesPerSecond *
-                                                    std::chrono::duration<double> (s.at - since).count()));
+            most = std::max (
+                most,
+                static_cast<long> (s.arrivedBytes) - before -
+                    static_cast<long> (dinBytesPerSecond * std::chrono::duration<double> (s.at - since).count()));
     }
     return most;
 }
@@ -71,8 +71,10 @@ void LinkPeer::run (std::string device)
         opened = port.isOpen();
     }
     Clock::time_point now;
-    MidiMessageSplitter splitter ([&] (const uint8_t* message, size_t length)
-                                  { received.push_back ({now, Bytes (message, message + length)}); });
+    MidiMessageSplitter splitter (
+        [&] (const uint8_t* message, size_t length) {
+            received.push_back ({now, Bytes (message, message + length)});
+        });
     const auto start = Clock::now();
     size_t consumed = 0;
     while (port.isOpen())

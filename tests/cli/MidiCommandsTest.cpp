@@ -6,15 +6,15 @@
 #include "ControllerSweep.h"
 #include "LinkPeer.h"
 #include "QorvProcess.h"
-#include "RawMidiPort.h"
 #include "RawInputOwner.h"
+#include "RawMidiPort.h"
 #include "files/QorvFileIO.h"
 
 #include <gtest/gtest.h>
 
 #include <cctype>
-#include <csignal>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <fstream>
 #include <thread>
@@ -321,7 +321,8 @@ protected:
         return control;
     }
 
-    /** Waits (without a message loop of its own: the program translates) until the synthesizer took `count` messages. */
+    /** Waits (without a message loop of its own: the program translates) until the synthesizer took `count` messages.
+     */
     bool waitForArrivals (size_t count)
     {
         const auto deadline = std::chrono::steady_clock::now() + 10s;
@@ -352,10 +353,10 @@ TEST_F (ControlCommandTest, TranslatesTheDefaultMapAndAMapFilePassesMusicAndEnds
     std::this_thread::sleep_for (200ms);
     EXPECT_EQ (peer.arrivalCount(), 0u) << "nothing is sent before a control change arrives";
 
-    controller.write ({0xB0, 107, 64});                    // the default map: VCF Freq
-    controller.write ({0xB3, 21, 90});                     // the map file: VCF Res on channel 4
-    controller.write ({0xB0, 20, 1});                      // nothing answers to CC 20
-    controller.write ({0x93, 60, 100, 0xB3, 123, 0});      // a note and all notes off pass
+    controller.write ({0xB0, 107, 64});               // the default map: VCF Freq
+    controller.write ({0xB3, 21, 90});                // the map file: VCF Res on channel 4
+    controller.write ({0xB0, 20, 1});                 // nothing answers to CC 20
+    controller.write ({0x93, 60, 100, 0xB3, 123, 0}); // a note and all notes off pass
     ASSERT_TRUE (waitForArrivals (4)) << control->errors();
     control->signal (SIGTERM);
     const auto result = control->finish();
@@ -365,8 +366,9 @@ TEST_F (ControlCommandTest, TranslatesTheDefaultMapAndAMapFilePassesMusicAndEnds
     std::vector<Bytes> parameterChanges, music;
     for (const auto& message : messagesArrived())
         (message.front() == 0xF0 ? parameterChanges : music).push_back (message);
-    EXPECT_EQ (parameterChanges,
-               (std::vector<Bytes>{{0xF0, 0x41, 0x32, 0x02, 0x05, 0x40, 0xF7}, {0xF0, 0x41, 0x32, 0x02, 0x06, 0x5A, 0xF7}}));
+    EXPECT_EQ (
+        parameterChanges,
+        (std::vector<Bytes>{{0xF0, 0x41, 0x32, 0x02, 0x05, 0x40, 0xF7}, {0xF0, 0x41, 0x32, 0x02, 0x06, 0x5A, 0xF7}}));
     EXPECT_EQ (music, (std::vector<Bytes>{{0x92, 60, 100}, {0xB2, 123, 0}}));
     EXPECT_EQ (result.out, "CC 107 ch 1 -> VCF Freq 64\nCC 21 ch 4 -> VCF Res 90\n");
     EXPECT_NE (result.err.find ("stopped by SIGTERM"), std::string::npos) << result.err;

@@ -2,9 +2,9 @@
 // its file, the translation with soft takeover and learning, the session's
 // edits from outside the panel, and how often a view follows them.
 
+#include "EditSessionTestAccess.h"
 #include "control/ControllerTranslator.h"
 #include "control/FrameLimiter.h"
-#include "EditSessionTestAccess.h"
 #include "session/EditSession.h"
 
 #include <gtest/gtest.h>
@@ -72,8 +72,8 @@ TEST (PanelControls, AControllerValueSetsTheByteAsThePanelControlWould)
     for (const auto& c : cases)
     {
         SCOPED_TRACE (std::string (PanelControls::name (c.control)) + " at " + std::to_string (c.controllerValue));
-        const auto change =
-            PanelControls::apply (c.control, PanelControls::positionFromController (c.control, c.controllerValue), init);
+        const auto change = PanelControls::apply (
+            c.control, PanelControls::positionFromController (c.control, c.controllerValue), init);
         if (c.expected < 0)
         {
             EXPECT_FALSE (change.has_value());

@@ -304,8 +304,10 @@ TEST_F (EngineTest, ReceivesFromAnotherThreadWhileTheChannelChanges)
 TEST_F (EngineTest, ControlInputsTranslateControlChangesAndPassWhatIsPlayedOnTheSynthesizersChannel)
 {
     engine.setMidiChannel (2);
-    engine.onControlChange = [this] (int channel, int controller, int value)
-    { record ("cc " + std::to_string (channel) + " " + std::to_string (controller) + " " + std::to_string (value), {}); };
+    engine.onControlChange = [this] (int channel, int controller, int value) {
+        record ("cc " + std::to_string (channel) + " " + std::to_string (controller) + " " + std::to_string (value),
+                {});
+    };
     platform->clearSent();
 
     // From a keyboard on channel 4: a knob, notes (the second in running status), the
@@ -356,7 +358,8 @@ TEST_F (EngineTest, ParameterChangesCarryTheEngineChannelAndWaitOnePerParameter)
     engine.sendParameterChange (5, 64);
     engine.sendParameterChange (17, 0xFF); // the switches byte keeps its defined bits
     EXPECT_EQ (platform->sent, (std::vector<Bytes>{paramBytes (5, 5, 64), paramBytes (5, 17, 0x1F)}));
-    EXPECT_EQ (platform->sentDelivery, (std::vector<Delivery>{Delivery::latestPerParameter, Delivery::latestPerParameter}));
+    EXPECT_EQ (platform->sentDelivery,
+               (std::vector<Delivery>{Delivery::latestPerParameter, Delivery::latestPerParameter}));
 }
 
 TEST (MidiEngineLifetime, CallsPostedBeforeDestructionDoNothingAfterIt)

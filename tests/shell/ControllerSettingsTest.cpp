@@ -15,13 +15,15 @@ TEST_F (ShellTest, ControllerMappingsAndOptionsSurviveARestartAndTheMapFileRound
 {
     FileDialogRequest mapDialog;
     ControllerMapCommands::DialogDone answerMapDialog;
-    window->controllerMapCommands.openDialog = [&] (const FileDialogRequest& request, ControllerMapCommands::DialogDone done)
+    window->controllerMapCommands.openDialog =
+        [&] (const FileDialogRequest& request, ControllerMapCommands::DialogDone done)
     {
         mapDialog = request;
         answerMapDialog = std::move (done);
     };
-    window->controllerMapCommands.showWarning = [this] (const juce::String& title, const juce::String& message)
-    { warnings.push_back ({title.toStdString(), message.toStdString()}); };
+    window->controllerMapCommands.showWarning = [this] (const juce::String& title, const juce::String& message) {
+        warnings.push_back ({title.toStdString(), message.toStdString()});
+    };
 
     auto& controllers = window->mainComponent->model().controllers();
     controllers.startLearning (PanelControl::vcfFreq);
@@ -40,7 +42,8 @@ TEST_F (ShellTest, ControllerMappingsAndOptionsSurviveARestartAndTheMapFileRound
     ASSERT_TRUE (answerMapDialog != nullptr);
     const auto mapFile = juce::File (configHome.path ("my controllers.txt"));
     answerMapDialog ({mapFile});
-    EXPECT_EQ (mapFile.loadFileAsString(), "# Qorv controller map: CHANNEL CC CONTROL\n1 74 VCF Freq\n10 20 Range 8'\n");
+    EXPECT_EQ (mapFile.loadFileAsString(),
+               "# Qorv controller map: CHANNEL CC CONTROL\n1 74 VCF Freq\n10 20 Range 8'\n");
     window->menuItemSelected (Id::forgetLearnedId, 2);
     EXPECT_TRUE (controllers.map().learned().empty());
     window->menuItemSelected (Id::importMapId, 2);

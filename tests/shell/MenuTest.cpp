@@ -245,18 +245,17 @@ TEST_F (ShellTest, TheMidiMenuShowsAChosenDeviceThatIsAwayUntilItComesBack)
     midi->announceSetupChange();
     ASSERT_TRUE (pumpMessagesUntil ([this] { return engine().outputEndpoint == 0; }));
     const auto away = entriesOf (submenuOf (window->getMenuForIndex (2, "MIDI"), "Device"));
-    EXPECT_EQ (
-        away,
-        (std::vector<MenuEntry>{menuHeader ("Input"),
-                                menuItem (601, "Disabled"),
-                                {MenuEntry::item, Id::unavailableDeviceId, "In (not connected)", true, false},
-                                menuSeparator(),
-                                menuHeader ("Output"),
-                                menuItem (701, "Disabled"),
-                                {MenuEntry::item, Id::unavailableDeviceId, "Out (not connected)", true, false},
-                                menuSeparator(),
-                                menuHeader ("Controller"),
-                                menuItem (901, "Disabled", true)}));
+    EXPECT_EQ (away,
+               (std::vector<MenuEntry>{menuHeader ("Input"),
+                                       menuItem (601, "Disabled"),
+                                       {MenuEntry::item, Id::unavailableDeviceId, "In (not connected)", true, false},
+                                       menuSeparator(),
+                                       menuHeader ("Output"),
+                                       menuItem (701, "Disabled"),
+                                       {MenuEntry::item, Id::unavailableDeviceId, "Out (not connected)", true, false},
+                                       menuSeparator(),
+                                       menuHeader ("Controller"),
+                                       menuItem (901, "Disabled", true)}));
 
     // Plugged in again, on another endpoint, it is opened without a click.
     midi->outputs = {port ("Out", 9)};

@@ -87,7 +87,8 @@ TEST_F (WindowSequencerTest, AControllerChosenInTheMenuMovesThePanelAndTheSynthe
     ControllerSweep sweep;
     EXPECT_TRUE (sweep.play (controller,
                              peer,
-                             [] (const std::function<bool()>& condition) { return pumpMessagesUntil (condition, 15000); }));
+                             [] (const std::function<bool()>& condition)
+                             { return pumpMessagesUntil (condition, 15000); }));
     pumpMessagesUntil ([] { return false; }, 100); // a frame of the panel and more
     auto arrivals = peer.arrivals();
     arrivals.erase (arrivals.begin());

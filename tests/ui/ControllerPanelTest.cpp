@@ -86,8 +86,9 @@ TEST_F (ControllerPanelTest, TheRightClickMenuLearnsAndForgetsAControllerWithout
     ASSERT_EQ (menuTarget, &fader);
     EXPECT_EQ (fader.getValue(), before) << "a right-click does not move the fader";
     EXPECT_TRUE (midi->sent.empty());
-    EXPECT_EQ (menuItems(), (std::vector<std::pair<int, bool>>{{VoiceSection::learnControllerId, true},
-                                                               {VoiceSection::forgetControllerId, false}}));
+    EXPECT_EQ (menuItems(),
+               (std::vector<std::pair<int, bool>>{{VoiceSection::learnControllerId, true},
+                                                  {VoiceSection::forgetControllerId, false}}));
 
     chooseItem (VoiceSection::learnControllerId);
     EXPECT_EQ (status(), "Move a controller for VCF Res");
