@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/AppState.h"
+#include "app/ControllerMapCommands.h"
 #include "app/FileCommands.h"
 #include "app/RecentLibraries.h"
 #include "midi/MidiPlatform.h"
@@ -15,7 +16,7 @@
     own menu bar (Linux has no global menu bar), the menus' commands and the
     settings that are restored at start-up and stored at shut-down. It always
     fits inside the usable area of its display, and takes files dropped on it. */
-class MainWindow : public juce::DocumentWindow, public juce::MenuBarModel
+class MainWindow : public juce::DocumentWindow, public juce::MenuBarModel, private EditorModel::Listener
 {
 public:
     static constexpr float scaleFactors[] = {1.0f, 1.25f, 1.5f, 1.75f};
@@ -46,6 +47,12 @@ public:
         firstScaleId = 401,
         syncManualId = 501,
         syncCCId = 502,
+        useDefaultMapId = 503,
+        forgetLearnedId = 504,
+        softTakeoverId = 505,
+        exportMapId = 506,
+        importMapId = 507,
+        passNotesId = 508,
         inputOffId = 601,
         firstInputId = 602,
         lastInputId = 699,
@@ -53,6 +60,9 @@ public:
         firstOutputId = 702,
         lastOutputId = 799,
         firstChannelId = 800,
+        controllerOffId = 901,
+        firstControllerId = 902,
+        lastControllerId = 998,
         /** Shared by the devices listed past the last input or output id: shown, never chosen. */
         unavailableDeviceId = 999
     };
@@ -115,7 +125,7 @@ private:
     class PanelHolder : public juce::Component, public juce::FileDragAndDropTarget
     {
     public:
-        explicit PanelHolder (std::unique_ptr<MidiPlatform> midiPlatform);
+        explicit PanelHolder (EditorModel& model);
         void resized() override {}
 
         bool isInterestedInFileDrag (const juce::StringArray&) override { return true; }
@@ -133,17 +143,25 @@ private:
     juce::PopupMenu recentMenu() const;
     juce::PopupMenu viewMenu() const;
     juce::PopupMenu midiMenu();
+    juce::PopupMenu controllersMenu() const;
+    /** Keeps the controller map and its options in the settings as soon as they change: they are the user's work. */
+    void storeControllerSettings();
     void openDeviceItem (int menuItemID);
+    void controllersChanged (ControllerTranslator::Change change) override;
     int menuBarHeight() const;
 
+    /** What the window edits: the panel and the menus are views over it. */
+    std::unique_ptr<EditorModel> editor;
     PanelHolder panelHolder;
     juce::BorderSize<int> knownFrame;
+    bool restoringSettings = false; // what is being restored need not be stored again
 
 public:
     MainComponent* mainComponent; // owned by panelHolder, shown as the window's content
     int scaleIndex = defaultScaleIndex;
     AppState& appState;
     FileCommands fileCommands;
+    ControllerMapCommands controllerMapCommands;
     RecentLibraries recentLibraries;
     /** Said in STATUS when the window is shown: what start-up could not do. */
     juce::StringArray startUpNotices;

@@ -30,6 +30,7 @@ namespace
         {"send", &sendCommand},
         {"capture", &captureCommand},
         {"monitor", &monitorCommand},
+        {"control", &controlCommand},
     };
 
     Command findCommand (const std::string& name)
