@@ -42,6 +42,8 @@ target_compile_definitions(QorvPlugin
         JUCE_WEB_BROWSER=0
         JUCE_USE_CURL=0
         JUCE_VST3_CAN_REPLACE_VST2=0
+        # A DAW automates our 24 parameters; 2,048 more for every controller of every channel would bury them.
+        JUCE_VST3_EMULATE_MIDI_CC_WITH_PARAMETERS=0
         JUCE_MODAL_LOOPS_PERMITTED=1)
 find_package(PNG REQUIRED)
 find_package(JPEG REQUIRED)

@@ -97,7 +97,6 @@ void HostParameters::showPatch (const std::array<uint8_t, PatchBits::numBytes>& 
     for (int i = 0; i < count; ++i)
     {
         const int position = PanelControls::position (controls[static_cast<size_t> (i)], data);
-        positions[static_cast<size_t> (i)].store (static_cast<int16_t> (position));
         if (positionOf (i) == position)
             continue;
         auto& parameter = *parameters[static_cast<size_t> (i)];

@@ -3,7 +3,6 @@
 #include "files/QorvFileIO.h"
 #include "midi/AlsaMidiPlatform.h"
 #include "midi/protocol/JunoMessages.h"
-#include "plugin/HostMidiOut.h"
 #include "plugin/PluginEditor.h"
 
 namespace
@@ -24,7 +23,6 @@ QorvPluginProcessor::QorvPluginProcessor()
     : AudioProcessor (BusesProperties().withOutput ("Output", juce::AudioChannelSet::stereo(), true)),
       editor (std::make_unique<EditorModel> (ownSequencerClient()))
 {
-    forVst3 = wrapperType == wrapperType_VST3;
     editor->addListener (*this);
     applyWay();
     mirrorShownPatch();
@@ -52,6 +50,11 @@ bool QorvPluginProcessor::isBusesLayoutSupported (const BusesLayout& layouts) co
 
 void QorvPluginProcessor::prepareToPlay (double, int) {}
 
+int32_t QorvPluginProcessor::queryIAudioProcessor (const Steinberg::TUID interfaceId, void** object)
+{
+    return vst3Answer.query (getPlayHead(), interfaceId, object);
+}
+
 //==============================================================================
 // The audio thread: nothing here allocates, locks or waits.
 
@@ -78,7 +81,7 @@ void QorvPluginProcessor::processBlock (juce::AudioBuffer<float>& audio, juce::M
     }
 
     const auto addMessage = [&] (const uint8_t* bytes, size_t size)
-    { HostMidiOut::add (midi, bytes, size, 0, forVst3); };
+    { midi.addEvent (bytes, static_cast<int> (size), 0); };
     const auto sendQueued = [&] (int start, int count)
     {
         for (int i = start; i < start + count; ++i)

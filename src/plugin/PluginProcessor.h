@@ -4,6 +4,7 @@
 #include "files/PluginState.h"
 #include "plugin/HostParameters.h"
 #include "plugin/InstanceRegistry.h"
+#include "plugin/Vst3CompleteSysex.h"
 #include "session/PatchRecall.h"
 
 #include <juce_audio_processors/juce_audio_processors.h>
@@ -25,6 +26,7 @@
     locks or waits: host moves reach the session through a lock-free mailbox,
     the session's messages reach the audio thread through a lock-free FIFO. */
 class QorvPluginProcessor final : public juce::AudioProcessor,
+                                  public juce::VST3ClientExtensions,
                                   private EditorModel::Listener,
                                   private PatchOutput,
                                   private juce::Timer
@@ -54,6 +56,8 @@ public:
     juce::AudioProcessorEditor* createEditor() override;
     void getStateInformation (juce::MemoryBlock& destination) override;
     void setStateInformation (const void* data, int sizeInBytes) override;
+    // juce::VST3ClientExtensions: every SysEx message reaches a VST3 host whole.
+    int32_t queryIAudioProcessor (const Steinberg::TUID interfaceId, void** object) override;
 
     // What the plugin's window shows and does (message thread)
     EditorModel& model() { return *editor; }
@@ -133,7 +137,7 @@ private:
     std::atomic<int> channelForAudio{0};
     juce::AbstractFifo outgoingFifo{256};
     std::array<Outgoing, 256> outgoingSlots{};
-    bool forVst3 = false;
+    Vst3CompleteSysex::Answer vst3Answer;
 
     // getStateInformation may come on any thread: it reads this copy.
     mutable std::mutex stateLock;
