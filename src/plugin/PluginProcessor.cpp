@@ -81,7 +81,11 @@ void QorvPluginProcessor::processBlock (juce::AudioBuffer<float>& audio, juce::M
     }
 
     const auto addMessage = [&] (const uint8_t* bytes, size_t size)
-    { midi.addEvent (bytes, static_cast<int> (size), 0); };
+    {
+        // A VST3 host gets SysEx straight from here, whole and without a copy on the heap.
+        if (!vst3Answer.addSysex (bytes, size, 0))
+            midi.addEvent (bytes, static_cast<int> (size), 0);
+    };
     const auto sendQueued = [&] (int start, int count)
     {
         for (int i = start; i < start + count; ++i)

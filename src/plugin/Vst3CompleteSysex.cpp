@@ -72,6 +72,28 @@ namespace
             return host->addEvent (completed);
         }
 
+        /** A whole message of the plugin's own, straight into the host's list. */
+        bool addWhole (const uint8_t* message, size_t size, int sample)
+        {
+            if (host == nullptr || used + size > bytes.size())
+                return false;
+            uint8* kept = bytes.data() + used;
+            std::memcpy (kept, message, size);
+            used += size;
+            Vst::Event event{};
+            event.busIndex = 0;
+            event.sampleOffset = sample;
+            event.flags = Vst::Event::kIsLive;
+            event.type = Vst::Event::kDataEvent;
+            event.data.size = static_cast<uint32> (size);
+            event.data.type = Vst::DataEvent::kMidiSysEx;
+            event.data.bytes = kept;
+            host->addEvent (event);
+            return true;
+        }
+
+        void endBlock() { host = nullptr; }
+
     private:
         Vst::IEventList* host = nullptr;
         std::array<uint8, 65536> bytes{}; // the block's completed messages, valid until the next block
@@ -130,8 +152,11 @@ public:
         data.outputEvents = &events;
         const auto result = inner.process (data);
         data.outputEvents = hostList;
+        events.endBlock();
         return result;
     }
+
+    bool addSysex (const uint8_t* message, size_t size, int sample) { return events.addWhole (message, size, sample); }
 
 private:
     Vst::IAudioProcessor& inner;
@@ -140,6 +165,11 @@ private:
 
 Answer::Answer() = default;
 Answer::~Answer() = default;
+
+bool Answer::addSysex (const uint8_t* message, size_t size, int sample)
+{
+    return processor != nullptr && processor->addSysex (message, size, sample);
+}
 
 int32_t Answer::query (juce::AudioPlayHead* playHead, const char* interfaceId, void** object)
 {

@@ -9,6 +9,7 @@
 #include <juce_audio_processors/juce_audio_processors.h>
 #include <juce_gui_basics/juce_gui_basics.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -313,10 +314,9 @@ TEST_P (PluginHostTest, AutomationThroughTheHostGivesExactlyTheParameterChangesI
     // The track's own notes pass through unchanged, beside the plugin's messages.
     const Bytes note{0x90, 60, 100};
     automate (*plugin, "Attack", 90, 128);
-    const auto withNote = runBlock ({note});
-    ASSERT_EQ (withNote.size(), 2u);
-    EXPECT_EQ (withNote[0], note);
-    EXPECT_EQ (withNote[1], paramChange (2, 11, 90));
+    auto withNote = runBlock ({note});
+    std::sort (withNote.begin(), withNote.end()); // both at the block's start, in either order
+    EXPECT_EQ (withNote, (std::vector<Bytes>{note, paramChange (2, 11, 90)}));
 
     // The session follows the host: the saved state holds the moves.
     juce::MessageManager::getInstance()->runDispatchLoopUntil (100);
@@ -406,8 +406,6 @@ TEST_P (PluginHostTest, TheFirstPlaybackAfterARestoreSendsThePatchOnce)
 TEST_P (PluginHostTest, TheAudioCallbackNeverAllocatesOverTenThousandBlocksOfAutomation)
 {
     restore (*plugin, throughHostState().toBytes());
-    playHead.playing = true;
-    runBlock(); // the first playback's dump
     auto parameters = plugin->getParameters();
     juce::MidiBuffer midi;
     midi.ensureSize (4096);
@@ -415,6 +413,8 @@ TEST_P (PluginHostTest, TheAudioCallbackNeverAllocatesOverTenThousandBlocksOfAut
     size_t messages = 0;
     for (int block = 0; block < 10000; ++block)
     {
+        // Playback starts in the first block: the patch goes out whole, then the moves.
+        playHead.playing = true;
         // Every parameter moves every block, as 24 automation lanes drawn as ramps.
         for (int i = 0; i < parameters.size(); ++i)
             parameters[i]->setValue (static_cast<float> ((block + i * 13) % 100) / 99.0f);
