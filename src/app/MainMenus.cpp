@@ -173,6 +173,8 @@ juce::PopupMenu MainWindow::midiMenu()
     const auto& session = mainComponent->session();
     menu.addItem (syncManualId, "Sync to Manual Mode", true, session.syncsManualMode());
     menu.addItem (syncCCId, "Sync to Control Changes", true, session.syncsControlChanges());
+    menu.addSeparator();
+    menu.addItem (writeLibraryId, "Write Library to Synthesizer...");
     return menu;
 }
 
@@ -224,6 +226,9 @@ void MainWindow::menuItemSelected (int menuItemID, int)
         case findNextId:
             panel.bank.findNext();
             return;
+        case writeLibraryId:
+            openRestoreWindow();
+            return;
         case clearRecentId:
             recentLibraries.clear();
             break;
@@ -274,6 +279,29 @@ void MainWindow::openDeviceItem (int menuItemID)
         engine.openInput (devices[index].endpoint);
     else
         engine.openOutput (devices[index].endpoint);
+}
+
+void MainWindow::openRestoreWindow()
+{
+    if (restoreWindow == nullptr)
+    {
+        auto& panel = *mainComponent;
+        restoreWindow = std::make_unique<RestoreWindow> (panel.session(), panel.midiEngine, *this);
+        // Let go of after the close button's own work is done.
+        restoreWindow->onClose = [this]
+        {
+            juce::MessageManager::callAsync (
+                [window = SafePointer<MainWindow> (this)]
+                {
+                    if (window != nullptr)
+                        window->restoreWindow.reset();
+                });
+        };
+        restoreWindow->centreAroundComponent (this, restoreWindow->getWidth(), restoreWindow->getHeight());
+        restoreWindow->addToDesktop();
+        restoreWindow->setVisible (true);
+    }
+    restoreWindow->toFront (true);
 }
 
 void MainWindow::installDeviceChangeHandler()
