@@ -54,17 +54,22 @@ namespace
                                        displayText (entry->target.patch.name) + "  (" +
                                        std::to_string (guide.currentIndex() + 1) + " of " +
                                        std::to_string (guide.entries().size()) + ")\n  " + guide.instruction());
+                    else if (afterDifference)
+                        console.print ("  sent again (" + std::to_string (guide.sendsOfCurrent()) + " of " +
+                                       std::to_string (automaticSends) + " sends): " + guide.instruction());
                     else
-                        console.print ("  sent again (" + sendsText() + "): " + guide.instruction());
+                        console.print ("  sent again: " + guide.instruction());
                     break;
                 case Event::checked:
                     console.print ("  written and checked");
                     break;
                 case Event::differed:
+                    afterDifference = true;
                     console.print ("  differs: " + RestoreGuide::differenceText (entry->differences));
                     break;
                 case Event::gaveUp:
-                    console.print ("  counted as differing after " + sendsText());
+                    console.print ("  counted as differing after " + std::to_string (guide.sendsOfCurrent()) +
+                                   " sends");
                     break;
                 case Event::skipped:
                     console.print ("  skipped");
@@ -75,21 +80,16 @@ namespace
                 case Event::stopped:
                     break;
             }
+            if (event != Event::differed)
+                afterDifference = false;
             console.flush();
         }
 
     private:
-        std::string sendsText() const
-        {
-            const int sends = guide.sendsOfCurrent();
-            if (sends <= automaticSends)
-                return std::to_string (sends) + " of " + std::to_string (automaticSends) + " sends";
-            return std::to_string (sends) + " sends";
-        }
-
         const RestoreGuide& guide;
         Console& console;
         const int automaticSends;
+        bool afterDifference = false; // the send that follows is the guide's own
     };
 
     /** Lines typed at a terminal: "s" skips, "r" sends again. Standard input

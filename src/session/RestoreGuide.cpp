@@ -202,7 +202,6 @@ void RestoreGuide::stop()
     if (currentPhase != Phase::setUp && currentPhase != Phase::waiting)
         return;
     currentPhase = Phase::stopped;
-    unanswered = false;
     announce (Event::stopped);
 }
 

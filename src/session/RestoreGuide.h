@@ -144,7 +144,7 @@ public:
     const Entry* current() const { return index < allEntries.size() ? &allEntries[index] : nullptr; }
     /** How many times the current memory's patch has gone out since it became current. */
     int sendsOfCurrent() const { return sends; }
-    /** The answer time passed without an answer, and nothing was sent since. */
+    /** The answer time passed without an answer, and nothing was sent since (a stop keeps it so). */
     bool isUnanswered() const { return unanswered; }
     bool canGoBack() const;
     Summary summary() const;

@@ -240,6 +240,7 @@ TEST_F (RestoreGuideTest, AfterTheAnswerTimeItSaysWhatToCheckAndStopsWhenToldTo)
     commandLine->start (t0);
     commandLine->tick (t0 + 60s);
     EXPECT_EQ (commandLine->phase(), Phase::stopped);
+    EXPECT_TRUE (commandLine->isUnanswered()); // so the command line can say what to check
     EXPECT_EQ (commandLine->summaryText(),
                "0 written and checked, 0 skipped, 0 differing, 2 not written yet (A11, A12)");
     answer (*commandLine, 0, library[0], t0 + 61s); // stopped: no answer counts
