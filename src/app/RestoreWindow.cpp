@@ -42,6 +42,16 @@ juce::String differingNames (const std::vector<RestoreGuide::Difference>& differ
 }
 } // namespace
 
+void RestoreComponent::WrappedText::paint (juce::Graphics& g)
+{
+    juce::AttributedString text;
+    text.append (getText(), getFont(), findColour (juce::Label::textColourId));
+    text.setWordWrap (juce::AttributedString::byWord);
+    juce::TextLayout layout;
+    layout.createLayout (text, static_cast<float> (getWidth()));
+    layout.draw (g, getLocalBounds().toFloat());
+}
+
 RestoreComponent::RestoreComponent (const EditSession& editSession, MidiEngine& midiEngine, RestoreProgressStore& store)
     : session (editSession), engine (midiEngine), progressStore (store)
 {
@@ -73,12 +83,8 @@ RestoreComponent::RestoreComponent (const EditSession& editSession, MidiEngine& 
     addAndMakeVisible (table);
 
     instruction.setFont (juce::Font (18.0f, juce::Font::bold));
-    instruction.setJustificationType (juce::Justification::topLeft);
-    instruction.setMinimumHorizontalScale (1.0f);
     addAndMakeVisible (instruction);
     note.setFont (juce::Font (14.0f));
-    note.setJustificationType (juce::Justification::topLeft);
-    note.setMinimumHorizontalScale (1.0f);
     addAndMakeVisible (note);
 
     startButton.onClick = [this] { start(); };
@@ -473,8 +479,9 @@ void RestoreComponent::refresh()
             break;
     }
     const bool waiting = phase == Phase::waiting;
-    startButton.setButtonText ("Continue");
-    startButton.setEnabled (ready && (phase == Phase::setUp || phase == Phase::stopped));
+    const bool canContinue = phase == Phase::setUp || phase == Phase::stopped;
+    startButton.setButtonText (canContinue ? "Continue" : "Start");
+    startButton.setEnabled (ready && canContinue);
     sendAgainButton.setEnabled (waiting && ready);
     skipButton.setEnabled (waiting);
     backButton.setEnabled (guide.canGoBack() && ready);

@@ -28,6 +28,13 @@ public:
 class RestoreComponent : public juce::Component, private juce::TableListBoxModel, private juce::Timer
 {
 public:
+    /** A label whose lines break between words, as many as fit, rather than evenly. */
+    class WrappedText : public juce::Label
+    {
+    public:
+        void paint (juce::Graphics&) override;
+    };
+
     RestoreComponent (const EditSession& session, MidiEngine& engine, RestoreProgressStore& store);
     ~RestoreComponent() override;
 
@@ -44,8 +51,8 @@ public:
     juce::ComboBox firstMemory;
     juce::ToggleButton onlySelected{"Only the selected rows"};
     juce::TableListBox table;
-    juce::Label instruction;
-    juce::Label note;
+    WrappedText instruction;
+    WrappedText note;
     juce::TextButton startButton{"Start"};
     juce::TextButton sendAgainButton{"Send Again"};
     juce::TextButton skipButton{"Skip"};
