@@ -77,8 +77,8 @@ file; a .106 there that is not a library is left alone.
 
 Lists the MIDI inputs and outputs of the ALSA sequencer: each one's address
 (client:port) and its name as the MIDI menu shows it. Either may name a PORT
-for send, capture and monitor. Without an ALSA sequencer it says so, and the
-status is 1.
+for send, capture, monitor and restore. Without an ALSA sequencer it says so,
+and the status is 1.
 )help"},
         {"send", R"help(Usage: qorv send FILE --to PORT [--patch NAME|INDEX] [--channel N]
 

@@ -57,6 +57,15 @@ TEST_F (CommandLineTest, AWrongCommandLineIsAUsageErrorThatSaysWhatIsWrong)
         {{"capture", "--from", "16:0", "-o", "Lib.106", "--timeout", "nan"}, "--timeout wants a number of seconds"},
         {{"monitor"}, "monitor: name the input with --from PORT"},
         {{"monitor", "--from", "16:0", "extra"}, "monitor: takes no operands"},
+        {{"restore", "--to", "16:0", "--from", "16:0"}, "restore: name one LIBRARY to write"},
+        {{"restore", "Brass.syx", "--from", "16:0"}, "restore: name the output to the synthesizer with --to PORT"},
+        {{"restore", "Brass.syx", "--to", "16:0"}, "restore: name the input from the synthesizer with --from PORT"},
+        {{"restore", "Brass.syx", "--to", "1:0", "--from", "1:0", "--start", "A19"},
+         "--start wants a memory from A11 to B88, not 'A19'"},
+        {{"restore", "Brass.syx", "--to", "1:0", "--from", "1:0", "--timeout", "0"},
+         "--timeout wants a number of seconds above 0, not '0'"},
+        {{"restore", "Brass.syx", "--to", "1:0", "--from", "1:0", "--rows", "1-2"},
+         "--rows wants FIRST-LAST from 1 to 1 (the patches as qorv list numbers them), not '1-2'"},
     };
     for (const auto& [arguments, message] : cases)
     {
@@ -77,10 +86,10 @@ TEST_F (CommandLineTest, HelpAndVersionGoToStandardOutput)
         const auto result = runQorv (folder.root, {help});
         EXPECT_EQ (result.status, 0);
         EXPECT_EQ (result.out.rfind ("Usage: qorv [FILE...]\n", 0), 0u);
-        for (const std::string command : {"list", "convert", "ports", "send", "capture", "monitor"})
+        for (const std::string command : {"list", "convert", "ports", "send", "capture", "monitor", "restore"})
             EXPECT_TRUE (contains (result.out, "\n  " + command + " ")) << command;
     }
-    for (const std::string command : {"list", "convert", "ports", "send", "capture", "monitor"})
+    for (const std::string command : {"list", "convert", "ports", "send", "capture", "monitor", "restore"})
     {
         // Help wins over anything else on the line, even a wrong option.
         const auto result = runQorv (folder.root, {command, "--bogus", "--help"});
@@ -152,9 +161,11 @@ TEST_F (CommandLineTest, WithoutASequencerTheMidiCommandsSaySoAndTouchNothing)
     EXPECT_EQ (ports.err, "qorv: MIDI unavailable: no ALSA sequencer\n");
     EXPECT_EQ (ports.out, "");
 
-    const std::vector<std::vector<std::string>> commands = {{"send", "Brass.syx", "--to", "Synth"},
-                                                            {"capture", "--from", "Synth", "-o", "Lib.106"},
-                                                            {"monitor", "--from", "Synth"}};
+    const std::vector<std::vector<std::string>> commands = {
+        {"send", "Brass.syx", "--to", "Synth"},
+        {"capture", "--from", "Synth", "-o", "Lib.106"},
+        {"monitor", "--from", "Synth"},
+        {"restore", "Brass.syx", "--to", "Synth", "--from", "Synth"}};
     for (const auto& arguments : commands)
     {
         const auto result = runQorv (folder.root, arguments);
