@@ -55,11 +55,6 @@ void RestoreComponent::WrappedText::paint (juce::Graphics& g)
 RestoreComponent::RestoreComponent (const EditSession& editSession, MidiEngine& midiEngine, RestoreProgressStore& store)
     : session (editSession), engine (midiEngine), progressStore (store)
 {
-    const auto& file = session.currentFile();
-    const auto count = session.library().patches.size();
-    libraryLabel.setText ((file.empty() ? juce::String (EditSession::newLibraryName) : fileName (file)) + ": " +
-                              juce::String (count) + (count == 1 ? " patch" : " patches"),
-                          juce::dontSendNotification);
     libraryLabel.setFont (juce::Font (15.0f, juce::Font::bold));
     addAndMakeVisible (libraryLabel);
 
@@ -388,6 +383,23 @@ void RestoreComponent::planChanged()
 //==============================================================================
 // Texts and buttons
 
+juce::String RestoreComponent::libraryText() const
+{
+    const auto& file = restoreGuide != nullptr ? guideFile : session.currentFile();
+    const auto name = file.empty() ? juce::String (EditSession::newLibraryName) : fileName (file);
+    if (restoreGuide == nullptr)
+    {
+        const auto count = session.library().patches.size();
+        return name + ": " + juce::String (count) + (count == 1 ? " patch" : " patches");
+    }
+    const auto& entries = restoreGuide->entries();
+    if (entries.empty())
+        return name;
+    return name + ": " + juce::String (entries.size()) + (entries.size() == 1 ? " patch into " : " patches into ") +
+           memoryName (entries.front().target.memory) +
+           (entries.size() > 1 ? " to " + memoryName (entries.back().target.memory) : juce::String());
+}
+
 juce::String RestoreComponent::setUpNote() const
 {
     juce::StringArray lines;
@@ -437,6 +449,7 @@ void RestoreComponent::refresh()
     const auto setText = [] (juce::Label& label, const juce::String& text)
     { label.setText (text, juce::dontSendNotification); };
 
+    setText (libraryLabel, libraryText());
     const auto selected = table.getSelectedRows().size();
     onlySelected.setButtonText ("Only the selected rows" +
                                 (selected > 0 ? " (" + juce::String (selected) + ")" : juce::String()));

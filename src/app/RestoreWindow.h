@@ -95,6 +95,8 @@ private:
     void refresh();
     /** The first memory or the rows chosen changed: the list's memories follow. */
     void planChanged();
+    /** The library's name, with its patches or those being written. */
+    juce::String libraryText() const;
     juce::String setUpNote() const;
     juce::String guideNote() const;
 

@@ -129,6 +129,7 @@ TEST_F (RestoreWindowTest, TheWindowShowsThePlanAndStartsWithTheChosenRowsAndMem
     }
     const auto dump = JunoMessages::buildPatchDump (factory[1], 0, 120);
     EXPECT_EQ (sentDumps(), std::vector<Bytes>{Bytes (dump.begin(), dump.end())});
+    EXPECT_EQ (textOf (restore.libraryLabel), "Factory.106: 3 patches into B81 to B83");
     EXPECT_EQ (textOf (restore.instruction), "Press WRITE, then bank B, group 8, number 1; then select B81.");
     EXPECT_EQ (textOf (restore.note),
                "Sent \"" + factory[1].name + "\" as B81. Qorv checks the memory as soon as you select it.");
