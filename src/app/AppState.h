@@ -15,6 +15,7 @@ public:
     {
         static constexpr const char* midiIn = "MIDI_IN";
         static constexpr const char* midiOut = "MIDI_OUT";
+        static constexpr const char* midiController = "MIDI_CONTROLLER";
         static constexpr const char* midiChannel = "MIDI_CHANNEL";
         static constexpr const char* keyboardOctave = "KEYBOARD_OCTAVE";
         static constexpr const char* keyboardKeys = "KEYBOARD_KEYS";
@@ -24,6 +25,10 @@ public:
         static constexpr const char* syncCC = "SYNC_CC";
         static constexpr const char* lastLibrary = "LAST_LIBRARY";
         static constexpr const char* recentLibraries = "RECENT_LIBRARIES";
+        static constexpr const char* controllerMap = "CONTROLLER_MAP";
+        static constexpr const char* controllerDefaultMap = "CONTROLLER_DEFAULT_MAP";
+        static constexpr const char* controllerSoftTakeover = "CONTROLLER_SOFT_TAKEOVER";
+        static constexpr const char* controllerThru = "CONTROLLER_THRU";
 
         // Where a write into the synthesizer stands: stored as it goes, and
         // only while one is unfinished.

@@ -14,9 +14,7 @@ juce::File fileFromArgument (const juce::String& path)
 }
 } // namespace
 
-MainWindow::PanelHolder::PanelHolder (std::unique_ptr<MidiPlatform> midiPlatform)
-    : panel (midiPlatform != nullptr ? std::make_unique<MainComponent> (std::move (midiPlatform))
-                                     : std::make_unique<MainComponent>())
+MainWindow::PanelHolder::PanelHolder (EditorModel& model) : panel (std::make_unique<MainComponent> (model))
 {
     addAndMakeVisible (*panel);
 }
@@ -37,10 +35,14 @@ MainWindow::MainWindow (const juce::String& name, AppState& state, std::unique_p
                       juce::LookAndFeel::getDefaultLookAndFeel().findColour (juce::ResizableWindow::backgroundColourId),
                       DocumentWindow::allButtons,
                       false),
-      requestQuit ([] { juce::JUCEApplicationBase::quit(); }), panelHolder (std::move (midiPlatform)),
-      mainComponent (panelHolder.panel.get()), appState (state),
+      requestQuit ([] { juce::JUCEApplicationBase::quit(); }),
+      editor (midiPlatform != nullptr ? std::make_unique<EditorModel> (std::move (midiPlatform))
+                                      : std::make_unique<EditorModel>()),
+      panelHolder (*editor), mainComponent (panelHolder.panel.get()), appState (state),
       fileCommands (mainComponent->session(),
-                    [this] (const juce::String& message) { mainComponent->showStatusMessage (message); })
+                    [this] (const juce::String& message) { mainComponent->showStatusMessage (message); }),
+      controllerMapCommands (editor->controllers(),
+                             [this] (const juce::String& message) { mainComponent->showStatusMessage (message); })
 {
     setUsingNativeTitleBar (true);
     setMenuBar (this);
@@ -49,6 +51,7 @@ MainWindow::MainWindow (const juce::String& name, AppState& state, std::unique_p
     setContentNonOwned (&panelHolder, false);
     setResizable (false, false);
 
+    editor->addListener (*this);
     panelHolder.onFilesDropped = [this] (const juce::Array<juce::File>& files) { fileCommands.openFiles (files); };
     fileCommands.menuChannel = [this] { return mainComponent->midiEngine.midiChannel; };
     fileCommands.libraryFileUsed = [this] (const juce::File& file)
@@ -66,6 +69,7 @@ MainWindow::MainWindow (const juce::String& name, AppState& state, std::unique_p
 MainWindow::~MainWindow()
 {
     restoreWindow.reset(); // it gives the engine's received dumps back to the panel
+    editor->removeListener (*this);
     mainComponent->midiEngine.onDevicesChanged = nullptr;
     setMenuBar (nullptr);
     clearContentComponent();
@@ -108,6 +112,7 @@ void MainWindow::activeWindowStatusChanged()
 void MainWindow::prepareToQuit()
 {
     fileCommands.closeDialogs();
+    controllerMapCommands.closeDialog();
     mainComponent->performance.keyboard.allNotesOff();
     // Delivers the note-offs still waiting for the link, then lets go of the devices.
     mainComponent->midiEngine.close();
@@ -115,7 +120,9 @@ void MainWindow::prepareToQuit()
 
 bool MainWindow::keyPressed (const juce::KeyPress& key)
 {
-    // Reached when no control of the panel wanted the key.
+    // Reached when no control of the panel wanted the key, or the panel did not have the focus.
+    if (mainComponent->keyPressed (key))
+        return true;
     if (isCtrl (key, 'q'))
     {
         quitWhenAllowed();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/AppState.h"
+#include "app/ControllerMapCommands.h"
 #include "app/FileCommands.h"
 #include "app/RecentLibraries.h"
 #include "app/RestoreWindow.h"
@@ -16,7 +17,10 @@
     own menu bar (Linux has no global menu bar), the menus' commands and the
     settings that are restored at start-up and stored at shut-down. It always
     fits inside the usable area of its display, and takes files dropped on it. */
-class MainWindow : public juce::DocumentWindow, public juce::MenuBarModel, public RestoreProgressStore
+class MainWindow : public juce::DocumentWindow,
+                   public juce::MenuBarModel,
+                   public RestoreProgressStore,
+                   private EditorModel::Listener
 {
 public:
     static constexpr float scaleFactors[] = {1.0f, 1.25f, 1.5f, 1.75f};
@@ -47,6 +51,12 @@ public:
         firstScaleId = 401,
         syncManualId = 501,
         syncCCId = 502,
+        useDefaultMapId = 503,
+        forgetLearnedId = 504,
+        softTakeoverId = 505,
+        exportMapId = 506,
+        importMapId = 507,
+        passNotesId = 508,
         writeLibraryId = 550,
         inputOffId = 601,
         firstInputId = 602,
@@ -55,6 +65,9 @@ public:
         firstOutputId = 702,
         lastOutputId = 799,
         firstChannelId = 800,
+        controllerOffId = 901,
+        firstControllerId = 902,
+        lastControllerId = 998,
         /** Shared by the devices listed past the last input or output id: shown, never chosen. */
         unavailableDeviceId = 999
     };
@@ -123,7 +136,7 @@ private:
     class PanelHolder : public juce::Component, public juce::FileDragAndDropTarget
     {
     public:
-        explicit PanelHolder (std::unique_ptr<MidiPlatform> midiPlatform);
+        explicit PanelHolder (EditorModel& model);
         void resized() override {}
 
         bool isInterestedInFileDrag (const juce::StringArray&) override { return true; }
@@ -141,17 +154,25 @@ private:
     juce::PopupMenu recentMenu() const;
     juce::PopupMenu viewMenu() const;
     juce::PopupMenu midiMenu();
+    juce::PopupMenu controllersMenu() const;
+    /** Keeps the controller map and its options in the settings as soon as they change: they are the user's work. */
+    void storeControllerSettings();
     void openDeviceItem (int menuItemID);
+    void controllersChanged (ControllerTranslator::Change change) override;
     int menuBarHeight() const;
 
+    /** What the window edits: the panel and the menus are views over it. */
+    std::unique_ptr<EditorModel> editor;
     PanelHolder panelHolder;
     juce::BorderSize<int> knownFrame;
+    bool restoringSettings = false; // what is being restored need not be stored again
 
 public:
     MainComponent* mainComponent; // owned by panelHolder, shown as the window's content
     int scaleIndex = defaultScaleIndex;
     AppState& appState;
     FileCommands fileCommands;
+    ControllerMapCommands controllerMapCommands;
     RecentLibraries recentLibraries;
     /** Said in STATUS when the window is shown: what start-up could not do. */
     juce::StringArray startUpNotices;

@@ -34,10 +34,22 @@ void MainWindow::loadState()
     // opened, or it is opened when it appears.
     const auto inputName = toModelString (settings.getValue (AppState::Keys::midiIn));
     const auto outputName = toModelString (settings.getValue (AppState::Keys::midiOut));
+    const auto controllerName = toModelString (settings.getValue (AppState::Keys::midiController));
     if (!inputName.empty())
         engine.chooseInput (inputName);
     if (!outputName.empty())
         engine.chooseOutput (outputName);
+    if (!controllerName.empty())
+        engine.chooseController (controllerName);
+    engine.setPassThrough (settings.getBoolValue (AppState::Keys::controllerThru, true));
+
+    auto& controllers = editor->controllers();
+    const juce::ScopedValueSetter<bool> restoring (restoringSettings, true);
+    controllers.setUsesDefaultMap (settings.getBoolValue (AppState::Keys::controllerDefaultMap, true));
+    controllers.setSoftTakeover (settings.getBoolValue (AppState::Keys::controllerSoftTakeover, false));
+    std::string mapProblem;
+    if (!controllers.importMap (toModelString (settings.getValue (AppState::Keys::controllerMap)), mapProblem))
+        startUpNotices.add ("Controller map reset");
     if (!engine.isAvailable())
         startUpNotices.add ("MIDI unavailable");
 
@@ -83,6 +95,7 @@ void MainWindow::saveState()
     // The chosen devices, even while they are unplugged.
     settings.setValue (AppState::Keys::midiIn, toDisplayString (engine.chosenInputName()));
     settings.setValue (AppState::Keys::midiOut, toDisplayString (engine.chosenOutputName()));
+    settings.setValue (AppState::Keys::midiController, toDisplayString (engine.chosenControllerName()));
     settings.setValue (AppState::Keys::midiChannel, engine.midiChannel);
     const auto& keyboard = panel.performance.keyboard;
     settings.setValue (AppState::Keys::keyboardOctave, keyboard.octave);
@@ -93,6 +106,17 @@ void MainWindow::saveState()
     settings.setValue (AppState::Keys::syncCC, panel.session().syncsControlChanges());
     settings.setValue (AppState::Keys::lastLibrary, toDisplayString (panel.session().currentFile()));
     recentLibraries.storeIn (settings, AppState::Keys::recentLibraries);
+    storeControllerSettings();
+}
+
+void MainWindow::storeControllerSettings()
+{
+    auto& settings = *appState.propertiesFile;
+    const auto& controllers = editor->controllers();
+    settings.setValue (AppState::Keys::controllerMap, toDisplayString (controllers.map().toText()));
+    settings.setValue (AppState::Keys::controllerDefaultMap, controllers.map().usesDefaultMap());
+    settings.setValue (AppState::Keys::controllerSoftTakeover, controllers.softTakeover());
+    settings.setValue (AppState::Keys::controllerThru, editor->engine().passesThrough());
     settings.saveIfNeeded();
 }
 

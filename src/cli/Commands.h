@@ -21,4 +21,5 @@ int sendCommand (const std::vector<std::string>& words, Console& console);
 int captureCommand (const std::vector<std::string>& words, Console& console);
 int monitorCommand (const std::vector<std::string>& words, Console& console);
 int restoreCommand (const std::vector<std::string>& words, Console& console);
+int controlCommand (const std::vector<std::string>& words, Console& console);
 } // namespace QorvCli

@@ -31,6 +31,7 @@ namespace
         {"capture", &captureCommand},
         {"monitor", &monitorCommand},
         {"restore", &restoreCommand},
+        {"control", &controlCommand},
     };
 
     Command findCommand (const std::string& name)

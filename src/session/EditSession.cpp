@@ -36,6 +36,18 @@ void EditSession::announce (SessionChange change)
         onChange (change);
 }
 
+void EditSession::pushUndoStep()
+{
+    controlRun.reset();
+    undoSteps.push (active);
+}
+
+void EditSession::clearHistory()
+{
+    controlRun.reset();
+    undoSteps.clear();
+}
+
 bool EditSession::isRow (int row) const
 {
     return row >= 0 && static_cast<size_t> (row) < patches.patches.size();
@@ -59,7 +71,7 @@ void EditSession::finishPanelEdit()
 
 void EditSession::beginFaderGesture()
 {
-    undoSteps.push (active);
+    pushUndoStep();
 }
 
 void EditSession::setLevel (int byteIndex, int value)
@@ -78,16 +90,41 @@ void EditSession::setHpfPosition (int position)
 
 void EditSession::changeDcoFlags (uint8_t (*change) (uint8_t))
 {
-    undoSteps.push (active);
+    pushUndoStep();
     active.data[dcoFlagsIndex] = change (active.data[dcoFlagsIndex]);
     finishPanelEdit();
 }
 
 void EditSession::setSwitchBit (uint8_t bit, bool set)
 {
-    undoSteps.push (active);
+    pushUndoStep();
     active.data[switchesIndex] = withBit (active.data[switchesIndex], bit, set);
     finishPanelEdit();
+}
+
+//==============================================================================
+// Edits from outside the panel
+
+bool EditSession::moveControl (PanelControl control, int position, Clock::time_point now)
+{
+    const auto change = PanelControls::apply (control, position, active.data);
+    const auto index = change ? static_cast<size_t> (change->byteIndex) : 0;
+    if (!change || active.data[index] == change->value)
+        return false;
+
+    const bool continuesRun =
+        controlRun && controlRun->control == control && now - controlRun->lastMove < controlRunGap;
+    if (!continuesRun)
+        pushUndoStep();
+    controlRun = ControlRun{control, now};
+    lastMoved = control;
+
+    active.data[index] = change->value;
+    if (active.onChange)
+        active.onChange();
+    output.sendParameter (change->byteIndex, change->value);
+    announce (SessionChange::controlMoved);
+    return true;
 }
 
 //==============================================================================
@@ -109,7 +146,7 @@ void EditSession::saveToLibrary()
     }
 
     stored = active;
-    undoSteps.clear();
+    clearHistory();
     announce (SessionChange::storedPatchChanged);
     modified = true;
     announce (SessionChange::fileStateChanged);
@@ -119,6 +156,7 @@ void EditSession::undo()
 {
     if (!undoSteps.canUndo())
         return;
+    controlRun.reset();
     active.data = undoSteps.pop().data;
     announce (SessionChange::patchReloaded);
     output.sendPatch (active);
@@ -126,7 +164,7 @@ void EditSession::undo()
 
 void EditSession::evolve()
 {
-    undoSteps.push (active);
+    pushUndoStep();
     active.randomize();
     announce (SessionChange::patchReloaded);
     output.sendPatch (active);
@@ -146,7 +184,7 @@ void EditSession::makeActive (const PatchModel& source)
 {
     active = source;
     stored = active;
-    undoSteps.clear();
+    clearHistory();
     announce (SessionChange::activePatchReplaced);
     output.sendPatch (active);
 }
@@ -295,7 +333,7 @@ void EditSession::manualPatchReceived (const PatchModel& received)
     active = received;
     active.name = manualPatchName;
     stored = active;
-    undoSteps.clear();
+    clearHistory();
     announce (SessionChange::activePatchReplaced);
 }
 
@@ -303,7 +341,7 @@ bool EditSession::paramReceived (int paramNumber, int value)
 {
     if (paramNumber > switchesIndex || paramNumber < 0 || !syncControlChanges)
         return false;
-    undoSteps.push (active);
+    pushUndoStep();
     const auto index = static_cast<size_t> (paramNumber);
     active.data[index] = correctedValue (static_cast<int> (index), static_cast<uint8_t> (value));
     announce (SessionChange::patchReloaded);

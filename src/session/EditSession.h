@@ -1,9 +1,11 @@
 #pragma once
 
+#include "control/PanelControls.h"
 #include "patch/LibraryModel.h"
 #include "patch/PatchModel.h"
 #include "session/EditHistory.h"
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -18,12 +20,16 @@ public:
     virtual ~PatchOutput() = default;
     /** Sends the patch as one whole dump; never waits for the link. */
     virtual void sendPatch (const PatchModel& patch) = 0;
+    /** Sends one byte of the patch as a parameter change (0 to 15 the faders,
+        16 the DCO flags, 17 the switches); never waits for the link. */
+    virtual void sendParameter (int byteIndex, uint8_t value) = 0;
 };
 
 /** What one step of a session operation changed, so a view updates only that. */
 enum class SessionChange
 {
     patchEdited,         // the panel edited the active patch: its controls already show the edit
+    controlMoved,        // a controller or the host moved one control (see lastMovedControl)
     patchReloaded,       // the active patch's sound changed from elsewhere (UNDO, EVOLVE, the synthesizer)
     activePatchReplaced, // another patch became the active one: name, sound, stored version and history
     activePatchRenamed,  // the active patch kept its sound under a new name
@@ -53,6 +59,11 @@ public:
         unique-name rule adds, it still fits in a library file. */
     static constexpr size_t maxTypedNameBytes = 4000;
     static constexpr const char* manualPatchName = "Manual";
+
+    using Clock = std::chrono::steady_clock;
+    /** Moves of one control by a controller that come closer together than
+        this make one UNDO step, as one drag of a fader does. */
+    static constexpr Clock::duration controlRunGap = std::chrono::milliseconds (500);
 
     explicit EditSession (PatchOutput& output);
 
@@ -97,6 +108,14 @@ public:
     void changeDcoFlags (uint8_t (*change) (uint8_t dcoFlags));
     /** A switch moved: one bit of the switches byte, as one UNDO step. */
     void setSwitchBit (uint8_t bit, bool set);
+
+    // Edits from outside the panel: a controller, a host's automation
+    /** Puts a control at a position (see PanelControls); the changed byte goes
+        out as one parameter change, not a dump. Nothing happens when the patch
+        would not change. Returns whether it changed. */
+    bool moveControl (PanelControl control, int position, Clock::time_point now);
+    /** The control moveControl last moved, for STATUS. */
+    PanelControl lastMovedControl() const { return lastMoved; }
 
     // Patch actions
     /** SAVE: stores the active patch into the library entry of its name, or adds it. */
@@ -159,6 +178,9 @@ private:
     friend struct EditSessionTestAccess;
 
     void announce (SessionChange change);
+    /** The state before an edit becomes an UNDO step; a controller's run of moves ends. */
+    void pushUndoStep();
+    void clearHistory();
     /** A typed name cut to maxTypedNameBytes, never inside a UTF-8 sequence. */
     static std::string limitTypedName (const std::string& name);
     /** The change hook, the dump, then the news: every panel edit ends here. */
@@ -183,4 +205,13 @@ private:
     bool syncManual = false;
     bool syncControlChanges = false;
     bool comparing = false;
+
+    /** A controller's moves of one control so far, which further close moves join. */
+    struct ControlRun
+    {
+        PanelControl control;
+        Clock::time_point lastMove;
+    };
+    std::optional<ControlRun> controlRun;
+    PanelControl lastMoved = PanelControl::lfoRate;
 };

@@ -57,6 +57,11 @@ TEST_F (CommandLineTest, AWrongCommandLineIsAUsageErrorThatSaysWhatIsWrong)
         {{"capture", "--from", "16:0", "-o", "Lib.106", "--timeout", "nan"}, "--timeout wants a number of seconds"},
         {{"monitor"}, "monitor: name the input with --from PORT"},
         {{"monitor", "--from", "16:0", "extra"}, "monitor: takes no operands"},
+        {{"control", "--from", "17:0"}, "control: name the synthesizer's output with --to PORT"},
+        {{"control", "--to", "16:0", "extra"}, "control: takes no operands"},
+        {{"control", "--to", "16:0", "--to", "16:1"}, "control: --to given twice"},
+        {{"control", "--to", "16:0", "--verbose=yes"}, "control: --verbose takes no value"},
+        {{"control", "--to", "16:0", "--channel", "0"}, "--channel wants a MIDI channel from 1 to 16"},
         {{"restore", "--to", "16:0", "--from", "16:0"}, "restore: name one LIBRARY to write"},
         {{"restore", "Brass.syx", "--from", "16:0"}, "restore: name the output to the synthesizer with --to PORT"},
         {{"restore", "Brass.syx", "--to", "16:0"}, "restore: name the input from the synthesizer with --from PORT"},
@@ -86,10 +91,11 @@ TEST_F (CommandLineTest, HelpAndVersionGoToStandardOutput)
         const auto result = runQorv (folder.root, {help});
         EXPECT_EQ (result.status, 0);
         EXPECT_EQ (result.out.rfind ("Usage: qorv [FILE...]\n", 0), 0u);
-        for (const std::string command : {"list", "convert", "ports", "send", "capture", "monitor", "restore"})
+        for (const std::string command :
+             {"list", "convert", "ports", "send", "capture", "monitor", "control", "restore"})
             EXPECT_TRUE (contains (result.out, "\n  " + command + " ")) << command;
     }
-    for (const std::string command : {"list", "convert", "ports", "send", "capture", "monitor", "restore"})
+    for (const std::string command : {"list", "convert", "ports", "send", "capture", "monitor", "control", "restore"})
     {
         // Help wins over anything else on the line, even a wrong option.
         const auto result = runQorv (folder.root, {command, "--bogus", "--help"});
@@ -165,6 +171,7 @@ TEST_F (CommandLineTest, WithoutASequencerTheMidiCommandsSaySoAndTouchNothing)
         {"send", "Brass.syx", "--to", "Synth"},
         {"capture", "--from", "Synth", "-o", "Lib.106"},
         {"monitor", "--from", "Synth"},
+        {"control", "--to", "Synth"},
         {"restore", "Brass.syx", "--to", "Synth", "--from", "Synth"}};
     for (const auto& arguments : commands)
     {
@@ -173,6 +180,22 @@ TEST_F (CommandLineTest, WithoutASequencerTheMidiCommandsSaySoAndTouchNothing)
         EXPECT_EQ (result.err, "qorv: Synth: MIDI unavailable: no ALSA sequencer\n") << arguments[0];
     }
     EXPECT_EQ (folder.entries(), std::vector<std::string>{"Brass.syx"});
+}
+
+TEST_F (CommandLineTest, AControllerMapThatCannotBeUsedIsNamedWithItsReasonBeforeAnythingElse)
+{
+    const std::string wrong = "1 74 VCF Freq\n1 64 Attack\n";
+    writeBytes (folder.path ("wrong.map"), Bytes (wrong.begin(), wrong.end()));
+    const std::pair<std::string, std::string> cases[] = {
+        {"missing.map", "qorv: missing.map: No such file or directory\n"},
+        {"wrong.map", "qorv: wrong.map: line 2: CC 64 passes to the synthesizer and cannot be mapped\n"},
+    };
+    for (const auto& [map, message] : cases)
+    {
+        const auto result = runQorv (folder.root, {"control", "--to", "Synth", "--map", map});
+        EXPECT_EQ (result.status, 1) << map;
+        EXPECT_EQ (result.err, message);
+    }
 }
 
 TEST_F (CommandLineTest, OutputThatCannotBeWrittenFailsTheCommand)

@@ -75,6 +75,7 @@ TEST_F (ShellTest, FirstRunUsesTheDefaultsAndSavesEveryKeyInOrder)
     EXPECT_EQ (readSettings (settingsFile()),
                (std::vector<Setting>{{"MIDI_IN", ""},
                                      {"MIDI_OUT", ""},
+                                     {"MIDI_CONTROLLER", ""},
                                      {"MIDI_CHANNEL", "0"},
                                      {"KEYBOARD_OCTAVE", "3"},
                                      {"KEYBOARD_KEYS", "1"},
@@ -83,7 +84,11 @@ TEST_F (ShellTest, FirstRunUsesTheDefaultsAndSavesEveryKeyInOrder)
                                      {"SYNC_MANUAL", "0"},
                                      {"SYNC_CC", "0"},
                                      {"LAST_LIBRARY", ""},
-                                     {"RECENT_LIBRARIES", ""}})); // the list is stored as an XML element of its own
+                                     {"RECENT_LIBRARIES", ""}, // the list is stored as an XML element of its own
+                                     {"CONTROLLER_MAP", "# Qorv controller map: CHANNEL CC CONTROL\n"},
+                                     {"CONTROLLER_DEFAULT_MAP", "1"},
+                                     {"CONTROLLER_SOFT_TAKEOVER", "0"},
+                                     {"CONTROLLER_THRU", "1"}}));
 }
 
 TEST_F (ShellTest, SmallAndChannelTenComeBackAfterARestart)

@@ -29,10 +29,10 @@ std::string textOf (const juce::Label& label)
     return label.getText().toStdString();
 }
 
-class RestoreWindowVmTest : public testing::Test
+class RestoreWindowSequencerTest : public testing::Test
 {
 protected:
-    RestoreWindowVmTest()
+    RestoreWindowSequencerTest()
     {
         ::setenv ("XDG_CONFIG_HOME", configHome.root.c_str(), 1);
         for (const auto& row : loadFactoryPatches())
@@ -42,7 +42,7 @@ protected:
         EXPECT_TRUE (QorvFileIO::save (libraryPath, library));
     }
 
-    ~RestoreWindowVmTest() override { quit(); }
+    ~RestoreWindowSequencerTest() override { quit(); }
 
     /** Start-up as the program does it, with the synthesizer chosen as input and output. */
     void start()
@@ -123,7 +123,7 @@ protected:
     std::unique_ptr<MainWindow> window;
 };
 
-TEST_F (RestoreWindowVmTest, SixteenMemoriesAreWrittenAndADamagedAnswerIsSentAgain)
+TEST_F (RestoreWindowSequencerTest, SixteenMemoriesAreWrittenAndADamagedAnswerIsSentAgain)
 {
     start();
     // Listening from here on: opening the library sent its first patch to play, not to keep.
@@ -163,7 +163,7 @@ TEST_F (RestoreWindowVmTest, SixteenMemoriesAreWrittenAndADamagedAnswerIsSentAga
     EXPECT_EQ (settingsText().find ("RESTORE_"), std::string::npos);
 }
 
-TEST_F (RestoreWindowVmTest, ASilentSynthesizerIsReportedAndStopGoesOnAfterARestart)
+TEST_F (RestoreWindowSequencerTest, ASilentSynthesizerIsReportedAndStopGoesOnAfterARestart)
 {
     start();
     auto synth = std::make_unique<ScriptedSynthesizer>();
