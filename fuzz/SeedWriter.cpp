@@ -112,5 +112,8 @@ int main (int argc, char** argv)
     // Names end at a backslash and another character; the last byte picks the extension.
     const std::string names = "Brass 1\\nBass\\nBASS\\n..\\n\\n  \\na/b\\n~\\nBell\xE2\x82\\n" + std::string (130, 'x');
     ok &= writeSeed (root / "filename", "export", Bytes (names.begin(), names.end()));
+    // Six fields, each ended by a backslash and another character, then the sizes.
+    const std::string progress = "/home/me/Factory.106\\nB11\\n1-3,5,9-12\\ncdsc----\\nB15\\n0a1b2c3d\\n\x40\x02\x10";
+    ok &= writeSeed (root / "progress", "stopped", Bytes (progress.begin(), progress.end()));
     return ok ? 0 : 1;
 }

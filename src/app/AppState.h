@@ -29,6 +29,15 @@ public:
         static constexpr const char* controllerDefaultMap = "CONTROLLER_DEFAULT_MAP";
         static constexpr const char* controllerSoftTakeover = "CONTROLLER_SOFT_TAKEOVER";
         static constexpr const char* controllerThru = "CONTROLLER_THRU";
+
+        // Where a write into the synthesizer stands: stored as it goes, and
+        // only while one is unfinished.
+        static constexpr const char* restoreLibrary = "RESTORE_LIBRARY";
+        static constexpr const char* restoreStart = "RESTORE_START";
+        static constexpr const char* restoreRows = "RESTORE_ROWS";
+        static constexpr const char* restoreStates = "RESTORE_STATES";
+        static constexpr const char* restoreNext = "RESTORE_NEXT";
+        static constexpr const char* restoreFingerprint = "RESTORE_FINGERPRINT";
     };
 
     static constexpr const char* folderName = "org.qorv.Qorv";

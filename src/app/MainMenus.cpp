@@ -182,6 +182,8 @@ juce::PopupMenu MainWindow::midiMenu()
     const auto& session = mainComponent->session();
     menu.addItem (syncManualId, "Sync to Manual Mode", true, session.syncsManualMode());
     menu.addItem (syncCCId, "Sync to Control Changes", true, session.syncsControlChanges());
+    menu.addSeparator();
+    menu.addItem (writeLibraryId, "Write Library to Synthesizer...");
     return menu;
 }
 
@@ -247,6 +249,9 @@ void MainWindow::menuItemSelected (int menuItemID, int)
             return;
         case findNextId:
             panel.bank.findNext();
+            return;
+        case writeLibraryId:
+            openRestoreWindow();
             return;
         case clearRecentId:
             recentLibraries.clear();
@@ -336,6 +341,28 @@ void MainWindow::controllersChanged (ControllerTranslator::Change change)
         storeControllerSettings();
         menuItemsChanged();
     }
+}
+
+void MainWindow::openRestoreWindow()
+{
+    if (restoreWindow == nullptr)
+    {
+        restoreWindow = std::make_unique<RestoreWindow> (editor->session(), editor->engine(), *this);
+        // Let go of after the close button's own work is done.
+        restoreWindow->onClose = [this]
+        {
+            juce::MessageManager::callAsync (
+                [window = SafePointer<MainWindow> (this)]
+                {
+                    if (window != nullptr)
+                        window->restoreWindow.reset();
+                });
+        };
+        restoreWindow->centreAroundComponent (this, restoreWindow->getWidth(), restoreWindow->getHeight());
+        restoreWindow->addToDesktop();
+        restoreWindow->setVisible (true);
+    }
+    restoreWindow->toFront (true);
 }
 
 void MainWindow::installDeviceChangeHandler()

@@ -68,6 +68,7 @@ MainWindow::MainWindow (const juce::String& name, AppState& state, std::unique_p
 
 MainWindow::~MainWindow()
 {
+    restoreWindow.reset(); // it gives the engine's received dumps back to the panel
     editor->removeListener (*this);
     mainComponent->midiEngine.onDevicesChanged = nullptr;
     setMenuBar (nullptr);

@@ -4,6 +4,7 @@
 #include "app/ControllerMapCommands.h"
 #include "app/FileCommands.h"
 #include "app/RecentLibraries.h"
+#include "app/RestoreWindow.h"
 #include "midi/MidiPlatform.h"
 #include "ui/MainComponent.h"
 
@@ -16,7 +17,10 @@
     own menu bar (Linux has no global menu bar), the menus' commands and the
     settings that are restored at start-up and stored at shut-down. It always
     fits inside the usable area of its display, and takes files dropped on it. */
-class MainWindow : public juce::DocumentWindow, public juce::MenuBarModel, private EditorModel::Listener
+class MainWindow : public juce::DocumentWindow,
+                   public juce::MenuBarModel,
+                   public RestoreProgressStore,
+                   private EditorModel::Listener
 {
 public:
     static constexpr float scaleFactors[] = {1.0f, 1.25f, 1.5f, 1.75f};
@@ -53,6 +57,7 @@ public:
         exportMapId = 506,
         importMapId = 507,
         passNotesId = 508,
+        writeLibraryId = 550,
         inputOffId = 601,
         firstInputId = 602,
         lastInputId = 699,
@@ -116,6 +121,12 @@ public:
         installed last at start-up, after the stored devices are opened. */
     void installDeviceChangeHandler();
 
+    /** MIDI > Write Library to Synthesizer...: opens the window, or brings it to the front. */
+    void openRestoreWindow();
+    /** The progress of a write into the synthesizer, kept in the settings file at once. */
+    std::optional<RestoreProgress> loadRestoreProgress() const override;
+    void storeRestoreProgress (const std::optional<RestoreProgress>& progress) override;
+
     /** Asks the application to quit, once nothing unsaved stands in the way; tests replace it. */
     std::function<void()> requestQuit;
 
@@ -165,6 +176,8 @@ public:
     RecentLibraries recentLibraries;
     /** Said in STATUS when the window is shown: what start-up could not do. */
     juce::StringArray startUpNotices;
+    /** Open while the library is being written into the synthesizer; gone before the panel. */
+    std::unique_ptr<RestoreWindow> restoreWindow;
 
 private:
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MainWindow)

@@ -119,3 +119,44 @@ void MainWindow::storeControllerSettings()
     settings.setValue (AppState::Keys::controllerThru, editor->engine().passesThrough());
     settings.saveIfNeeded();
 }
+
+std::optional<RestoreProgress> MainWindow::loadRestoreProgress() const
+{
+    const auto& settings = *appState.propertiesFile;
+    RestoreProgress::Text text;
+    text.libraryFile = toModelString (settings.getValue (AppState::Keys::restoreLibrary));
+    text.firstMemory = settings.getValue (AppState::Keys::restoreStart).toStdString();
+    text.rows = settings.getValue (AppState::Keys::restoreRows).toStdString();
+    text.states = settings.getValue (AppState::Keys::restoreStates).toStdString();
+    text.next = settings.getValue (AppState::Keys::restoreNext).toStdString();
+    text.fingerprint = settings.getValue (AppState::Keys::restoreFingerprint).toStdString();
+    return RestoreProgress::fromText (text);
+}
+
+void MainWindow::storeRestoreProgress (const std::optional<RestoreProgress>& progress)
+{
+    auto& settings = *appState.propertiesFile;
+    using Keys = AppState::Keys;
+    if (!progress)
+    {
+        for (const char* key : {Keys::restoreLibrary,
+                                Keys::restoreStart,
+                                Keys::restoreRows,
+                                Keys::restoreStates,
+                                Keys::restoreNext,
+                                Keys::restoreFingerprint})
+            settings.removeValue (key);
+    }
+    else
+    {
+        const auto text = progress->toText();
+        settings.setValue (Keys::restoreLibrary, toDisplayString (text.libraryFile));
+        settings.setValue (Keys::restoreStart, juce::String (text.firstMemory));
+        settings.setValue (Keys::restoreRows, juce::String (text.rows));
+        settings.setValue (Keys::restoreStates, juce::String (text.states));
+        settings.setValue (Keys::restoreNext, juce::String (text.next));
+        settings.setValue (Keys::restoreFingerprint, juce::String (text.fingerprint));
+    }
+    // Written at once: the place is kept even should Qorv end without quitting.
+    settings.saveIfNeeded();
+}

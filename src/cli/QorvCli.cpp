@@ -30,6 +30,7 @@ namespace
         {"send", &sendCommand},
         {"capture", &captureCommand},
         {"monitor", &monitorCommand},
+        {"restore", &restoreCommand},
         {"control", &controlCommand},
     };
 

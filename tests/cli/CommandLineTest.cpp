@@ -62,6 +62,15 @@ TEST_F (CommandLineTest, AWrongCommandLineIsAUsageErrorThatSaysWhatIsWrong)
         {{"control", "--to", "16:0", "--to", "16:1"}, "control: --to given twice"},
         {{"control", "--to", "16:0", "--verbose=yes"}, "control: --verbose takes no value"},
         {{"control", "--to", "16:0", "--channel", "0"}, "--channel wants a MIDI channel from 1 to 16"},
+        {{"restore", "--to", "16:0", "--from", "16:0"}, "restore: name one LIBRARY to write"},
+        {{"restore", "Brass.syx", "--from", "16:0"}, "restore: name the output to the synthesizer with --to PORT"},
+        {{"restore", "Brass.syx", "--to", "16:0"}, "restore: name the input from the synthesizer with --from PORT"},
+        {{"restore", "Brass.syx", "--to", "1:0", "--from", "1:0", "--start", "A19"},
+         "--start wants a memory from A11 to B88, not 'A19'"},
+        {{"restore", "Brass.syx", "--to", "1:0", "--from", "1:0", "--timeout", "0"},
+         "--timeout wants a number of seconds above 0, not '0'"},
+        {{"restore", "Brass.syx", "--to", "1:0", "--from", "1:0", "--rows", "1-2"},
+         "--rows wants FIRST-LAST from 1 to 1 (the patches as qorv list numbers them), not '1-2'"},
     };
     for (const auto& [arguments, message] : cases)
     {
@@ -82,10 +91,11 @@ TEST_F (CommandLineTest, HelpAndVersionGoToStandardOutput)
         const auto result = runQorv (folder.root, {help});
         EXPECT_EQ (result.status, 0);
         EXPECT_EQ (result.out.rfind ("Usage: qorv [FILE...]\n", 0), 0u);
-        for (const std::string command : {"list", "convert", "ports", "send", "capture", "monitor", "control"})
+        for (const std::string command :
+             {"list", "convert", "ports", "send", "capture", "monitor", "control", "restore"})
             EXPECT_TRUE (contains (result.out, "\n  " + command + " ")) << command;
     }
-    for (const std::string command : {"list", "convert", "ports", "send", "capture", "monitor", "control"})
+    for (const std::string command : {"list", "convert", "ports", "send", "capture", "monitor", "control", "restore"})
     {
         // Help wins over anything else on the line, even a wrong option.
         const auto result = runQorv (folder.root, {command, "--bogus", "--help"});
@@ -157,10 +167,12 @@ TEST_F (CommandLineTest, WithoutASequencerTheMidiCommandsSaySoAndTouchNothing)
     EXPECT_EQ (ports.err, "qorv: MIDI unavailable: no ALSA sequencer\n");
     EXPECT_EQ (ports.out, "");
 
-    const std::vector<std::vector<std::string>> commands = {{"send", "Brass.syx", "--to", "Synth"},
-                                                            {"capture", "--from", "Synth", "-o", "Lib.106"},
-                                                            {"monitor", "--from", "Synth"},
-                                                            {"control", "--to", "Synth"}};
+    const std::vector<std::vector<std::string>> commands = {
+        {"send", "Brass.syx", "--to", "Synth"},
+        {"capture", "--from", "Synth", "-o", "Lib.106"},
+        {"monitor", "--from", "Synth"},
+        {"control", "--to", "Synth"},
+        {"restore", "Brass.syx", "--to", "Synth", "--from", "Synth"}};
     for (const auto& arguments : commands)
     {
         const auto result = runQorv (folder.root, arguments);

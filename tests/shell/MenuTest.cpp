@@ -83,7 +83,9 @@ TEST_F (ShellTest, MidiMenuListsDevicesAndTicksByEndpoint)
                                        menuSubmenu ("Controllers"),
                                        menuSeparator(),
                                        menuItem (501, "Sync to Manual Mode", false),
-                                       menuItem (502, "Sync to Control Changes", true)}));
+                                       menuItem (502, "Sync to Control Changes", true),
+                                       menuSeparator(),
+                                       menuItem (550, "Write Library to Synthesizer...")}));
     EXPECT_EQ (entriesOf (submenuOf (menu, "Device")),
                (std::vector<MenuEntry>{menuHeader ("Input"),
                                        menuItem (601, "Disabled", false),
