@@ -12,6 +12,7 @@
 //   xvfb-run -a -s "-screen 0 1920x1200x24" build/benchmarks/qorv_startup_probe
 //       build/benchmarks/qorv_plugin_window build/qorv
 
+#include "Vst3HostState.h"
 #include "files/PluginState.h"
 
 #include <benchmark/benchmark.h>
@@ -45,18 +46,12 @@ std::unique_ptr<juce::AudioPluginInstance> load (juce::AudioPluginFormatManager&
     return plugin;
 }
 
-juce::MemoryBlock projectState (juce::AudioPluginInstance& plugin)
+/** A project whose Qorv sends through the host. */
+juce::MemoryBlock projectState()
 {
     PluginState state;
     state.way = PluginState::Way::throughHost;
-    const auto bytes = state.toBytes();
-    juce::XmlElement xml ("VST3PluginState");
-    xml.createNewChildElement ("IComponent")
-        ->addTextElement (juce::MemoryBlock (bytes.data(), bytes.size()).toBase64Encoding());
-    juce::MemoryBlock block;
-    juce::AudioProcessor::copyXmlToBinary (xml, block);
-    (void)plugin;
-    return block;
+    return vst3HostState (state.toBytes());
 }
 
 struct Hosting
@@ -84,7 +79,7 @@ void timeCallback (benchmark::State& state, const char* bundle, bool automate)
     plugin->setPlayHead (&hosting().playing);
     if (automate)
     {
-        const auto block = projectState (*plugin);
+        const auto block = projectState();
         plugin->setStateInformation (block.getData(), static_cast<int> (block.getSize()));
         juce::MessageManager::getInstance()->runDispatchLoopUntil (50);
     }
@@ -112,7 +107,7 @@ void startUp (benchmark::State& state)
     for (auto _ : state)
     {
         auto plugin = load (hosting().formats, QORV_VST3_BUNDLE);
-        const auto block = projectState (*plugin);
+        const auto block = projectState();
         plugin->setStateInformation (block.getData(), static_cast<int> (block.getSize()));
         std::unique_ptr<juce::AudioProcessorEditor> editor (plugin->createEditorIfNeeded());
         juce::DocumentWindow window ("Qorv", juce::Colours::black, 0);

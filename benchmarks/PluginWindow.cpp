@@ -4,6 +4,7 @@
 //
 //   build/benchmarks/qorv_plugin_window
 
+#include "Vst3HostState.h"
 #include "files/PluginState.h"
 
 #include <juce_audio_processors/juce_audio_processors.h>
@@ -31,12 +32,7 @@ public:
         }
         PluginState state;
         state.active.name = "Brass Set";
-        const auto bytes = state.toBytes();
-        juce::XmlElement xml ("VST3PluginState");
-        xml.createNewChildElement ("IComponent")
-            ->addTextElement (juce::MemoryBlock (bytes.data(), bytes.size()).toBase64Encoding());
-        juce::MemoryBlock block;
-        juce::AudioProcessor::copyXmlToBinary (xml, block);
+        const auto block = vst3HostState (state.toBytes());
         plugin->setStateInformation (block.getData(), static_cast<int> (block.getSize()));
 
         window = std::make_unique<juce::DocumentWindow> (

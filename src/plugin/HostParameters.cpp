@@ -34,22 +34,66 @@ std::array<PanelControl, HostParameters::count> controlsInOrder()
     return result;
 }
 
-/** The parameter a control is to a host: a whole number for a fader, a choice
-    of its texts for a switch or a choice, on and off for a waveform. */
-std::unique_ptr<juce::RangedAudioParameter> makeParameter (const Definition& definition, int initialPosition)
+/** One control as a host parameter, named as STATUS names it. A fader is a
+    range of whole numbers, 0 to 127. A switch, a choice, a waveform or the HPF
+    is a list of its positions whose plain value is its normalised one (0,
+    1/(n-1) ... 1): Debian's JUCE writes an LV2 plugin's scale points as
+    normalised values, which a host takes as plain ones, so any other plain
+    range would have a host's menu pick the wrong position. */
+class PanelParameter final : public juce::RangedAudioParameter
 {
-    const juce::ParameterID id (definition.id, 1);
-    const juce::String name (PanelControls::shown (definition.control, {}).name);
-    const int positions = PanelControls::positionCount (definition.control);
-    if (definition.control == PanelControl::square || definition.control == PanelControl::saw)
-        return std::make_unique<juce::AudioParameterBool> (id, name, initialPosition == 1);
-    if (positions == 128 || definition.control == PanelControl::hpf)
-        return std::make_unique<juce::AudioParameterInt> (id, name, 0, positions - 1, initialPosition);
-    juce::StringArray texts;
-    for (int position = 0; position < positions; ++position)
-        texts.add (PanelControls::positionText (definition.control, position));
-    return std::make_unique<juce::AudioParameterChoice> (id, name, texts, initialPosition);
-}
+public:
+    PanelParameter (const juce::ParameterID& id, PanelControl panelControl, int initialPosition)
+        : RangedAudioParameter (id, juce::String (PanelControls::shown (panelControl, {}).name)),
+          control (panelControl), positions (PanelControls::positionCount (panelControl)),
+          range (isFader() ? juce::NormalisableRange<float> (0.0f, static_cast<float> (positions - 1), 1.0f)
+                           : juce::NormalisableRange<float> (0.0f, 1.0f, 1.0f / static_cast<float> (positions - 1))),
+          defaultValue (normalisedFor (initialPosition)), value (defaultValue)
+    {
+    }
+
+    float getValue() const override { return value.load(); }
+    void setValue (float newValue) override { value.store (juce::jlimit (0.0f, 1.0f, newValue)); }
+    float getDefaultValue() const override { return defaultValue; }
+    int getNumSteps() const override { return positions; }
+    bool isDiscrete() const override { return !isFader(); }
+    bool isBoolean() const override { return control == PanelControl::square || control == PanelControl::saw; }
+    const juce::NormalisableRange<float>& getNormalisableRange() const override { return range; }
+
+    juce::String getText (float normalised, int) const override
+    {
+        const int at = positionFor (normalised);
+        if (isBoolean())
+            return at == 1 ? "On" : "Off";
+        return PanelControls::positionText (control, at);
+    }
+
+    float getValueForText (const juce::String& text) const override
+    {
+        for (int at = 0; at < positions; ++at)
+            if (text.trim().equalsIgnoreCase (getText (normalisedFor (at), 100)))
+                return normalisedFor (at);
+        return normalisedFor (text.getIntValue());
+    }
+
+    int positionFor (float normalised) const
+    {
+        return juce::jlimit (0, positions - 1, juce::roundToInt (normalised * static_cast<float> (positions - 1)));
+    }
+    float normalisedFor (int at) const
+    {
+        return static_cast<float> (juce::jlimit (0, positions - 1, at)) / static_cast<float> (positions - 1);
+    }
+
+private:
+    bool isFader() const { return positions == 128; }
+
+    const PanelControl control;
+    const int positions;
+    const juce::NormalisableRange<float> range;
+    const float defaultValue;
+    std::atomic<float> value;
+};
 } // namespace
 
 const std::array<PanelControl, HostParameters::count> HostParameters::controls = controlsInOrder();
@@ -61,7 +105,8 @@ HostParameters::HostParameters (juce::AudioProcessor& processor)
     {
         const int position = PanelControls::position (definitions[i].control, init.data);
         positions[i].store (static_cast<int16_t> (position));
-        auto parameter = makeParameter (definitions[i], position);
+        auto parameter = std::make_unique<PanelParameter> (
+            juce::ParameterID (definitions[i].id, 1), definitions[i].control, position);
         parameters[i] = parameter.get();
         parameter->addListener (this);
         processor.addParameter (parameter.release());
@@ -77,7 +122,7 @@ HostParameters::~HostParameters()
 int HostParameters::positionOf (int index) const
 {
     const auto& parameter = *parameters[static_cast<size_t> (index)];
-    return juce::roundToInt (parameter.convertFrom0to1 (parameter.getValue()));
+    return static_cast<const PanelParameter&> (parameter).positionFor (parameter.getValue());
 }
 
 void HostParameters::parameterValueChanged (int parameterIndex, float)
@@ -100,7 +145,7 @@ void HostParameters::showPatch (const std::array<uint8_t, PatchBits::numBytes>& 
         if (positionOf (i) == position)
             continue;
         auto& parameter = *parameters[static_cast<size_t> (i)];
-        const float value = parameter.convertTo0to1 (static_cast<float> (position));
+        const float value = static_cast<const PanelParameter&> (parameter).normalisedFor (position);
         if (asGesture)
             parameter.beginChangeGesture();
         parameter.setValueNotifyingHost (value);

@@ -2,6 +2,7 @@
 // plugin hosting, each test once for each format.
 
 #include "AllocationCounter.h"
+#include "Vst3HostState.h"
 #include "files/PluginState.h"
 #include "midi/protocol/JunoMessages.h"
 
@@ -85,15 +86,9 @@ Bytes qorvStateIn (const juce::MemoryBlock& hostState, bool vst3)
 /** What the host would hand the plugin if its project held these bytes. */
 juce::MemoryBlock hostStateWith (const juce::MemoryBlock& current, const Bytes& qorvState, bool vst3)
 {
-    const auto encoded = toJuceBase64 (qorvState);
     if (vst3)
-    {
-        juce::XmlElement xml ("VST3PluginState");
-        xml.createNewChildElement ("IComponent")->addTextElement (encoded);
-        juce::MemoryBlock block;
-        juce::AudioProcessor::copyXmlToBinary (xml, block);
-        return block;
-    }
+        return vst3HostState (qorvState);
+    const auto encoded = toJuceBase64 (qorvState);
     const auto text = current.toString();
     const auto start = text.indexOf (text.indexOf ("StateString"), "\"") + 1;
     const auto end = text.indexOf (start, "\"");

@@ -4,6 +4,7 @@
 // would be, at the pace of a DIN link.
 
 #include "LinkPeer.h"
+#include "Vst3HostState.h"
 #include "files/PluginState.h"
 #include "midi/protocol/JunoMessages.h"
 
@@ -29,13 +30,6 @@ public:
     bool playing = false;
 };
 
-std::vector<Bytes> messagesOf (const LinkPeer& peer)
-{
-    std::vector<Bytes> messages;
-    for (const auto& arrival : peer.arrivals())
-        messages.push_back (arrival.message);
-    return messages;
-}
 } // namespace
 
 TEST (PluginSequencer, TheFirstPlaybackSendsThePatchAndAnAutomationStepItsParameterChangeThroughTheSequencer)
@@ -61,12 +55,7 @@ TEST (PluginSequencer, TheFirstPlaybackSendsThePatchAndAnAutomationStepItsParame
     state.stored = state.active;
     state.outputDevice = "Virtual Raw MIDI 0-0 VirMIDI 0-0";
     state.channel = 2;
-    const auto bytes = state.toBytes();
-    juce::XmlElement xml ("VST3PluginState");
-    xml.createNewChildElement ("IComponent")
-        ->addTextElement (juce::MemoryBlock (bytes.data(), bytes.size()).toBase64Encoding());
-    juce::MemoryBlock hostState;
-    juce::AudioProcessor::copyXmlToBinary (xml, hostState);
+    const auto hostState = vst3HostState (state.toBytes());
     plugin->setStateInformation (hostState.getData(), static_cast<int> (hostState.getSize()));
 
     juce::AudioBuffer<float> audio (2, 64);
@@ -89,13 +78,13 @@ TEST (PluginSequencer, TheFirstPlaybackSendsThePatchAndAnAutomationStepItsParame
     playHead.playing = true;
     runFor (500);
     const auto dump = JunoMessages::buildPatchDump (state.active, 2, 0);
-    EXPECT_EQ (messagesOf (synthesizer), std::vector<Bytes>{Bytes (dump.begin(), dump.end())});
+    EXPECT_EQ (synthesizer.messages(), std::vector<Bytes>{Bytes (dump.begin(), dump.end())});
 
     for (auto* parameter : plugin->getParameters())
         if (parameter->getName (100) == "VCF Freq")
             parameter->setValue (64.0f / 127.0f);
     runFor (500);
-    const auto arrived = messagesOf (synthesizer);
+    const auto arrived = synthesizer.messages();
     ASSERT_EQ (arrived.size(), 2u);
     EXPECT_EQ (arrived[1], (Bytes{0xF0, 0x41, 0x32, 0x02, 0x05, 0x40, 0xF7}));
 

@@ -43,7 +43,7 @@ protected:
         for (auto* parameter : processor.getParameters())
             if (auto* ranged = dynamic_cast<juce::RangedAudioParameter*> (parameter);
                 ranged != nullptr && ranged->getName (100) == name)
-                return juce::roundToInt (ranged->convertFrom0to1 (ranged->getValue()));
+                return juce::roundToInt (ranged->getValue() * static_cast<float> (ranged->getNumSteps() - 1));
         ADD_FAILURE() << "no parameter " << name;
         return -1;
     }
