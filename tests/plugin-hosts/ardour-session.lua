@@ -62,8 +62,8 @@ if step == "create" then
         local control = assert(controls[symbol], "the plugin shows no control " .. symbol)
         control:set_value(tonumber(value), PBD.GroupControlDisposition.NoGroup)
         report("set", symbol, value)
-        -- One move after another, as a hand or a lane makes them.
-        ARDOUR.LuaAPI.usleep(400000)
+        -- One move at a time, a second apart, as a hand makes them.
+        ARDOUR.LuaAPI.usleep(1000000)
     end
     -- The last move reaches the plugin in one of the next cycles.
     ARDOUR.LuaAPI.usleep(400000)
