@@ -62,9 +62,8 @@ if step == "create" then
         local control = assert(controls[symbol], "the plugin shows no control " .. symbol)
         control:set_value(tonumber(value), PBD.GroupControlDisposition.NoGroup)
         report("set", symbol, value)
-        -- One move at a time, a second apart, as a hand makes them.
-        ARDOUR.LuaAPI.usleep(1000000)
     end
+    -- All in one moment, as an automation pass moves them: every one must stay.
     -- The last move reaches the plugin in one of the next cycles.
     ARDOUR.LuaAPI.usleep(400000)
     save_and_close()

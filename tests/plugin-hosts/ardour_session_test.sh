@@ -35,8 +35,9 @@ export HOME=$work/home XDG_CONFIG_HOME=$work/home/.config XDG_CACHE_HOME=$work/h
 mkdir -p "$XDG_CONFIG_HOME" "$XDG_CACHE_HOME"
 export LV2_PATH=$(dirname "$bundle")
 export QORV_SESSION_DIR=$work/session QORV_SESSION_NAME=qorv-round-trip QORV_PLUGIN_URI=$uri
-# In the parameters' own units: the faders 0-127, the switches by position.
-export QORV_SET="vcfFreq=64 vcfRes=100 range=2 chorus=1"
+# In the parameters' own units: a fader's number, a choice's position as a share of its
+# range (Range 4' is the last of three, Chorus I the middle one).
+export QORV_SET="vcfFreq=64 vcfRes=100 range=1 chorus=0.5"
 
 # Runs one step of ardour-session.lua; its output goes to $work/STEP.log.
 ardour() {

@@ -86,5 +86,17 @@ reported=$(awk '{print $2}' <<<"$summary")
 [ "$counted" -eq "$reported" ] || fail "lv2_validate reports $reported errors, $counted were read: $validation"
 echo "lv2_validate: $known of $counted errors are of the five kinds Debian's JUCE 7.0.5 writes into every bundle"
 
+# A host offers a parameter's scale points as the values to set, so they must span its
+# range, first to last (Debian's JUCE writes them normalised, whatever the range).
+misplaced=$(awk '
+    function check() { if (name != "" && points > 0 && (first != low || last != high)) print name " points " first " to " last ", range " low " to " high }
+    /^plug:[A-Za-z]+$/ { check(); name = $1; low = high = ""; points = 0; next }
+    /lv2:minimum/ { low = $2 + 0 }
+    /lv2:maximum/ { high = $2 + 0 }
+    /rdf:value/ { v = $2 + 0; if (points == 0) first = v; last = v; points++ }
+    END { check() }' "$bundle/dsp.ttl")
+[ -z "$misplaced" ] || fail "scale points that do not span their parameter's range: $(tr '\n' ';' <<<"$misplaced")"
+echo "scale points: $(grep -c 'rdf:value' "$bundle/dsp.ttl"), each parameter's spanning its range"
+
 [ "$status" -eq 0 ] && echo "PASS"
 exit "$status"
