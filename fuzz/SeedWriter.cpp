@@ -3,6 +3,7 @@
 
 #include "Base64Text.h"
 #include "FactoryPatches.h"
+#include "files/PluginState.h"
 #include "files/QorvFileIO.h"
 #include "files/SyxFileIO.h"
 #include "midi/protocol/JunoMessages.h"
@@ -115,5 +116,16 @@ int main (int argc, char** argv)
     // Six fields, each ended by a backslash and another character, then the sizes.
     const std::string progress = "/home/me/Factory.106\\nB11\\n1-3,5,9-12\\ncdsc----\\nB15\\n0a1b2c3d\\n\x40\x02\x10";
     ok &= writeSeed (root / "progress", "stopped", Bytes (progress.begin(), progress.end()));
+
+    PluginState project;
+    project.active = brass;
+    project.stored = last;
+    project.outputDevice = "Juno-106 MIDI 1";
+    project.channel = 3;
+    project.way = PluginState::Way::throughHost;
+    project.sendAtEveryStart = true;
+    project.libraryPath = "/home/me/Factory.106";
+    ok &= writeSeed (root / "pluginstate", "project", project.toBytes());
+    ok &= writeSeed (root / "pluginstate", "init", PluginState().toBytes());
     return ok ? 0 : 1;
 }

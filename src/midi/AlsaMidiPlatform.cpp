@@ -33,10 +33,23 @@ int portOf (uint32_t endpoint)
     what matters itself, through unavailableReason(). */
 void ignoreAlsaError (const char*, int, const char*, int, const char*, ...) {}
 
+/** Hands the sound library's error handler back as this code is unloaded (a
+    plugin taken out of a host): left pointing into unloaded code, the next
+    error the library reports anywhere in the process would crash it. */
+struct ErrorHandlerRelease
+{
+    ~ErrorHandlerRelease()
+    {
+        if (snd_lib_error == ignoreAlsaError)
+            snd_lib_error_set_handler (nullptr);
+    }
+};
+
 void silenceAlsaErrors()
 {
     // The handler is the whole process's; every sound library user in it is spared the noise.
     static std::once_flag once;
+    static ErrorHandlerRelease release;
     std::call_once (once, [] { snd_lib_error_set_handler (ignoreAlsaError); });
 }
 

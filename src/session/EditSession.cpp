@@ -107,6 +107,16 @@ void EditSession::setSwitchBit (uint8_t bit, bool set)
 
 bool EditSession::moveControl (PanelControl control, int position, Clock::time_point now)
 {
+    return applyControl (control, position, now, true);
+}
+
+bool EditSession::followControl (PanelControl control, int position, Clock::time_point now)
+{
+    return applyControl (control, position, now, false);
+}
+
+bool EditSession::applyControl (PanelControl control, int position, Clock::time_point now, bool send)
+{
     const auto change = PanelControls::apply (control, position, active.data);
     const auto index = change ? static_cast<size_t> (change->byteIndex) : 0;
     if (!change || active.data[index] == change->value)
@@ -122,7 +132,8 @@ bool EditSession::moveControl (PanelControl control, int position, Clock::time_p
     active.data[index] = change->value;
     if (active.onChange)
         active.onChange();
-    output.sendParameter (change->byteIndex, change->value);
+    if (send)
+        output.sendParameter (change->byteIndex, change->value);
     announce (SessionChange::controlMoved);
     return true;
 }
@@ -168,6 +179,11 @@ void EditSession::evolve()
     active.randomize();
     announce (SessionChange::patchReloaded);
     output.sendPatch (active);
+}
+
+void EditSession::resend()
+{
+    output.sendPatch (shownPatch());
 }
 
 void EditSession::setComparing (bool held)
@@ -371,6 +387,15 @@ void EditSession::setSaveAll (bool on)
     announce (SessionChange::saveAllChanged);
 }
 
+void EditSession::restoreActivePatch (const PatchModel& activeToRestore, const PatchModel& storedToRestore)
+{
+    active = activeToRestore;
+    stored = storedToRestore;
+    stored.name = active.name;
+    clearHistory();
+    announce (SessionChange::activePatchReplaced);
+}
+
 //==============================================================================
 // The library and its file
 
@@ -395,7 +420,7 @@ void EditSession::newLibrary()
     makeActive (patches.patches.front());
 }
 
-int EditSession::openLibrary (LibraryModel loaded, const std::string& path)
+int EditSession::openLibrary (LibraryModel loaded, const std::string& path, FirstPatch first)
 {
     const int corrected = correctIncoming (loaded.patches);
     // Name and list only: the library object and its hook stay this session's.
@@ -407,7 +432,7 @@ int EditSession::openLibrary (LibraryModel loaded, const std::string& path)
     modified = corrected > 0; // what is shown is no longer what the file holds
     announce (SessionChange::fileStateChanged);
 
-    if (!patches.patches.empty())
+    if (first == FirstPatch::becomesActive && !patches.patches.empty())
         makeActive (patches.patches.front());
     return corrected;
 }

@@ -114,6 +114,10 @@ public:
         out as one parameter change, not a dump. Nothing happens when the patch
         would not change. Returns whether it changed. */
     bool moveControl (PanelControl control, int position, Clock::time_point now);
+    /** As moveControl, for a move the synthesizer has heard already (a host's
+        automation that went out with its audio): the patch, the panel and UNDO
+        follow it, and nothing is sent. */
+    bool followControl (PanelControl control, int position, Clock::time_point now);
     /** The control moveControl last moved, for STATUS. */
     PanelControl lastMovedControl() const { return lastMoved; }
 
@@ -124,6 +128,8 @@ public:
     void evolve();
     /** CMP held (the stored version sounds) or released (the active patch sounds again). */
     void setComparing (bool held);
+    /** Sends the patch the panel shows once more, whole (a plugin's Send, a project's recall). */
+    void resend();
 
     // Bank actions
     /** Makes a copy of a row's patch active and sends it; false when there is no such row. */
@@ -152,13 +158,23 @@ public:
     void setSyncManual (bool on) { syncManual = on; }
     void setSyncControlChanges (bool on) { syncControlChanges = on; }
 
+    /** Brings back an active patch and its stored version as they were kept
+        (a project reopened): the edit history starts afresh and nothing is sent. */
+    void restoreActivePatch (const PatchModel& activeToRestore, const PatchModel& storedToRestore);
+
     // The library and its file
     /** A library with one Init patch, no file and no mark; its patch becomes active. */
     void newLibrary();
+    /** What opening a library does to the active patch. */
+    enum class FirstPatch
+    {
+        becomesActive, // made active and sent
+        leftAlone      // the active patch stays, nothing is sent (a project's library reopened)
+    };
     /** A library read from `path` replaces this one; its first patch becomes
-        active. Values a patch cannot hold are corrected (the library is then
-        marked modified); returns how many were. */
-    int openLibrary (LibraryModel loaded, const std::string& path);
+        active (unless told otherwise). Values a patch cannot hold are
+        corrected (the library is then marked modified); returns how many were. */
+    int openLibrary (LibraryModel loaded, const std::string& path, FirstPatch first = FirstPatch::becomesActive);
     /** The library was written to `path`, which is now its file. */
     void librarySaved (const std::string& path);
     /** Adds patches under the library's unique-name rule; the library is
@@ -178,6 +194,7 @@ private:
     friend struct EditSessionTestAccess;
 
     void announce (SessionChange change);
+    bool applyControl (PanelControl control, int position, Clock::time_point now, bool send);
     /** The state before an edit becomes an UNDO step; a controller's run of moves ends. */
     void pushUndoStep();
     void clearHistory();

@@ -59,14 +59,6 @@ protected:
         return pumpMessagesUntil ([&] { return peer.arrivalCount() >= count; }, 10000);
     }
 
-    std::vector<Bytes> messagesArrived() const
-    {
-        std::vector<Bytes> messages;
-        for (const auto& arrival : peer.arrivals())
-            messages.push_back (arrival.message);
-        return messages;
-    }
-
     LinkPeer peer{"hw:0,0"};
     RawMidiPort controller{"hw:0,1"};
     EditorModel model; // the real sequencer
@@ -94,7 +86,7 @@ TEST_F (ControllerSequencerTest, MappedControlChangesArriveAsExactlyTheirParamet
     std::this_thread::sleep_for (100ms);
     ASSERT_TRUE (runPostedMessages());
 
-    EXPECT_EQ (messagesArrived(),
+    EXPECT_EQ (peer.messages(),
                (std::vector<Bytes>{paramChange (5, 64),
                                    paramChange (15, 127),
                                    paramChange (6, 90),

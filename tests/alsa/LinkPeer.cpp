@@ -33,6 +33,15 @@ std::vector<LinkPeer::Arrival> LinkPeer::arrivals() const
     return received;
 }
 
+std::vector<LinkPeer::Bytes> LinkPeer::messages() const
+{
+    const std::lock_guard<std::mutex> guard (lock);
+    std::vector<Bytes> result;
+    for (const auto& arrival : received)
+        result.push_back (arrival.message);
+    return result;
+}
+
 size_t LinkPeer::arrivalCount() const
 {
     const std::lock_guard<std::mutex> guard (lock);

@@ -29,6 +29,8 @@ public:
     /** Whether the port could be opened; wait a moment after construction. */
     bool isOpen() const;
     std::vector<Arrival> arrivals() const;
+    /** The messages that arrived, in order, without their times. */
+    std::vector<Bytes> messages() const;
     size_t arrivalCount() const;
     /** Bytes dropped at the port with its input buffer full. */
     size_t lostBytes() const;

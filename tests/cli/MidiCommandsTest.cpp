@@ -331,14 +331,6 @@ protected:
         return peer.arrivalCount() >= count;
     }
 
-    std::vector<Bytes> messagesArrived() const
-    {
-        std::vector<Bytes> messages;
-        for (const auto& arrival : peer.arrivals())
-            messages.push_back (arrival.message);
-        return messages;
-    }
-
     LinkPeer peer{"hw:0,0"};
     RawMidiPort controller{"hw:0,1"};
 };
@@ -364,7 +356,7 @@ TEST_F (ControlCommandTest, TranslatesTheDefaultMapAndAMapFilePassesMusicAndEnds
     EXPECT_EQ (result.status, 0) << result.err;
     // Music goes on at once, a control change through the translation: each kind keeps its order.
     std::vector<Bytes> parameterChanges, music;
-    for (const auto& message : messagesArrived())
+    for (const auto& message : peer.messages())
         (message.front() == 0xF0 ? parameterChanges : music).push_back (message);
     EXPECT_EQ (
         parameterChanges,
