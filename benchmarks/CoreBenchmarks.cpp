@@ -500,6 +500,7 @@ void bigLibraryFile (benchmark::State& state)
 struct NoOutput : PatchOutput
 {
     void sendPatch (const PatchModel&) override {}
+    void sendParameter (int, uint8_t) override {}
 };
 
 /** On the message thread: what the window does with 100,000 patches when the

@@ -24,7 +24,8 @@ struct Panel
     {
         auto platform = std::make_unique<MemoryMidiPlatform>();
         midi = platform.get();
-        panel = std::make_unique<MainComponent> (std::move (platform));
+        model = std::make_unique<EditorModel> (std::move (platform));
+        panel = std::make_unique<MainComponent> (*model);
         panel->midiEngine.openOutput (1);
     }
 
@@ -39,6 +40,7 @@ struct Panel
 
     juce::ScopedJuceInitialiser_GUI juce;
     MemoryMidiPlatform* midi = nullptr;
+    std::unique_ptr<EditorModel> model;
     std::unique_ptr<MainComponent> panel;
 };
 

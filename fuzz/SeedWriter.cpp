@@ -3,6 +3,7 @@
 
 #include "Base64Text.h"
 #include "FactoryPatches.h"
+#include "files/PluginState.h"
 #include "files/QorvFileIO.h"
 #include "files/SyxFileIO.h"
 #include "midi/protocol/JunoMessages.h"
@@ -112,6 +113,20 @@ int main (int argc, char** argv)
     // Names end at a backslash and another character; the last byte picks the extension.
     const std::string names = "Brass 1\\nBass\\nBASS\\n..\\n\\n  \\na/b\\n~\\nBell\xE2\x82\\n" + std::string (130, 'x');
     ok &= writeSeed (root / "filename", "export", Bytes (names.begin(), names.end()));
+    // Six fields, each ended by a backslash and another character, then the sizes.
+    const std::string progress = "/home/me/Factory.106\\nB11\\n1-3,5,9-12\\ncdsc----\\nB15\\n0a1b2c3d\\n\x40\x02\x10";
+    ok &= writeSeed (root / "progress", "stopped", Bytes (progress.begin(), progress.end()));
+
+    PluginState project;
+    project.active = brass;
+    project.stored = last;
+    project.outputDevice = "Juno-106 MIDI 1";
+    project.channel = 3;
+    project.way = PluginState::Way::throughHost;
+    project.sendAtEveryStart = true;
+    project.libraryPath = "/home/me/Factory.106";
+    ok &= writeSeed (root / "pluginstate", "project", project.toBytes());
+    ok &= writeSeed (root / "pluginstate", "init", PluginState().toBytes());
 
     // Settings as JUCE writes them, and the documents a general parser would act on.
     const std::string settings =

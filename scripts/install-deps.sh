@@ -14,6 +14,9 @@ test_packages=(
     xdotool x11-utils imagemagick desktop-file-utils
     appstream shared-mime-info xdg-utils libglib2.0-bin dpkg-dev
     alsa-utils qemu-system-x86 busybox-static cpio kmod xz-utils strace groff-base
+    # The package's checks, and the plugin in LV2's tools, jalv on JACK and Ardour.
+    lintian binutils python3
+    lv2-dev lilv-utils sordi jalv jackd2 ardour
 )
 
 packages=("${run_packages[@]}")

@@ -19,6 +19,7 @@ public:
     {
         static constexpr const char* midiIn = "MIDI_IN";
         static constexpr const char* midiOut = "MIDI_OUT";
+        static constexpr const char* midiController = "MIDI_CONTROLLER";
         static constexpr const char* midiChannel = "MIDI_CHANNEL";
         static constexpr const char* keyboardOctave = "KEYBOARD_OCTAVE";
         static constexpr const char* keyboardKeys = "KEYBOARD_KEYS";
@@ -28,8 +29,21 @@ public:
         static constexpr const char* syncCC = "SYNC_CC";
         static constexpr const char* lastLibrary = "LAST_LIBRARY";
         static constexpr const char* recentLibraries = "RECENT_LIBRARIES";
+        static constexpr const char* controllerMap = "CONTROLLER_MAP";
+        static constexpr const char* controllerDefaultMap = "CONTROLLER_DEFAULT_MAP";
+        static constexpr const char* controllerSoftTakeover = "CONTROLLER_SOFT_TAKEOVER";
+        static constexpr const char* controllerThru = "CONTROLLER_THRU";
         static constexpr const char* activePatch = "ACTIVE_PATCH";
         static constexpr const char* storedPatch = "STORED_PATCH";
+
+        // Where a write into the synthesizer stands: stored as it goes, and
+        // only while one is unfinished.
+        static constexpr const char* restoreLibrary = "RESTORE_LIBRARY";
+        static constexpr const char* restoreStart = "RESTORE_START";
+        static constexpr const char* restoreRows = "RESTORE_ROWS";
+        static constexpr const char* restoreStates = "RESTORE_STATES";
+        static constexpr const char* restoreNext = "RESTORE_NEXT";
+        static constexpr const char* restoreFingerprint = "RESTORE_FINGERPRINT";
     };
 
     static constexpr const char* folderName = "org.qorv.Qorv";

@@ -172,6 +172,14 @@ juce::PopupMenu MainWindow::midiMenu()
                  engine.getOutputDevices(),
                  engine.outputEndpoint,
                  engine.chosenOutputName());
+        devices.addSeparator();
+        addSide ("Controller",
+                 controllerOffId,
+                 firstControllerId,
+                 lastControllerId,
+                 engine.getInputDevices(),
+                 engine.controllerEndpoint,
+                 engine.chosenControllerName());
     }
 
     juce::PopupMenu channels;
@@ -181,10 +189,28 @@ juce::PopupMenu MainWindow::midiMenu()
     juce::PopupMenu menu;
     menu.addSubMenu ("Device", devices);
     menu.addSubMenu ("Channel", channels);
+    menu.addSubMenu ("Controllers", controllersMenu());
     menu.addSeparator();
     const auto& session = mainComponent->session();
     menu.addItem (syncManualId, "Sync to Manual Mode", true, session.syncsManualMode());
     menu.addItem (syncCCId, "Sync to Control Changes", true, session.syncsControlChanges());
+    menu.addSeparator();
+    menu.addItem (writeLibraryId, "Write Library to Synthesizer...");
+    return menu;
+}
+
+juce::PopupMenu MainWindow::controllersMenu() const
+{
+    const auto& controllers = editor->controllers();
+    juce::PopupMenu menu;
+    menu.addItem (useDefaultMapId, "Use Default Map", true, controllers.map().usesDefaultMap());
+    menu.addItem (forgetLearnedId, "Forget Learned Controllers", !controllers.map().learned().empty());
+    menu.addItem (softTakeoverId, "Soft Takeover", true, controllers.softTakeover());
+    menu.addSeparator();
+    menu.addItem (exportMapId, "Export Map...");
+    menu.addItem (importMapId, "Import Map...");
+    menu.addSeparator();
+    menu.addItem (passNotesId, "Pass Notes to the Synthesizer", true, editor->engine().passesThrough());
     return menu;
 }
 
@@ -236,6 +262,9 @@ void MainWindow::menuItemSelected (int menuItemID, int)
         case findNextId:
             panel.bank.findNext();
             return;
+        case writeLibraryId:
+            openRestoreWindow();
+            return;
         case clearRecentId:
             recentLibraries.clear();
             break;
@@ -247,6 +276,28 @@ void MainWindow::menuItemSelected (int menuItemID, int)
             break;
         case inputOffId:
             panel.midiEngine.openInput (0);
+            break;
+        case controllerOffId:
+            panel.midiEngine.openController (0);
+            break;
+        case useDefaultMapId:
+            editor->controllers().setUsesDefaultMap (!editor->controllers().map().usesDefaultMap());
+            return; // the map's news updates the menu
+        case forgetLearnedId:
+            editor->controllers().forgetAll();
+            return;
+        case softTakeoverId:
+            editor->controllers().setSoftTakeover (!editor->controllers().softTakeover());
+            return;
+        case exportMapId:
+            controllerMapCommands.chooseMapExport();
+            return;
+        case importMapId:
+            controllerMapCommands.chooseMapToImport();
+            return;
+        case passNotesId:
+            panel.midiEngine.setPassThrough (!panel.midiEngine.passesThrough());
+            storeControllerSettings();
             break;
         case outputOffId:
             panel.midiEngine.openOutput (0);
@@ -264,7 +315,8 @@ void MainWindow::menuItemSelected (int menuItemID, int)
             else if (menuItemID >= firstChannelId && menuItemID < firstChannelId + numChannels)
                 panel.midiEngine.setMidiChannel (menuItemID - firstChannelId);
             else if ((menuItemID >= firstInputId && menuItemID <= lastInputId) ||
-                     (menuItemID >= firstOutputId && menuItemID <= lastOutputId))
+                     (menuItemID >= firstOutputId && menuItemID <= lastOutputId) ||
+                     (menuItemID >= firstControllerId && menuItemID <= lastControllerId))
                 openDeviceItem (menuItemID);
             else
                 return; // not an item of these menus
@@ -278,14 +330,51 @@ void MainWindow::openDeviceItem (int menuItemID)
     // The list is fetched again: devices may have come and gone since the menu was built.
     auto& engine = mainComponent->midiEngine;
     const bool isInput = menuItemID <= lastInputId;
-    const auto devices = isInput ? engine.getInputDevices() : engine.getOutputDevices();
-    const size_t index = static_cast<size_t> (menuItemID - (isInput ? firstInputId : firstOutputId));
+    const bool isController = menuItemID >= firstControllerId;
+    const auto devices = isInput || isController ? engine.getInputDevices() : engine.getOutputDevices();
+    const int firstId = isInput ? firstInputId : isController ? firstControllerId : firstOutputId;
+    const size_t index = static_cast<size_t> (menuItemID - firstId);
     if (index >= devices.size())
         return;
     if (isInput)
         engine.openInput (devices[index].endpoint);
+    else if (isController)
+        engine.openController (devices[index].endpoint);
     else
         engine.openOutput (devices[index].endpoint);
+}
+
+void MainWindow::controllersChanged (ControllerTranslator::Change change)
+{
+    if (restoringSettings)
+        return;
+    if (change == ControllerTranslator::Change::learned || change == ControllerTranslator::Change::mapChanged)
+    {
+        storeControllerSettings();
+        menuItemsChanged();
+    }
+}
+
+void MainWindow::openRestoreWindow()
+{
+    if (restoreWindow == nullptr)
+    {
+        restoreWindow = std::make_unique<RestoreWindow> (editor->session(), editor->engine(), *this);
+        // Let go of after the close button's own work is done.
+        restoreWindow->onClose = [this]
+        {
+            juce::MessageManager::callAsync (
+                [window = SafePointer<MainWindow> (this)]
+                {
+                    if (window != nullptr)
+                        window->restoreWindow.reset();
+                });
+        };
+        restoreWindow->centreAroundComponent (this, restoreWindow->getWidth(), restoreWindow->getHeight());
+        restoreWindow->addToDesktop();
+        restoreWindow->setVisible (true);
+    }
+    restoreWindow->toFront (true);
 }
 
 void MainWindow::installDeviceChangeHandler()

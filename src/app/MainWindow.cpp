@@ -12,9 +12,7 @@ bool isCtrl (const juce::KeyPress& key, char letter)
 }
 } // namespace
 
-MainWindow::PanelHolder::PanelHolder (std::unique_ptr<MidiPlatform> midiPlatform)
-    : panel (midiPlatform != nullptr ? std::make_unique<MainComponent> (std::move (midiPlatform))
-                                     : std::make_unique<MainComponent>())
+MainWindow::PanelHolder::PanelHolder (EditorModel& model) : panel (std::make_unique<MainComponent> (model))
 {
     addAndMakeVisible (*panel);
 }
@@ -37,9 +35,13 @@ MainWindow::MainWindow (const juce::String& name, AppState& state, std::unique_p
                       juce::LookAndFeel::getDefaultLookAndFeel().findColour (juce::ResizableWindow::backgroundColourId),
                       DocumentWindow::allButtons,
                       false),
-      requestQuit ([] { juce::JUCEApplicationBase::quit(); }), panelHolder (std::move (midiPlatform)),
-      mainComponent (panelHolder.panel.get()), appState (state),
-      fileCommands (mainComponent->session(), [this] (const juce::String& message) { showStatus (message); })
+      requestQuit ([] { juce::JUCEApplicationBase::quit(); }),
+      editor (midiPlatform != nullptr ? std::make_unique<EditorModel> (std::move (midiPlatform))
+                                      : std::make_unique<EditorModel>()),
+      panelHolder (*editor), mainComponent (panelHolder.panel.get()), appState (state),
+      fileCommands (mainComponent->session(), [this] (const juce::String& message) { showStatus (message); }),
+      controllerMapCommands (editor->controllers(),
+                             [this] (const juce::String& message) { mainComponent->showStatusMessage (message); })
 {
     setUsingNativeTitleBar (true);
     setMenuBar (this);
@@ -48,6 +50,7 @@ MainWindow::MainWindow (const juce::String& name, AppState& state, std::unique_p
     setContentNonOwned (&panelHolder, false);
     setResizable (false, false);
 
+    editor->addListener (*this);
     panelHolder.onFilesDropped = [this] (const std::vector<std::string>& files) { fileCommands.openFiles (files); };
     fileCommands.menuChannel = [this] { return mainComponent->midiEngine.midiChannel; };
     fileCommands.libraryFileUsed = [this] (const std::string& path)
@@ -64,6 +67,8 @@ MainWindow::MainWindow (const juce::String& name, AppState& state, std::unique_p
 
 MainWindow::~MainWindow()
 {
+    restoreWindow.reset(); // it gives the engine's received dumps back to the panel
+    editor->removeListener (*this);
     mainComponent->midiEngine.onDevicesChanged = nullptr;
     setMenuBar (nullptr);
     clearContentComponent();
@@ -178,6 +183,7 @@ void MainWindow::activeWindowStatusChanged()
 void MainWindow::prepareToQuit()
 {
     fileCommands.closeDialogs();
+    controllerMapCommands.closeDialog();
     mainComponent->performance.keyboard.allNotesOff();
     // Delivers the note-offs still waiting for the link, then lets go of the devices.
     mainComponent->midiEngine.close();
@@ -185,7 +191,9 @@ void MainWindow::prepareToQuit()
 
 bool MainWindow::keyPressed (const juce::KeyPress& key)
 {
-    // Reached when no control of the panel wanted the key.
+    // Reached when no control of the panel wanted the key, or the panel did not have the focus.
+    if (mainComponent->keyPressed (key))
+        return true;
     if (isCtrl (key, 'q'))
     {
         quitWhenAllowed();

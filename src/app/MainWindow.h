@@ -1,8 +1,10 @@
 #pragma once
 
 #include "app/AppState.h"
+#include "app/ControllerMapCommands.h"
 #include "app/FileCommands.h"
 #include "app/RecentLibraries.h"
+#include "app/RestoreWindow.h"
 #include "midi/MidiPlatform.h"
 #include "ui/MainComponent.h"
 
@@ -18,7 +20,10 @@
     own menu bar (Linux has no global menu bar), the menus' commands and the
     settings that are restored at start-up and stored at shut-down. It always
     fits inside the usable area of its display, and takes files dropped on it. */
-class MainWindow : public juce::DocumentWindow, public juce::MenuBarModel
+class MainWindow : public juce::DocumentWindow,
+                   public juce::MenuBarModel,
+                   public RestoreProgressStore,
+                   private EditorModel::Listener
 {
 public:
     static constexpr float scaleFactors[] = {1.0f, 1.25f, 1.5f, 1.75f};
@@ -49,6 +54,13 @@ public:
         firstScaleId = 401,
         syncManualId = 501,
         syncCCId = 502,
+        useDefaultMapId = 503,
+        forgetLearnedId = 504,
+        softTakeoverId = 505,
+        exportMapId = 506,
+        importMapId = 507,
+        passNotesId = 508,
+        writeLibraryId = 550,
         inputOffId = 601,
         firstInputId = 602,
         lastInputId = 699,
@@ -56,6 +68,9 @@ public:
         firstOutputId = 702,
         lastOutputId = 799,
         firstChannelId = 800,
+        controllerOffId = 901,
+        firstControllerId = 902,
+        lastControllerId = 998,
         /** Shared by the devices listed past the last input or output id: shown, never chosen. */
         unavailableDeviceId = 999
     };
@@ -121,6 +136,12 @@ public:
         installed last at start-up, after the stored devices are opened. */
     void installDeviceChangeHandler();
 
+    /** MIDI > Write Library to Synthesizer...: opens the window, or brings it to the front. */
+    void openRestoreWindow();
+    /** The progress of a write into the synthesizer, kept in the settings file at once. */
+    std::optional<RestoreProgress> loadRestoreProgress() const override;
+    void storeRestoreProgress (const std::optional<RestoreProgress>& progress) override;
+
     /** Asks the application to quit, once nothing unsaved stands in the way; tests replace it. */
     std::function<void()> requestQuit;
 
@@ -130,7 +151,7 @@ private:
     class PanelHolder : public juce::Component, public juce::FileDragAndDropTarget
     {
     public:
-        explicit PanelHolder (std::unique_ptr<MidiPlatform> midiPlatform);
+        explicit PanelHolder (EditorModel& model);
         void resized() override {}
 
         bool isInterestedInFileDrag (const juce::StringArray&) override { return true; }
@@ -148,7 +169,11 @@ private:
     juce::PopupMenu recentMenu() const;
     juce::PopupMenu viewMenu() const;
     juce::PopupMenu midiMenu();
+    juce::PopupMenu controllersMenu() const;
+    /** Keeps the controller map and its options in the settings as soon as they change: they are the user's work. */
+    void storeControllerSettings();
     void openDeviceItem (int menuItemID);
+    void controllersChanged (ControllerTranslator::Change change) override;
     int menuBarHeight() const;
     /** STATUS, or during start-up the notices shown once the window is. */
     void showStatus (const juce::String& message);
@@ -158,26 +183,30 @@ private:
     /** The notices start-up collected, two seconds each, the last one staying. */
     void showStartUpNotices();
 
+    /** What the window edits: the panel and the menus are views over it. */
+    std::unique_ptr<EditorModel> editor;
     PanelHolder panelHolder;
     juce::BorderSize<int> knownFrame;
+    bool restoringSettings = false; // what is being restored need not be stored again
 
 public:
     MainComponent* mainComponent; // owned by panelHolder, shown as the window's content
     int scaleIndex = defaultScaleIndex;
     AppState& appState;
     FileCommands fileCommands;
+    ControllerMapCommands controllerMapCommands;
     RecentLibraries recentLibraries;
     /** Said in STATUS when the window is shown: what start-up did and could not do. */
     juce::StringArray startUpNotices;
     /** While true, what is said in STATUS waits in startUpNotices. */
     bool startingUp = false;
+    /** Open while the library is being written into the synthesizer; gone before the panel. */
+    std::unique_ptr<RestoreWindow> restoreWindow;
 
 private:
     /** Warnings start-up gave, shown once the window is: one shown before it would end up behind it. */
     std::vector<std::pair<juce::String, juce::String>> startUpWarnings;
     std::function<void (const juce::String&, const juce::String&)> showWarningWhenShown;
 
-public:
-private:
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (MainWindow)
 };

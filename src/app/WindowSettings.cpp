@@ -71,10 +71,22 @@ void MainWindow::loadState()
     // opened, or it is opened when it appears.
     const auto inputName = toModelString (settings.getValue (AppState::Keys::midiIn));
     const auto outputName = toModelString (settings.getValue (AppState::Keys::midiOut));
+    const auto controllerName = toModelString (settings.getValue (AppState::Keys::midiController));
     if (!inputName.empty())
         engine.chooseInput (inputName);
     if (!outputName.empty())
         engine.chooseOutput (outputName);
+    if (!controllerName.empty())
+        engine.chooseController (controllerName);
+    engine.setPassThrough (settings.getBoolValue (AppState::Keys::controllerThru, true));
+
+    auto& controllers = editor->controllers();
+    const juce::ScopedValueSetter<bool> restoring (restoringSettings, true);
+    controllers.setUsesDefaultMap (settings.getBoolValue (AppState::Keys::controllerDefaultMap, true));
+    controllers.setSoftTakeover (settings.getBoolValue (AppState::Keys::controllerSoftTakeover, false));
+    std::string mapProblem;
+    if (!controllers.importMap (toModelString (settings.getValue (AppState::Keys::controllerMap)), mapProblem))
+        startUpNotices.add ("Controller map reset");
     if (!engine.isAvailable())
         startUpNotices.add ("MIDI unavailable");
 
@@ -114,10 +126,16 @@ void MainWindow::reopenLastLibrary()
 void MainWindow::restoreActivePatch()
 {
     const auto& settings = *appState.propertiesFile;
-    const auto active = patchFromStored (settings.getValue (AppState::Keys::activePatch));
-    const auto stored = patchFromStored (settings.getValue (AppState::Keys::storedPatch));
-    if (active && stored)
-        mainComponent->session().restoreActivePatch (*active, *stored);
+    auto active = patchFromStored (settings.getValue (AppState::Keys::activePatch));
+    auto stored = patchFromStored (settings.getValue (AppState::Keys::storedPatch));
+    if (!active || !stored)
+        return;
+    // Kept in a file a person can edit: values a patch cannot hold are corrected as they come in.
+    active->correctValues();
+    stored->correctValues();
+    auto& session = mainComponent->session();
+    session.restoreActivePatch (*active, *stored);
+    session.resend();
 }
 
 void MainWindow::saveState()
@@ -129,6 +147,7 @@ void MainWindow::saveState()
     // The chosen devices, even while they are unplugged.
     settings.setValue (AppState::Keys::midiIn, toDisplayString (engine.chosenInputName()));
     settings.setValue (AppState::Keys::midiOut, toDisplayString (engine.chosenOutputName()));
+    settings.setValue (AppState::Keys::midiController, toDisplayString (engine.chosenControllerName()));
     settings.setValue (AppState::Keys::midiChannel, engine.midiChannel);
     const auto& keyboard = panel.performance.keyboard;
     settings.setValue (AppState::Keys::keyboardOctave, keyboard.octave);
@@ -141,8 +160,61 @@ void MainWindow::saveState()
     settings.setValue (AppState::Keys::lastLibrary,
                        currentFile.empty() ? juce::String() : RecentLibraries::toStored (currentFile));
     recentLibraries.storeIn (settings, AppState::Keys::recentLibraries);
+    storeControllerSettings();
     // Sound edits not yet stored with SAVE come back at the next start.
     settings.setValue (AppState::Keys::activePatch, toStored (panel.session().activePatch()));
     settings.setValue (AppState::Keys::storedPatch, toStored (panel.session().storedPatch()));
+    settings.saveIfNeeded();
+}
+
+void MainWindow::storeControllerSettings()
+{
+    auto& settings = *appState.propertiesFile;
+    const auto& controllers = editor->controllers();
+    settings.setValue (AppState::Keys::controllerMap, toDisplayString (controllers.map().toText()));
+    settings.setValue (AppState::Keys::controllerDefaultMap, controllers.map().usesDefaultMap());
+    settings.setValue (AppState::Keys::controllerSoftTakeover, controllers.softTakeover());
+    settings.setValue (AppState::Keys::controllerThru, editor->engine().passesThrough());
+    settings.saveIfNeeded();
+}
+
+std::optional<RestoreProgress> MainWindow::loadRestoreProgress() const
+{
+    const auto& settings = *appState.propertiesFile;
+    RestoreProgress::Text text;
+    text.libraryFile = RecentLibraries::fromStored (settings.getValue (AppState::Keys::restoreLibrary)).value_or ("");
+    text.firstMemory = settings.getValue (AppState::Keys::restoreStart).toStdString();
+    text.rows = settings.getValue (AppState::Keys::restoreRows).toStdString();
+    text.states = settings.getValue (AppState::Keys::restoreStates).toStdString();
+    text.next = settings.getValue (AppState::Keys::restoreNext).toStdString();
+    text.fingerprint = settings.getValue (AppState::Keys::restoreFingerprint).toStdString();
+    return RestoreProgress::fromText (text);
+}
+
+void MainWindow::storeRestoreProgress (const std::optional<RestoreProgress>& progress)
+{
+    auto& settings = *appState.propertiesFile;
+    using Keys = AppState::Keys;
+    if (!progress)
+    {
+        for (const char* key : {Keys::restoreLibrary,
+                                Keys::restoreStart,
+                                Keys::restoreRows,
+                                Keys::restoreStates,
+                                Keys::restoreNext,
+                                Keys::restoreFingerprint})
+            settings.removeValue (key);
+    }
+    else
+    {
+        const auto text = progress->toText();
+        settings.setValue (Keys::restoreLibrary, RecentLibraries::toStored (text.libraryFile));
+        settings.setValue (Keys::restoreStart, juce::String (text.firstMemory));
+        settings.setValue (Keys::restoreRows, juce::String (text.rows));
+        settings.setValue (Keys::restoreStates, juce::String (text.states));
+        settings.setValue (Keys::restoreNext, juce::String (text.next));
+        settings.setValue (Keys::restoreFingerprint, juce::String (text.fingerprint));
+    }
+    // Written at once: the place is kept even should Qorv end without quitting.
     settings.saveIfNeeded();
 }

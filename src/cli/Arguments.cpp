@@ -61,7 +61,7 @@ Arguments::Arguments (const std::vector<std::string>& words, const std::vector<O
         }
         if (option == nullptr)
             throw UsageError ("unknown option " + shown);
-        if (given.count (option->name) != 0)
+        if (given.count (option->name) != 0 && !option->repeatable)
             throw UsageError ("--" + option->name + " given twice");
 
         if (!option->takesValue)
@@ -78,6 +78,7 @@ Arguments::Arguments (const std::vector<std::string>& words, const std::vector<O
             attached = words[++i];
         }
         given[option->name] = *attached;
+        repeated[option->name].push_back (*attached);
     }
 }
 
@@ -87,6 +88,12 @@ std::optional<std::string> Arguments::value (const std::string& name) const
     if (found == given.end())
         return std::nullopt;
     return found->second;
+}
+
+std::vector<std::string> Arguments::values (const std::string& name) const
+{
+    const auto found = repeated.find (name);
+    return found == repeated.end() ? std::vector<std::string>{} : found->second;
 }
 
 bool Arguments::spellsAnOptionAfterEnd (const std::vector<std::string>& spellings) const

@@ -27,6 +27,7 @@ public:
         std::string name;   // the long name without its "--"
         char shortName = 0; // 0: none
         bool takesValue = false;
+        bool repeatable = false; // may be given more than once, each time with a value
     };
 
     /** Throws UsageError for an unknown option, a missing value, a value given
@@ -36,6 +37,8 @@ public:
     bool has (const std::string& name) const { return given.count (name) != 0; }
     /** The option's value; nothing when it was not given. */
     std::optional<std::string> value (const std::string& name) const;
+    /** Every value of a repeatable option, in the order given. */
+    std::vector<std::string> values (const std::string& name) const;
     const std::vector<std::string>& operands() const { return positional; }
     /** Whether an operand given after "--" is an option's spelling (such as
         "-o"), which was taken as a file name there: worth saying so. */
@@ -43,6 +46,7 @@ public:
 
 private:
     std::map<std::string, std::string> given; // flags map to an empty value
+    std::map<std::string, std::vector<std::string>> repeated;
     std::vector<std::string> positional;
     size_t firstAfterEnd = std::string::npos; // the first operand given after "--"
 };

@@ -20,4 +20,6 @@ int portsCommand (const std::vector<std::string>& words, Console& console);
 int sendCommand (const std::vector<std::string>& words, Console& console);
 int captureCommand (const std::vector<std::string>& words, Console& console);
 int monitorCommand (const std::vector<std::string>& words, Console& console);
+int restoreCommand (const std::vector<std::string>& words, Console& console);
+int controlCommand (const std::vector<std::string>& words, Console& console);
 } // namespace QorvCli

@@ -15,6 +15,9 @@ given). The commands work without the window or a display:
   send FILE --to PORT               one patch to the synthesizer
   capture --from PORT -o LIB.106    record the patches the synthesizer sends
   monitor --from PORT               show what the synthesizer sends
+  control --to PORT                 turn controllers' control changes into
+                                    the synthesizer's parameter changes
+  restore LIB.106 --to P --from P   write a library into the synthesizer's memories
 
   qorv COMMAND --help               a command's options
   qorv --version                    the version
@@ -76,8 +79,8 @@ file; a .106 there that is not a library is left alone.
 
 Lists the MIDI inputs and outputs of the ALSA sequencer: each one's address
 (client:port) and its name as the MIDI menu shows it. Either may name a PORT
-for send, capture and monitor. Without an ALSA sequencer it says so, and the
-status is 1.
+for send, capture, monitor, control and restore. Without an ALSA sequencer it
+says so, and the status is 1.
 )help"},
         {"send", R"help(Usage: qorv send FILE --to PORT [--patch NAME|INDEX] [--channel N]
 
@@ -125,6 +128,74 @@ parameter change as "VCF Freq = 32", and any other MIDI as its bytes in hex.
 Juno-106 messages are decoded on every channel.
 
   --from PORT   the input, as for qorv send's --to
+)help"},
+        {"control", R"help(Usage: qorv control --to PORT [--from PORT]... [--channel N] [--map FILE]
+                    [--no-default-map] [--no-thru] [--verbose]
+
+Turns control changes into the Juno-106's own parameter changes, as the
+window does, for a computer between a DAW or a hardware controller and the
+synthesizer, which takes its sound parameters only as SysEx. It makes the
+port "Qorv Control", which any program may connect to (a DAW's MIDI track,
+aconnect), connects each --from port to it, and sends nothing until a control
+change arrives. Each mapped control change goes to the synthesizer as one
+parameter change, F0 41 32 0n pp vv F7, paced for a MIDI cable: while the
+cable is busy only the latest value of each parameter waits. Notes, pitch
+bend, modulation (CC 1), sustain (CC 64) and the channel-mode messages
+(CC 120 to 127) pass on to the synthesizer on its channel. It runs until
+Ctrl+C or SIGTERM, then delivers what still waits and ends with status 0.
+
+The default map, on every channel:
+
+  CC 102 LFO Rate    CC 108 VCF Res     CC 114 Decay
+  CC 103 LFO Delay   CC 109 VCF ENV     CC 115 Sustain
+  CC 104 DCO LFO     CC 110 VCF LFO     CC 116 Release
+  CC 105 DCO PWM     CC 111 VCF KYBD    CC 117 Sub Level
+  CC 106 Noise       CC 112 VCA Level   CC 118 DCO flags byte (raw)
+  CC 107 VCF Freq    CC 113 Attack      CC 119 switches byte (raw)
+
+  --to PORT          the synthesizer's output, as for qorv send
+  --from PORT        a controller to connect to Qorv Control (more than once
+                     for several)
+  --channel N        the MIDI channel (1-16) the synthesizer listens on; 1 if
+                     not given
+  --map FILE         learned mappings, as MIDI > Controllers > Export Map...
+                     writes them: one "CHANNEL CC CONTROL" line each; they win
+                     over the default map
+  --no-default-map   only the mappings of --map
+  --no-thru          pass no notes or other music to the synthesizer
+  --verbose          one line per translated change: CC 107 ch 1 -> VCF Freq 64
+)help"},
+        {"restore", R"help(Usage: qorv restore LIBRARY.106 --to PORT --from PORT [--start A11]
+                    [--rows FIRST-LAST] [--channel N] [--timeout SECONDS]
+
+Guides the writing of a library into the synthesizer's memories and checks
+each one, as after a new memory battery. The synthesizer stores a patch only
+when WRITE and a memory's buttons are pressed on it, so for each memory this
+prints what to press, sends the patch as a dump numbered as that memory, and
+waits for the dump the synthesizer sends when the memory is selected. Only a
+dump numbered as the memory counts (the synthesizer also sends the patch it
+leaves). One that carries the patch sent marks the memory written and checked,
+and the next one follows by itself. One that differs is named parameter by
+parameter and the patch is sent again, three sends in all; then the memory
+counts as differing and the guide goes on. At a terminal, a line "s" skips a
+memory and "r" sends its patch again; any other standard input is not read.
+
+Set MEMORY PROTECT to OFF and the MIDI FUNCTION switch to III first. No answer
+within SECONDS says what to check and stops, as Ctrl+C does; either way the
+summary follows (written and checked, skipped, differing, not written yet),
+with the command that goes on from there. The status is 0 only when every
+memory was written and checked.
+
+LIBRARY may also be a .syx or .jep file (the patches as qorv list names them).
+
+  --to PORT            the output to the synthesizer, as for qorv send
+  --from PORT          the input from the synthesizer, as for qorv capture
+  --start MEMORY       the first memory written (A11 to B88); A11 if not given.
+                       The patches go into consecutive memories: A18, A21 ...
+  --rows FIRST-LAST    only these patches, counted from 1 as qorv list numbers
+                       them; a single N, or several parts such as 1-8,12, will do
+  --channel N          the MIDI channel (1-16) of the synthesizer; 1 if not given
+  --timeout SECONDS    how long to wait for an answer; 60 if not given
 )help"},
     };
 } // namespace

@@ -41,6 +41,7 @@ public:
 
 private:
     void sendPatch (const PatchModel&) override {}
+    void sendParameter (int, uint8_t) override {}
 
     EditSession editSession{*this};
     std::string file;

@@ -30,6 +30,8 @@ namespace
         {"send", &sendCommand},
         {"capture", &captureCommand},
         {"monitor", &monitorCommand},
+        {"restore", &restoreCommand},
+        {"control", &controlCommand},
     };
 
     Command findCommand (const std::string& name)

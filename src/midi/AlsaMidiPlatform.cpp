@@ -33,10 +33,23 @@ int portOf (uint32_t endpoint)
     what matters itself, through unavailableReason(). */
 void ignoreAlsaError (const char*, int, const char*, int, const char*, ...) {}
 
+/** Hands the sound library's error handler back as this code is unloaded (a
+    plugin taken out of a host): left pointing into unloaded code, the next
+    error the library reports anywhere in the process would crash it. */
+struct ErrorHandlerRelease
+{
+    ~ErrorHandlerRelease()
+    {
+        if (snd_lib_error == ignoreAlsaError)
+            snd_lib_error_set_handler (nullptr);
+    }
+};
+
 void silenceAlsaErrors()
 {
     // The handler is the whole process's; every sound library user in it is spared the noise.
     static std::once_flag once;
+    static ErrorHandlerRelease release;
     std::call_once (once, [] { snd_lib_error_set_handler (ignoreAlsaError); });
 }
 
@@ -77,7 +90,7 @@ bool isAnnouncement (int eventType)
 struct AlsaMidiPlatform::Sequencer
 {
     /** The open sequencer, or nothing with the (negative) error in `error`. */
-    static std::unique_ptr<Sequencer> open (const char* name, int& error)
+    static std::unique_ptr<Sequencer> open (const char* name, const char* clientName, int& error)
     {
         auto seq = std::make_unique<Sequencer>();
         error = snd_seq_open (&seq->handle, name, SND_SEQ_OPEN_DUPLEX, SND_SEQ_NONBLOCK);
@@ -86,7 +99,7 @@ struct AlsaMidiPlatform::Sequencer
             seq->handle = nullptr;
             return nullptr;
         }
-        snd_seq_set_client_name (seq->handle, "Qorv");
+        snd_seq_set_client_name (seq->handle, clientName);
         seq->client = snd_seq_client_id (seq->handle);
         seq->inPort = snd_seq_create_simple_port (seq->handle,
                                                   "QorvIn",
@@ -96,16 +109,23 @@ struct AlsaMidiPlatform::Sequencer
                                                    "QorvOut",
                                                    SND_SEQ_PORT_CAP_READ | SND_SEQ_PORT_CAP_SUBS_READ,
                                                    SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_APPLICATION);
-        for (const int result : {seq->client, seq->inPort, seq->outPort})
+        seq->controlPort = snd_seq_create_simple_port (seq->handle,
+                                                       "Qorv Control",
+                                                       SND_SEQ_PORT_CAP_WRITE | SND_SEQ_PORT_CAP_SUBS_WRITE,
+                                                       SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_APPLICATION);
+        for (const int result : {seq->client, seq->inPort, seq->outPort, seq->controlPort})
             if (result < 0)
             {
                 error = result;
                 return nullptr;
             }
         if ((error = snd_midi_event_new (16, &seq->encoder)) < 0 ||
-            (error = snd_midi_event_new (16, &seq->decoder)) < 0)
+            (error = snd_midi_event_new (16, &seq->decoder)) < 0 ||
+            (error = snd_midi_event_new (16, &seq->controlDecoder)) < 0)
             return nullptr;
-        snd_midi_event_no_status (seq->decoder, 1); // every decoded message starts with its status byte
+        // Every decoded message starts with its status byte.
+        snd_midi_event_no_status (seq->decoder, 1);
+        snd_midi_event_no_status (seq->controlDecoder, 1);
 
         snd_seq_set_client_pool_input (seq->handle, inputPoolCells);
         snd_seq_set_input_buffer_size (seq->handle, inputBufferBytes);
@@ -121,6 +141,8 @@ struct AlsaMidiPlatform::Sequencer
             snd_midi_event_free (encoder);
         if (decoder != nullptr)
             snd_midi_event_free (decoder);
+        if (controlDecoder != nullptr)
+            snd_midi_event_free (controlDecoder);
         if (handle != nullptr)
             snd_seq_close (handle);
     }
@@ -131,15 +153,17 @@ struct AlsaMidiPlatform::Sequencer
     int client = -1;
     int inPort = -1;
     int outPort = -1;
-    snd_midi_event_t* encoder = nullptr; // pacing thread only
-    snd_midi_event_t* decoder = nullptr; // receive thread only
+    int controlPort = -1;
+    snd_midi_event_t* encoder = nullptr;        // pacing thread only
+    snd_midi_event_t* decoder = nullptr;        // receive thread only
+    snd_midi_event_t* controlDecoder = nullptr; // receive thread only
 };
 
-AlsaMidiPlatform::AlsaMidiPlatform (const char* sequencerName)
+AlsaMidiPlatform::AlsaMidiPlatform (const char* sequencerName, const char* clientName)
 {
     silenceAlsaErrors();
     int error = 0;
-    sequencer = Sequencer::open (sequencerName, error);
+    sequencer = Sequencer::open (sequencerName, clientName, error);
     if (sequencer == nullptr)
     {
         whyUnavailable = unavailableBecause (error);
@@ -157,6 +181,11 @@ AlsaMidiPlatform::~AlsaMidiPlatform()
 int AlsaMidiPlatform::clientNumber() const
 {
     return sequencer != nullptr ? sequencer->client : -1;
+}
+
+uint32_t AlsaMidiPlatform::controlPortEndpoint() const
+{
+    return sequencer != nullptr ? endpointOf (sequencer->client, sequencer->controlPort) : 0;
 }
 
 std::vector<MidiPlatform::Port> AlsaMidiPlatform::sources() const
@@ -209,6 +238,18 @@ void AlsaMidiPlatform::setSource (uint32_t endpoint)
         snd_seq_disconnect_from (sequencer->handle, sequencer->inPort, clientOf (previous), portOf (previous));
     if (endpoint != 0)
         snd_seq_connect_from (sequencer->handle, sequencer->inPort, clientOf (endpoint), portOf (endpoint));
+}
+
+void AlsaMidiPlatform::connectControlSource (uint32_t endpoint)
+{
+    if (sequencer != nullptr && endpoint != 0)
+        snd_seq_connect_from (sequencer->handle, sequencer->controlPort, clientOf (endpoint), portOf (endpoint));
+}
+
+void AlsaMidiPlatform::disconnectControlSource (uint32_t endpoint)
+{
+    if (sequencer != nullptr && endpoint != 0)
+        snd_seq_disconnect_from (sequencer->handle, sequencer->controlPort, clientOf (endpoint), portOf (endpoint));
 }
 
 void AlsaMidiPlatform::setDestination (uint32_t endpoint)
@@ -345,19 +386,32 @@ void AlsaMidiPlatform::drainInput()
             receiver->setupChanged();
             continue;
         }
-        if (endpointOf (event->source.client, event->source.port) != source.load())
+        const bool fromSynthesizer = endpointOf (event->source.client, event->source.port) == source.load();
+        if (event->dest.port == sequencer->controlPort)
+        {
+            // Whoever connected, but never the synthesizer: its own messages must not come back to it.
+            if (!fromSynthesizer)
+                passOn (*event, &Receiver::controlBytesReceived);
+            continue;
+        }
+        if (!fromSynthesizer)
             continue; // a disconnected source's last events, or a connection made by someone else
-
-        if (event->type == SND_SEQ_EVENT_SYSEX)
-        {
-            receiver->rawBytesReceived (static_cast<const uint8_t*> (event->data.ext.ptr), event->data.ext.len);
-        }
-        else
-        {
-            uint8_t bytes[16];
-            const long length = snd_midi_event_decode (sequencer->decoder, bytes, sizeof (bytes), event);
-            if (length > 0)
-                receiver->rawBytesReceived (bytes, static_cast<size_t> (length));
-        }
+        passOn (*event, &Receiver::rawBytesReceived);
     }
+}
+
+void AlsaMidiPlatform::passOn (const snd_seq_event_t& event, void (Receiver::*handler) (const uint8_t*, size_t))
+{
+    if (event.type == SND_SEQ_EVENT_SYSEX)
+    {
+        (receiver->*handler) (static_cast<const uint8_t*> (event.data.ext.ptr), event.data.ext.len);
+        return;
+    }
+    uint8_t bytes[16];
+    // Each port's events are decoded on their own: a control port's running status is not the synthesizer's.
+    snd_midi_event_t* decoder =
+        event.dest.port == sequencer->controlPort ? sequencer->controlDecoder : sequencer->decoder;
+    const long length = snd_midi_event_decode (decoder, bytes, sizeof (bytes), &event);
+    if (length > 0)
+        (receiver->*handler) (bytes, static_cast<size_t> (length));
 }

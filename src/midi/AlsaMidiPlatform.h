@@ -8,8 +8,11 @@
 #include <string>
 #include <thread>
 
+struct snd_seq_event;
+
 /** The MIDI service on Linux: one ALSA sequencer client "Qorv" with an input
-    port "QorvIn" and an output port "QorvOut". Endpoints are sequencer
+    port "QorvIn" (the synthesizer), a writable port "Qorv Control" that any
+    program or controller may connect to, and an output port "QorvOut". Endpoints are sequencer
     addresses packed as (client << 8) | port. Sends leave at the DIN rate (see
     PacedSender), written and connected on the pacing thread. When the
     sequencer cannot be opened it lists nothing, sends nothing, receives
@@ -19,7 +22,7 @@ class AlsaMidiPlatform final : public MidiPlatform
 {
 public:
     /** Opens the named sequencer ("default" is the system's own). */
-    explicit AlsaMidiPlatform (const char* sequencerName = "default");
+    explicit AlsaMidiPlatform (const char* sequencerName = "default", const char* clientName = "Qorv");
     ~AlsaMidiPlatform() override;
 
     /** Whether the sequencer could be opened. */
@@ -28,10 +31,13 @@ public:
     std::string unavailableReason() const override { return whyUnavailable; }
     /** Our own client's number, or -1 when the sequencer is not open. */
     int clientNumber() const;
+    uint32_t controlPortEndpoint() const override;
 
     std::vector<Port> sources() const override;
     std::vector<Port> destinations() const override;
     void setSource (uint32_t endpoint) override;
+    void connectControlSource (uint32_t endpoint) override;
+    void disconnectControlSource (uint32_t endpoint) override;
     void setDestination (uint32_t endpoint) override;
     void send (const uint8_t* bytes, size_t count, Delivery delivery) override;
     void finishSending (std::chrono::milliseconds limit) override;
@@ -47,6 +53,8 @@ private:
     void writeMessage (const OutputPacer::Message& message);
     void receiveLoop();
     void drainInput();
+    /** Hands a received event's bytes to one of the receiver's two feeds. */
+    void passOn (const snd_seq_event& event, void (Receiver::*handler) (const uint8_t*, size_t));
 
     std::string whyUnavailable;
     std::unique_ptr<Sequencer> sequencer; // everything below uses it

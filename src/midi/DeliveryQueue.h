@@ -21,7 +21,8 @@ public:
     using Clock = std::chrono::steady_clock;
     using TimePoint = Clock::time_point;
 
-    /** One recognised message from the synthesizer, or any whole message for a watcher. */
+    /** One recognised message from the synthesizer, a control change from a
+        control input, or any whole message for a watcher. */
     struct Received
     {
         enum class Kind
@@ -29,12 +30,16 @@ public:
             patchDump,
             manualDump,
             paramChange,
+            controlChange, // from a control input
             anyMessage
         };
         Kind kind = Kind::patchDump;
         PatchModel patch;    // the dumps
         int paramNumber = 0; // a parameter change
         int paramValue = 0;
+        int channel = 0; // a control change
+        int controller = 0;
+        int controllerValue = 0;
         std::vector<uint8_t> bytes; // any message, as received
     };
 

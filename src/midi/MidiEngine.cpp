@@ -4,6 +4,7 @@
 #include "midi/ChosenDevice.h"
 #include "midi/MessageThreadDelivery.h"
 #include "midi/MidiPlatform.h"
+#include "midi/protocol/ControllerMessages.h"
 #include "midi/protocol/JunoMessages.h"
 #include "midi/protocol/MidiMessageSplitter.h"
 #include "midi/protocol/SysexAssembler.h"
@@ -42,6 +43,7 @@ public:
         : owner (engine), platform (std::move (midiPlatform)),
           assembler ([this] (const uint8_t* message, size_t length) { handleCompleteSysex (message, length); }),
           splitter ([this] (const uint8_t* message, size_t length) { handleAnyMessage (message, length); }),
+          controlSplitter ([this] (const uint8_t* message, size_t length) { handleControlMessage (message, length); }),
           delivery ([this] (const DeliveryQueue::Received& message) { deliver (message); },
                     [this] (const std::vector<uint32_t>& removedEndpoints) { followSetup (removedEndpoints); })
     {
@@ -60,6 +62,8 @@ public:
         delivery.clear();
         if (input.openEndpoint() != 0)
             platform->setSource (0);
+        if (controller.openEndpoint() != 0)
+            platform->disconnectControlSource (controller.openEndpoint());
         platform->finishSending (MidiEngine::closingTimeLimit);
     }
 
@@ -81,15 +85,31 @@ public:
         if (change.has_value())
             platform->setDestination (*change);
         owner.outputEndpoint = output.openEndpoint();
+        outputOpen.store (owner.outputEndpoint != 0);
+    }
+
+    void applyController (uint32_t previous, ChosenDevice::Change change)
+    {
+        if (change.has_value())
+        {
+            if (previous != 0)
+                platform->disconnectControlSource (previous);
+            if (*change != 0)
+                platform->connectControlSource (*change);
+        }
+        owner.controllerEndpoint = controller.openEndpoint();
     }
 
     MidiEngine& owner;
     const std::unique_ptr<MidiPlatform> platform;
-    std::atomic<int> channel{0};        // read by the receive thread
-    std::atomic<bool> watching{false};  // read by the receive thread
-    MidiEngine::MessageWatcher watcher; // message thread only
+    std::atomic<int> channel{0};         // read by the receive thread
+    std::atomic<bool> watching{false};   // read by the receive thread
+    std::atomic<bool> passThrough{true}; // read by the receive thread
+    std::atomic<bool> outputOpen{false}; // read by the receive thread
+    MidiEngine::MessageWatcher watcher;  // message thread only
     ChosenDevice input;
     ChosenDevice output;
+    ChosenDevice controller;
     bool closed = false;
 
     MidiEngineImpl (const MidiEngineImpl&) = delete;
@@ -102,10 +122,15 @@ private:
         if (watching.load (std::memory_order_relaxed))
             splitter.processRawBytes (bytes, count);
     }
+    void controlBytesReceived (const uint8_t* bytes, size_t count) override
+    {
+        controlSplitter.processRawBytes (bytes, count);
+    }
     void receivedBytesLost() override
     {
         assembler.discardOpenMessage();
         splitter.discardOpenMessage();
+        controlSplitter.discardOpenMessage();
     }
     void setupChanged() override { delivery.addSetupChange (0); }
     void portRemoved (uint32_t endpoint) override { delivery.addSetupChange (endpoint); }
@@ -139,6 +164,36 @@ private:
         delivery.add (std::move (received));
     }
 
+    /** On the receive thread: a control change goes over to the message
+        thread to be translated; what a keyboard plays goes straight on to the
+        synthesizer, so that it is not late. */
+    void handleControlMessage (const uint8_t* message, size_t length)
+    {
+        switch (ControllerMessages::route (message, length))
+        {
+            case ControllerMessages::Route::translate:
+            {
+                DeliveryQueue::Received received;
+                received.kind = DeliveryQueue::Received::Kind::controlChange;
+                received.channel = message[0] & 0x0F;
+                received.controller = message[1];
+                received.controllerValue = message[2];
+                delivery.add (std::move (received));
+                break;
+            }
+            case ControllerMessages::Route::passThrough:
+                if (passThrough.load (std::memory_order_relaxed) && outputOpen.load (std::memory_order_relaxed))
+                {
+                    const auto moved =
+                        ControllerMessages::onChannel (message, channel.load (std::memory_order_relaxed));
+                    platform->send (moved.data(), moved.size(), MidiPlatform::Delivery::inOrder);
+                }
+                break;
+            case ControllerMessages::Route::stop:
+                break;
+        }
+    }
+
     /** On the message thread. */
     void deliver (const DeliveryQueue::Received& message)
     {
@@ -157,6 +212,10 @@ private:
                 if (owner.onParamReceived)
                     owner.onParamReceived (message.paramNumber, message.paramValue);
                 break;
+            case Kind::controlChange:
+                if (owner.onControlChange)
+                    owner.onControlChange (message.channel, message.controller, message.controllerValue);
+                break;
             case Kind::anyMessage:
                 if (watcher)
                     watcher (message.bytes);
@@ -171,13 +230,16 @@ private:
             return;
         applyInput (input.follow (owner.getInputDevices(), removedEndpoints));
         applyOutput (output.follow (owner.getOutputDevices(), removedEndpoints));
+        const uint32_t controllerWas = controller.openEndpoint();
+        applyController (controllerWas, controller.follow (owner.getInputDevices(), removedEndpoints));
         if (owner.onDevicesChanged)
             owner.onDevicesChanged();
     }
 
-    SysexAssembler assembler;       // receive thread only
-    MidiMessageSplitter splitter;   // receive thread only, while watching
-    MessageThreadDelivery delivery; // last: its calls use everything above
+    SysexAssembler assembler;            // receive thread only
+    MidiMessageSplitter splitter;        // receive thread only, while watching
+    MidiMessageSplitter controlSplitter; // receive thread only
+    MessageThreadDelivery delivery;      // last: its calls use everything above
 };
 
 MidiEngine::MidiEngine() : MidiEngine (std::make_unique<AlsaMidiPlatform>()) {}
@@ -237,6 +299,48 @@ void MidiEngine::chooseOutput (const std::string& name)
         impl->applyOutput (impl->output.choose (name, getOutputDevices()));
 }
 
+void MidiEngine::openController (uint32_t endpoint)
+{
+    if (impl->closed)
+        return;
+    const uint32_t previous = impl->controller.openEndpoint();
+    impl->applyController (previous, impl->controller.open (endpoint, getInputDevices()));
+}
+
+void MidiEngine::chooseController (const std::string& name)
+{
+    if (impl->closed)
+        return;
+    const uint32_t previous = impl->controller.openEndpoint();
+    impl->applyController (previous, impl->controller.choose (name, getInputDevices()));
+}
+
+uint32_t MidiEngine::controlPortEndpoint() const
+{
+    return impl->platform->controlPortEndpoint();
+}
+
+void MidiEngine::addControlSource (uint32_t endpoint)
+{
+    if (!impl->closed && endpoint != 0)
+        impl->platform->connectControlSource (endpoint);
+}
+
+std::string MidiEngine::chosenControllerName() const
+{
+    return impl->controller.name();
+}
+
+void MidiEngine::setPassThrough (bool on)
+{
+    impl->passThrough.store (on);
+}
+
+bool MidiEngine::passesThrough() const
+{
+    return impl->passThrough.load();
+}
+
 std::string MidiEngine::chosenInputName() const
 {
     return impl->input.name();
@@ -265,11 +369,19 @@ void MidiEngine::close()
     impl->close();
     inputEndpoint = 0;
     outputEndpoint = 0;
+    controllerEndpoint = 0;
 }
 void MidiEngine::sendPatch (const PatchModel& patch, int patchNumber)
 {
     const auto dump = JunoMessages::buildPatchDump (patch, impl->channel.load (std::memory_order_relaxed), patchNumber);
     impl->sendBytes (dump.data(), dump.size(), MidiPlatform::Delivery::latestWins);
+}
+
+void MidiEngine::sendParameterChange (int paramNumber, int value)
+{
+    const auto message =
+        JunoMessages::buildParamChange (impl->channel.load (std::memory_order_relaxed), paramNumber, value);
+    impl->sendBytes (message.data(), message.size(), MidiPlatform::Delivery::latestPerParameter);
 }
 
 void MidiEngine::sendNoteOn (int channel, int note, int velocity)

@@ -32,6 +32,11 @@ public:
     std::function<void (int paramNumber, int value)> onParamReceived;
     /** Devices came or went; the engine has already closed or reopened the chosen ones. */
     std::function<void()> onDevicesChanged;
+    /** A control change from a control input (channel 0-15): the control port,
+        which anything may connect to, or the chosen controller device. The
+        controllers the synthesizer answers to itself (1, 64, 120 to 127) never
+        come here: they pass through with the notes (setPassThrough). */
+    std::function<void (int channel, int controller, int value)> onControlChange;
 
     using MessageWatcher = std::function<void (const std::vector<uint8_t>& message)>;
     /** From now on also hands every whole message from the open input (SysEx
@@ -40,6 +45,9 @@ public:
         callbacks above still run. An empty watcher ends it. Off by default,
         so that nothing a window does not need crosses threads. */
     void watchEveryMessage (MessageWatcher watcher);
+
+    /** The name of the port controllers connect to, always there while the engine is. */
+    static constexpr const char* controlPortName = "Qorv Control";
 
     /** The longest that closing spends delivering notes and controllers still waiting for the link. */
     static constexpr std::chrono::milliseconds closingTimeLimit{250};
@@ -73,16 +81,36 @@ public:
     void chooseInput (const std::string& name);
     /** Chooses the output by name, as chooseInput() does the input. */
     void chooseOutput (const std::string& name);
+    /** Connects this source to the control port as the controller device and
+        chooses it by name; 0 disconnects and chooses none. */
+    void openController (uint32_t endpoint);
+    /** Chooses the controller device by name, as chooseInput() does the input. */
+    void chooseController (const std::string& name);
+    /** Where the control port is, as a source would connect to it; 0 without MIDI. */
+    uint32_t controlPortEndpoint() const;
+    /** Connects one more source to the control port, for as long as it is there. */
+    void addControlSource (uint32_t endpoint);
     /** The chosen devices' names, which the settings store; empty when none is chosen. */
     std::string chosenInputName() const;
     std::string chosenOutputName() const;
+    std::string chosenControllerName() const;
     bool isInputOpen() const { return inputEndpoint != 0; }
     bool isOutputOpen() const { return outputEndpoint != 0; }
+
+    /** Whether notes, pitch bend, modulation, sustain and the channel-mode
+        messages from the control inputs go on to the synthesizer, moved to its
+        channel, in their order. On at first. */
+    void setPassThrough (bool on);
+    bool passesThrough() const;
 
     /** The channel of sent patch dumps and of the receive filter, used unchanged. */
     void setMidiChannel (int channel);
 
     void sendPatch (const PatchModel& patch, int patchNumber);
+    /** One byte of the patch (0 to 17) as a parameter change. While the link
+        is busy only the latest value of each parameter waits, and a dump takes
+        the place of every parameter change still waiting. */
+    void sendParameterChange (int paramNumber, int value);
     void sendNoteOn (int channel, int note, int velocity);
     void sendNoteOff (int channel, int note, int velocity);
     /** The 7-bit value goes out as the most significant byte. */
@@ -101,7 +129,8 @@ private:
 
 public:
     // Written only by the operations above; read by the menus and the settings.
-    uint32_t inputEndpoint = 0;  // the open source; 0 while none is open
-    uint32_t outputEndpoint = 0; // the open destination; 0 while none is open
+    uint32_t inputEndpoint = 0;      // the open source; 0 while none is open
+    uint32_t outputEndpoint = 0;     // the open destination; 0 while none is open
+    uint32_t controllerEndpoint = 0; // the open controller device; 0 while none is open
     int midiChannel = 0;
 };

@@ -1,6 +1,9 @@
 #include "midi/OutputPacer.h"
 
+#include "midi/protocol/JunoMessages.h"
+
 #include <algorithm>
+#include <iterator>
 #include <utility>
 
 OutputPacer::OutputPacer (Sink stepSink, int bytesPerSecond)
@@ -18,26 +21,57 @@ void OutputPacer::submit (Message message, MidiPlatform::Delivery delivery, Time
         transmit (std::move (message), now);
         return;
     }
-    if (delivery == MidiPlatform::Delivery::latestWins)
+    enqueue (std::move (message), delivery);
+}
+
+void OutputPacer::enqueue (Message message, MidiPlatform::Delivery delivery)
+{
+    using Delivery = MidiPlatform::Delivery;
+    const auto isDelivered = [] (Delivery how) { return [how] (const Waiting& w) { return w.delivery == how; }; };
+    switch (delivery)
     {
-        // At most one replaceable message waits, behind every switch: the newest takes its place in the line.
-        const auto replaceable =
-            std::find_if (waiting.begin(),
-                          waiting.end(),
-                          [] (const Waiting& w) { return w.delivery == MidiPlatform::Delivery::latestWins; });
-        if (replaceable != waiting.end())
+        case Delivery::latestWins:
         {
-            replaceable->step.message = std::move (message);
+            dropWaiting (Delivery::latestPerParameter);
+            // At most one dump waits, behind every switch: the newest takes its place in the line.
+            const auto dump = std::find_if (waiting.begin(), waiting.end(), isDelivered (Delivery::latestWins));
+            if (dump != waiting.end())
+                dump->step.message = std::move (message);
+            else
+                waiting.push_back ({{std::move (message), std::nullopt}, delivery});
+            return;
+        }
+        case Delivery::latestPerParameter:
+        {
+            const int parameter = JunoMessages::paramChangeNumber (message.data(), message.size());
+            const auto same =
+                std::find_if (waiting.begin(),
+                              waiting.end(),
+                              [parameter] (const Waiting& w)
+                              { return w.delivery == Delivery::latestPerParameter && w.parameter == parameter; });
+            if (same != waiting.end())
+                same->step.message = std::move (message);
+            else
+                waiting.push_back ({{std::move (message), std::nullopt}, delivery, parameter});
+            return;
+        }
+        case Delivery::inOrder:
+        {
+            // Ahead of the parameter changes at the end of the line, behind everything else.
+            auto place = waiting.end();
+            while (place != waiting.begin() && std::prev (place)->delivery == Delivery::latestPerParameter)
+                --place;
+            waiting.insert (place, {{std::move (message), std::nullopt}, delivery});
             return;
         }
     }
-    waiting.push_back ({{std::move (message), std::nullopt}, delivery});
 }
 
 void OutputPacer::switchDestination (uint32_t destination, TimePoint now)
 {
-    // The dump was meant for the old destination; the new one gets the next edit.
-    dropWaitingDump();
+    // The sound was meant for the old destination; the new one gets the next edit.
+    dropWaiting (MidiPlatform::Delivery::latestWins);
+    dropWaiting (MidiPlatform::Delivery::latestPerParameter);
     if (!waiting.empty())
     {
         waiting.push_back ({{{}, destination}, MidiPlatform::Delivery::inOrder});
@@ -49,7 +83,7 @@ void OutputPacer::switchDestination (uint32_t destination, TimePoint now)
 
 void OutputPacer::finish (TimePoint deadline)
 {
-    dropWaitingDump();
+    dropWaiting (MidiPlatform::Delivery::latestWins);
     finishBy = deadline;
 }
 
@@ -114,11 +148,11 @@ bool OutputPacer::needsWakeUp (std::optional<TimePoint> plannedLook, bool stepsL
     return dueBy.has_value() && (!plannedLook.has_value() || *plannedLook > *dueBy);
 }
 
-void OutputPacer::dropWaitingDump()
+void OutputPacer::dropWaiting (MidiPlatform::Delivery delivery)
 {
     waiting.erase (std::remove_if (waiting.begin(),
                                    waiting.end(),
-                                   [] (const Waiting& w) { return w.delivery == MidiPlatform::Delivery::latestWins; }),
+                                   [delivery] (const Waiting& w) { return w.delivery == delivery; }),
                    waiting.end());
 }
 

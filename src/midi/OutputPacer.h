@@ -11,10 +11,16 @@
 
 /** Lets messages leave no faster than a serial MIDI link carries them. A
     message leaves at once while the link is idle; otherwise it waits, in
-    order, and a newer patch dump replaces one still waiting. A switch to
-    another destination waits behind the notes and controllers meant for the
-    old one. Plain logic over a clock passed in; not thread-safe (PacedSender
-    adds the thread). */
+    order. Only the latest sound waits: a newer patch dump replaces one still
+    waiting and every waiting parameter change (the dump carries them all), a
+    newer parameter change replaces a waiting one of the same parameter where
+    it stands, so however fast a controller sweeps, at most one change per
+    parameter is ever behind. Notes and controllers keep their order and pass
+    the parameter changes waiting at the end of the line, so a note is never
+    late by more than the message on the wire. A switch to another
+    destination waits behind the notes and controllers meant for the old one.
+    Plain logic over a clock passed in; not thread-safe (PacedSender adds the
+    thread). */
 class OutputPacer
 {
 public:
@@ -55,12 +61,13 @@ public:
     void submit (Message message, MidiPlatform::Delivery delivery, TimePoint now);
 
     /** Sends everything after this to another destination (0: none). A waiting
-        patch dump is dropped; waiting notes and controllers still go to the old
-        destination first. */
+        patch dump and waiting parameter changes are dropped; waiting notes and
+        controllers still go to the old destination first. */
     void switchDestination (uint32_t destination, TimePoint now);
 
     /** Delivers what waits until the deadline and drops what is left then; a
-        waiting patch dump is dropped at once. Later submissions are dropped. */
+        waiting patch dump is dropped at once (parameter changes still go, so a
+        controller's last move is not lost). Later submissions are dropped. */
     void finish (TimePoint deadline);
 
     /** Passes on every waiting step whose turn has come; returns when to call
@@ -90,9 +97,13 @@ private:
     {
         Step step;
         MidiPlatform::Delivery delivery;
+        int parameter = -1; // of a parameter change
     };
 
-    void dropWaitingDump();
+    /** Drops every waiting message delivered this way. */
+    void dropWaiting (MidiPlatform::Delivery delivery);
+    /** Queues a message in the place its delivery gives it. */
+    void enqueue (Message message, MidiPlatform::Delivery delivery);
     void transmit (Message message, TimePoint start);
 
     Sink sink;

@@ -36,6 +36,18 @@ void EditSession::announce (SessionChange change)
         onChange (change);
 }
 
+void EditSession::pushUndoStep()
+{
+    controlRun.reset();
+    undoSteps.push (active);
+}
+
+void EditSession::clearHistory()
+{
+    controlRun.reset();
+    undoSteps.clear();
+}
+
 bool EditSession::isRow (int row) const
 {
     return row >= 0 && static_cast<size_t> (row) < patches.patches.size();
@@ -59,7 +71,7 @@ void EditSession::finishPanelEdit()
 
 void EditSession::beginFaderGesture()
 {
-    undoSteps.push (active);
+    pushUndoStep();
 }
 
 void EditSession::setLevel (int byteIndex, int value)
@@ -78,16 +90,52 @@ void EditSession::setHpfPosition (int position)
 
 void EditSession::changeDcoFlags (uint8_t (*change) (uint8_t))
 {
-    undoSteps.push (active);
+    pushUndoStep();
     active.data[dcoFlagsIndex] = change (active.data[dcoFlagsIndex]);
     finishPanelEdit();
 }
 
 void EditSession::setSwitchBit (uint8_t bit, bool set)
 {
-    undoSteps.push (active);
+    pushUndoStep();
     active.data[switchesIndex] = withBit (active.data[switchesIndex], bit, set);
     finishPanelEdit();
+}
+
+//==============================================================================
+// Edits from outside the panel
+
+bool EditSession::moveControl (PanelControl control, int position, Clock::time_point now)
+{
+    return applyControl (control, position, now, true);
+}
+
+bool EditSession::followControl (PanelControl control, int position, Clock::time_point now)
+{
+    return applyControl (control, position, now, false);
+}
+
+bool EditSession::applyControl (PanelControl control, int position, Clock::time_point now, bool send)
+{
+    const auto change = PanelControls::apply (control, position, active.data);
+    const auto index = change ? static_cast<size_t> (change->byteIndex) : 0;
+    if (!change || active.data[index] == change->value)
+        return false;
+
+    const bool continuesRun =
+        controlRun && controlRun->control == control && now - controlRun->lastMove < controlRunGap;
+    if (!continuesRun)
+        pushUndoStep();
+    controlRun = ControlRun{control, now};
+    lastMoved = control;
+
+    active.data[index] = change->value;
+    if (active.onChange)
+        active.onChange();
+    if (send)
+        output.sendParameter (change->byteIndex, change->value);
+    announce (SessionChange::controlMoved);
+    return true;
 }
 
 //==============================================================================
@@ -109,7 +157,7 @@ void EditSession::saveToLibrary()
     }
 
     stored = active;
-    undoSteps.clear();
+    clearHistory();
     announce (SessionChange::storedPatchChanged);
     modified = true;
     announce (SessionChange::fileStateChanged);
@@ -119,6 +167,7 @@ void EditSession::undo()
 {
     if (!undoSteps.canUndo())
         return;
+    controlRun.reset();
     active.data = undoSteps.pop().data;
     announce (SessionChange::patchReloaded);
     output.sendPatch (active);
@@ -126,10 +175,15 @@ void EditSession::undo()
 
 void EditSession::evolve()
 {
-    undoSteps.push (active);
+    pushUndoStep();
     active.randomize();
     announce (SessionChange::patchReloaded);
     output.sendPatch (active);
+}
+
+void EditSession::resend()
+{
+    output.sendPatch (shownPatch());
 }
 
 void EditSession::setComparing (bool held)
@@ -146,7 +200,7 @@ void EditSession::makeActive (const PatchModel& source)
 {
     active = source;
     stored = active;
-    undoSteps.clear();
+    clearHistory();
     announce (SessionChange::activePatchReplaced);
     output.sendPatch (active);
 }
@@ -295,7 +349,7 @@ void EditSession::manualPatchReceived (const PatchModel& received)
     active = received;
     active.name = manualPatchName;
     stored = active;
-    undoSteps.clear();
+    clearHistory();
     announce (SessionChange::activePatchReplaced);
 }
 
@@ -303,7 +357,7 @@ bool EditSession::paramReceived (int paramNumber, int value)
 {
     if (paramNumber > switchesIndex || paramNumber < 0 || !syncControlChanges)
         return false;
-    undoSteps.push (active);
+    pushUndoStep();
     const auto index = static_cast<size_t> (paramNumber);
     active.data[index] = correctedValue (static_cast<int> (index), static_cast<uint8_t> (value));
     announce (SessionChange::patchReloaded);
@@ -333,6 +387,15 @@ void EditSession::setSaveAll (bool on)
     announce (SessionChange::saveAllChanged);
 }
 
+void EditSession::restoreActivePatch (const PatchModel& activeToRestore, const PatchModel& storedToRestore)
+{
+    active = activeToRestore;
+    stored = storedToRestore;
+    stored.name = active.name;
+    clearHistory();
+    announce (SessionChange::activePatchReplaced);
+}
+
 //==============================================================================
 // The library and its file
 
@@ -357,7 +420,7 @@ void EditSession::newLibrary()
     makeActive (patches.patches.front());
 }
 
-int EditSession::openLibrary (LibraryModel loaded, const std::string& path)
+int EditSession::openLibrary (LibraryModel loaded, const std::string& path, FirstPatch first)
 {
     const int corrected = correctIncoming (loaded.patches);
     // Name and list only: the library object and its hook stay this session's.
@@ -369,7 +432,7 @@ int EditSession::openLibrary (LibraryModel loaded, const std::string& path)
     modified = corrected > 0; // what is shown is no longer what the file holds
     announce (SessionChange::fileStateChanged);
 
-    if (!patches.patches.empty())
+    if (first == FirstPatch::becomesActive && !patches.patches.empty())
         makeActive (patches.patches.front());
     return corrected;
 }
@@ -380,18 +443,6 @@ int EditSession::recoverLibrary (LibraryModel recovered, const std::string& path
     modified = true;
     announce (SessionChange::fileStateChanged);
     return corrected;
-}
-
-void EditSession::restoreActivePatch (const PatchModel& activePatch, const PatchModel& storedVersion)
-{
-    // Kept in a file a person can edit: values a patch cannot hold are corrected as they come in.
-    std::vector<PatchModel> both{activePatch, storedVersion};
-    correctIncoming (both);
-    active = std::move (both[0]);
-    stored = std::move (both[1]);
-    undoSteps.clear();
-    announce (SessionChange::activePatchReplaced);
-    output.sendPatch (active);
 }
 
 void EditSession::librarySaved (const std::string& path)

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "control/PanelControls.h"
 #include "patch/LibraryModel.h"
 #include "patch/PatchModel.h"
 #include "session/EditHistory.h"
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -18,12 +20,16 @@ public:
     virtual ~PatchOutput() = default;
     /** Sends the patch as one whole dump; never waits for the link. */
     virtual void sendPatch (const PatchModel& patch) = 0;
+    /** Sends one byte of the patch as a parameter change (0 to 15 the faders,
+        16 the DCO flags, 17 the switches); never waits for the link. */
+    virtual void sendParameter (int byteIndex, uint8_t value) = 0;
 };
 
 /** What one step of a session operation changed, so a view updates only that. */
 enum class SessionChange
 {
     patchEdited,         // the panel edited the active patch: its controls already show the edit
+    controlMoved,        // a controller or the host moved one control (see lastMovedControl)
     patchReloaded,       // the active patch's sound changed from elsewhere (UNDO, EVOLVE, the synthesizer)
     activePatchReplaced, // another patch became the active one: name, sound, stored version and history
     activePatchRenamed,  // the active patch kept its sound under a new name
@@ -53,6 +59,11 @@ public:
         unique-name rule adds, it still fits in a library file. */
     static constexpr size_t maxTypedNameBytes = 4000;
     static constexpr const char* manualPatchName = "Manual";
+
+    using Clock = std::chrono::steady_clock;
+    /** Moves of one control by a controller that come closer together than
+        this make one UNDO step, as one drag of a fader does. */
+    static constexpr Clock::duration controlRunGap = std::chrono::milliseconds (500);
 
     explicit EditSession (PatchOutput& output);
 
@@ -98,6 +109,18 @@ public:
     /** A switch moved: one bit of the switches byte, as one UNDO step. */
     void setSwitchBit (uint8_t bit, bool set);
 
+    // Edits from outside the panel: a controller, a host's automation
+    /** Puts a control at a position (see PanelControls); the changed byte goes
+        out as one parameter change, not a dump. Nothing happens when the patch
+        would not change. Returns whether it changed. */
+    bool moveControl (PanelControl control, int position, Clock::time_point now);
+    /** As moveControl, for a move the synthesizer has heard already (a host's
+        automation that went out with its audio): the patch, the panel and UNDO
+        follow it, and nothing is sent. */
+    bool followControl (PanelControl control, int position, Clock::time_point now);
+    /** The control moveControl last moved, for STATUS. */
+    PanelControl lastMovedControl() const { return lastMoved; }
+
     // Patch actions
     /** SAVE: stores the active patch into the library entry of its name, or adds it. */
     void saveToLibrary();
@@ -105,6 +128,8 @@ public:
     void evolve();
     /** CMP held (the stored version sounds) or released (the active patch sounds again). */
     void setComparing (bool held);
+    /** Sends the patch the panel shows once more, whole (a plugin's Send, a project's recall). */
+    void resend();
 
     // Bank actions
     /** Makes a copy of a row's patch active and sends it; false when there is no such row. */
@@ -133,20 +158,27 @@ public:
     void setSyncManual (bool on) { syncManual = on; }
     void setSyncControlChanges (bool on) { syncControlChanges = on; }
 
+    /** Brings back an active patch and its stored version as they were kept
+        (a project reopened): the edit history starts afresh and nothing is sent. */
+    void restoreActivePatch (const PatchModel& activeToRestore, const PatchModel& storedToRestore);
+
     // The library and its file
     /** A library with one Init patch, no file and no mark; its patch becomes active. */
     void newLibrary();
+    /** What opening a library does to the active patch. */
+    enum class FirstPatch
+    {
+        becomesActive, // made active and sent
+        leftAlone      // the active patch stays, nothing is sent (a project's library reopened)
+    };
     /** A library read from `path` replaces this one; its first patch becomes
-        active. Values a patch cannot hold are corrected (the library is then
-        marked modified); returns how many were. */
-    int openLibrary (LibraryModel loaded, const std::string& path);
+        active (unless told otherwise). Values a patch cannot hold are
+        corrected (the library is then marked modified); returns how many were. */
+    int openLibrary (LibraryModel loaded, const std::string& path, FirstPatch first = FirstPatch::becomesActive);
     /** A library saved aside with unsaved changes when the last session
         ended replaces this one, under its own file (`path`, empty for one
         that had none) and marked modified: its changes are still unsaved. */
     int recoverLibrary (LibraryModel recovered, const std::string& path);
-    /** Brings back the active patch and its stored version as they were at the
-        last quit (sound edits not yet stored with SAVE among them), and sends it. */
-    void restoreActivePatch (const PatchModel& activePatch, const PatchModel& storedVersion);
     /** The library was written to `path`, which is now its file. */
     void librarySaved (const std::string& path);
     /** Adds patches under the library's unique-name rule; the library is
@@ -166,6 +198,10 @@ private:
     friend struct EditSessionTestAccess;
 
     void announce (SessionChange change);
+    bool applyControl (PanelControl control, int position, Clock::time_point now, bool send);
+    /** The state before an edit becomes an UNDO step; a controller's run of moves ends. */
+    void pushUndoStep();
+    void clearHistory();
     /** A typed name cut to maxTypedNameBytes, never inside a UTF-8 sequence. */
     static std::string limitTypedName (const std::string& name);
     /** The change hook, the dump, then the news: every panel edit ends here. */
@@ -190,4 +226,13 @@ private:
     bool syncManual = false;
     bool syncControlChanges = false;
     bool comparing = false;
+
+    /** A controller's moves of one control so far, which further close moves join. */
+    struct ControlRun
+    {
+        PanelControl control;
+        Clock::time_point lastMove;
+    };
+    std::optional<ControlRun> controlRun;
+    PanelControl lastMoved = PanelControl::lfoRate;
 };

@@ -3,6 +3,7 @@
 #include "BinaryData.h"
 
 #include <map>
+#include <utility>
 
 juce::Image loadEmbeddedImage (const char* data, int size)
 {
@@ -130,6 +131,12 @@ void BitmapSlider::changeValue (int newValue)
 
 void BitmapSlider::mouseDown (const juce::MouseEvent& e)
 {
+    contextPress = e.mods.isPopupMenu() && onContextMenu != nullptr;
+    if (contextPress)
+    {
+        onContextMenu();
+        return;
+    }
     if (onDragStart)
         onDragStart();
     changeValue (valueForPosition (e.position.y));
@@ -137,11 +144,15 @@ void BitmapSlider::mouseDown (const juce::MouseEvent& e)
 
 void BitmapSlider::mouseDrag (const juce::MouseEvent& e)
 {
+    if (contextPress)
+        return;
     changeValue (valueForPosition (e.position.y));
 }
 
 void BitmapSlider::mouseUp (const juce::MouseEvent&)
 {
+    if (std::exchange (contextPress, false))
+        return;
     if (springBack)
         changeValue (restValue);
 }
@@ -177,8 +188,13 @@ int BitmapSwitch::handleTop() const
     return static_cast<int> (fraction * static_cast<float> (getHeight() - handleHeight));
 }
 
-void BitmapSwitch::mouseDown (const juce::MouseEvent&)
+void BitmapSwitch::mouseDown (const juce::MouseEvent& e)
 {
+    if (e.mods.isPopupMenu() && onContextMenu != nullptr)
+    {
+        onContextMenu();
+        return;
+    }
     position = juce::jlimit (0, juce::jmax (0, numPositions - 1), (position + 1) % juce::jmax (1, numPositions));
     repaint();
     if (onChange)
@@ -204,8 +220,13 @@ void BitmapButton::setEnabledState (bool shouldBeEnabled)
     repaint();
 }
 
-void BitmapButton::mouseDown (const juce::MouseEvent&)
+void BitmapButton::mouseDown (const juce::MouseEvent& e)
 {
+    if (e.mods.isPopupMenu() && onContextMenu != nullptr)
+    {
+        onContextMenu();
+        return;
+    }
     if (!enabled)
         return;
     isDown = true;

@@ -54,6 +54,8 @@ public:
 
     std::function<void (int)> onChange;
     std::function<void()> onDragStart;
+    /** A right-click (or another popup-menu click): when set, it neither moves nor starts a gesture. */
+    std::function<void()> onContextMenu;
     juce::Image handleImage;
     int minValue = 0;
     int maxValue;
@@ -64,6 +66,7 @@ public:
 
 private:
     int value = 0;
+    bool contextPress = false; // the press that is under way opened a menu
 
     void changeValue (int newValue);
     int clampToRange (int v) const { return juce::jlimit (minValue, maxValue, v); }
@@ -87,6 +90,8 @@ public:
     int handleTop() const;
 
     std::function<void (int)> onChange;
+    /** A right-click (or another popup-menu click): when set, it does not switch. */
+    std::function<void()> onContextMenu;
     juce::Image handleImage;
     int numPositions = 2;
     int handleWidth = 16;
@@ -117,6 +122,8 @@ public:
     std::function<void()> onClick;
     std::function<void()> onPress;
     std::function<void()> onRelease;
+    /** A right-click (or another popup-menu click): when set, it does not press. */
+    std::function<void()> onContextMenu;
     juce::Image normalImage;
     juce::Image pressedImage;
 

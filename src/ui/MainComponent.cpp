@@ -1,8 +1,6 @@
 #include "ui/MainComponent.h"
 
 #include "files/FilePath.h"
-
-#include "midi/AlsaMidiPlatform.h"
 #include "patch/PatchParameters.h"
 #include "ui/PanelBackground.h"
 #include "ui/PanelText.h"
@@ -11,11 +9,9 @@ static_assert (MainComponent::panelWidth == PanelBackground::panelWidth &&
                    MainComponent::panelHeight == PanelBackground::panelHeight,
                "the stored backgrounds are composed for the panel's size");
 
-MainComponent::MainComponent() : MainComponent (std::make_unique<AlsaMidiPlatform>()) {}
-
-MainComponent::MainComponent (std::unique_ptr<MidiPlatform> midiPlatform)
-    : midiEngine (std::move (midiPlatform)), editSession (*this), patchBar (editSession), voice (editSession),
-      bank (editSession), midiIn (editSession), performance (midiEngine)
+MainComponent::MainComponent (EditorModel& modelToShow)
+    : editor (modelToShow), midiEngine (editor.engine()), editSession (editor.session()), patchBar (editSession),
+      voice (editSession, editor.controllers()), bank (editSession), midiIn (editSession), performance (midiEngine)
 {
     setSize (panelWidth, panelHeight);
     for (juce::Component* section :
@@ -29,24 +25,26 @@ MainComponent::MainComponent (std::unique_ptr<MidiPlatform> midiPlatform)
     { patchBar.showControl (name, value); };
     bank.showAction = [this] (const juce::String& name, const juce::String& value)
     { patchBar.showControl (name, value); };
-    editSession.onChange = [this] (SessionChange change) { sessionChanged (change); };
-    midiEngine.onPatchReceived = [this] (const PatchModel& p) { editSession.patchReceived (p); };
-    midiEngine.onManualReceived = [this] (const PatchModel& p) { editSession.manualPatchReceived (p); };
-    midiEngine.onParamReceived = [this] (int number, int value) { paramReceived (number, value); };
+    editor.addListener (*this);
 
-    showActivePatch();
+    showWholeModel();
 }
 
 MainComponent::~MainComponent()
 {
+    editor.removeListener (*this);
     // Nothing this panel started may sound on after it is gone.
     performance.keyboard.allNotesOff();
-    editSession.onChange = nullptr;
 }
 
-void MainComponent::sendPatch (const PatchModel& patch)
+void MainComponent::showWholeModel()
 {
-    midiEngine.sendPatch (patch, 0);
+    patchBar.showActiveName (editSession.activePatch().name);
+    showActivePatch();
+    bank.refresh();
+    bank.applyEraseRule();
+    midiIn.showReceived();
+    midiIn.showSaveAll();
 }
 
 void MainComponent::showActivePatch()
@@ -68,6 +66,12 @@ void MainComponent::sessionChanged (SessionChange change)
             break;
         case SessionChange::patchReloaded:
             showActivePatch();
+            break;
+        case SessionChange::controlMoved:
+            if (controlDisplay.changed (FrameLimiter::Clock::now()))
+                showControlMove();
+            else if (!isTimerRunning())
+                startTimer (1000 / 60);
             break;
         case SessionChange::activePatchReplaced:
             patchBar.showActiveName (active.name);
@@ -104,15 +108,65 @@ void MainComponent::sessionChanged (SessionChange change)
     }
 }
 
-void MainComponent::paramReceived (int paramNumber, int value)
+void MainComponent::showControlMove()
 {
-    if (editSession.paramReceived (paramNumber, value) && paramNumber < PatchBits::numLevelBytes)
+    showActivePatch();
+    const auto shown = PanelControls::shown (editSession.lastMovedControl(), editSession.activePatch().data);
+    patchBar.showControl (juce::String::fromUTF8 (shown.name.c_str()), juce::String::fromUTF8 (shown.value.c_str()));
+}
+
+void MainComponent::timerCallback()
+{
+    if (controlDisplay.tick (FrameLimiter::Clock::now()))
+        showControlMove();
+    if (!controlDisplay.due().has_value())
+        stopTimer();
+}
+
+void MainComponent::parameterReceived (int paramNumber, int value)
+{
+    if (paramNumber < PatchBits::numLevelBytes)
         patchBar.showControl (PatchParameters::paramNames[paramNumber], juce::String (value));
+}
+
+void MainComponent::controllersChanged (ControllerTranslator::Change change)
+{
+    const auto& controllers = editor.controllers();
+    switch (change)
+    {
+        case ControllerTranslator::Change::learningStarted:
+            patchBar.showMessage ("Move a controller for " +
+                                  juce::String (PanelControls::name (*controllers.learningControl())));
+            break;
+        case ControllerTranslator::Change::learned:
+        {
+            const auto& learned = controllers.map().learned().back();
+            patchBar.showControl (PanelControls::name (learned.control),
+                                  "CC " + juce::String (learned.controller) + " ch " +
+                                      juce::String (learned.channel + 1));
+            break;
+        }
+        case ControllerTranslator::Change::learningCancelled:
+            patchBar.showControl ("Learn", "cancelled");
+            break;
+        case ControllerTranslator::Change::mapChanged:
+            break;
+    }
 }
 
 void MainComponent::showStatusMessage (const juce::String& text)
 {
     patchBar.showMessage (text);
+}
+
+bool MainComponent::keyPressed (const juce::KeyPress& key)
+{
+    if (key == juce::KeyPress::escapeKey && editor.controllers().learningControl().has_value())
+    {
+        editor.controllers().cancelLearning();
+        return true;
+    }
+    return false;
 }
 
 void MainComponent::parentHierarchyChanged()

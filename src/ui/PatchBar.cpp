@@ -12,6 +12,8 @@ PatchBar::PatchBar (EditSession& sessionToEdit) : session (sessionToEdit)
 
     PanelText::applyDisplayLook (statusLabel);
     statusLabel.setText (PanelText::statusIdleText, juce::dontSendNotification);
+    // A longer message ("Move a controller for VCF Freq") is narrowed to fit rather than cut short.
+    statusLabel.setMinimumHorizontalScale (0.5f);
     place (statusLabel, 595, 20, 116, 16);
 
     PanelText::applyDisplayLook (activePatchLabel);
@@ -50,6 +52,8 @@ void PatchBar::showControl (const juce::String& name, const juce::String& value)
 
 void PatchBar::showMessage (const juce::String& text)
 {
+    // It stays: an earlier edit's return to dashes must not take it away.
+    controlTimer.stopTimer();
     messageTimer.stopTimer();
     waitingMessages.clear();
     statusLabel.setText (text, juce::dontSendNotification);

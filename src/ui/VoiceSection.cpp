@@ -22,6 +22,7 @@ struct VoiceSection::FaderRow
     int x, y;
     int byteIndex; // or hpfByte
     const char* statusName;
+    PanelControl panelControl;
 };
 
 struct VoiceSection::ButtonRow
@@ -32,6 +33,7 @@ struct VoiceSection::ButtonRow
     const char* statusName;
     const char* statusValue; // nullptr: show the new state of shownBit as 0 or 1
     uint8_t shownBit;
+    PanelControl panelControl;
 };
 
 struct VoiceSection::SwitchRow
@@ -42,6 +44,7 @@ struct VoiceSection::SwitchRow
     const char* statusName;
     const char* topText;
     const char* bottomText;
+    PanelControl panelControl;
 };
 
 struct VoiceSection::LampRow
@@ -53,52 +56,77 @@ struct VoiceSection::LampRow
 
 // In member order, which is also the order showPatch sets them.
 const VoiceSection::FaderRow VoiceSection::faderRows[] = {
-    {&VoiceSection::lfoRateSlider, 208, 92, 0, "LFO Rate"},
-    {&VoiceSection::lfoDelaySlider, 236, 92, 1, "LFO Delay"},
-    {&VoiceSection::dcoLfoSlider, 408, 92, 2, "DCO LFO"},
-    {&VoiceSection::dcoPwmSlider, 436, 92, 3, "DCO PWM"},
-    {&VoiceSection::subSlider, 596, 92, 15, "Sub Level"},
-    {&VoiceSection::noiseSlider, 624, 92, 4, "Noise"},
-    {&VoiceSection::hpfSlider, 688, 92, hpfByte, "HPF"},
-    {&VoiceSection::vcfFreqSlider, 204, 252, 5, "VCF Freq"},
-    {&VoiceSection::vcfResSlider, 232, 252, 6, "VCF Res"},
-    {&VoiceSection::vcfEnvSlider, 312, 252, 7, "VCF ENV"},
-    {&VoiceSection::vcfLfoSlider, 340, 252, 8, "VCF LFO"},
-    {&VoiceSection::vcfKybdSlider, 368, 252, 9, "VCF KYBD"},
-    {&VoiceSection::vcaLevelSlider, 456, 252, 10, "VCA Level"},
-    {&VoiceSection::attackSlider, 508, 252, 11, "Attack"},
-    {&VoiceSection::decaySlider, 536, 252, 12, "Decay"},
-    {&VoiceSection::sustainSlider, 564, 252, 13, "Sustain"},
-    {&VoiceSection::releaseSlider, 592, 252, 14, "Release"},
+    {&VoiceSection::lfoRateSlider, 208, 92, 0, "LFO Rate", PanelControl::lfoRate},
+    {&VoiceSection::lfoDelaySlider, 236, 92, 1, "LFO Delay", PanelControl::lfoDelay},
+    {&VoiceSection::dcoLfoSlider, 408, 92, 2, "DCO LFO", PanelControl::dcoLfo},
+    {&VoiceSection::dcoPwmSlider, 436, 92, 3, "DCO PWM", PanelControl::dcoPwm},
+    {&VoiceSection::subSlider, 596, 92, 15, "Sub Level", PanelControl::subLevel},
+    {&VoiceSection::noiseSlider, 624, 92, 4, "Noise", PanelControl::noise},
+    {&VoiceSection::hpfSlider, 688, 92, hpfByte, "HPF", PanelControl::hpf},
+    {&VoiceSection::vcfFreqSlider, 204, 252, 5, "VCF Freq", PanelControl::vcfFreq},
+    {&VoiceSection::vcfResSlider, 232, 252, 6, "VCF Res", PanelControl::vcfRes},
+    {&VoiceSection::vcfEnvSlider, 312, 252, 7, "VCF ENV", PanelControl::vcfEnv},
+    {&VoiceSection::vcfLfoSlider, 340, 252, 8, "VCF LFO", PanelControl::vcfLfo},
+    {&VoiceSection::vcfKybdSlider, 368, 252, 9, "VCF KYBD", PanelControl::vcfKybd},
+    {&VoiceSection::vcaLevelSlider, 456, 252, 10, "VCA Level", PanelControl::vcaLevel},
+    {&VoiceSection::attackSlider, 508, 252, 11, "Attack", PanelControl::attack},
+    {&VoiceSection::decaySlider, 536, 252, 12, "Decay", PanelControl::decay},
+    {&VoiceSection::sustainSlider, 564, 252, 13, "Sustain", PanelControl::sustain},
+    {&VoiceSection::releaseSlider, 592, 252, 14, "Release", PanelControl::release},
 };
 
+namespace
+{
+// What each DCO button does to the flags byte.
+uint8_t toRange16 (uint8_t f)
+{
+    return withRangeBits (f, range16);
+}
+uint8_t toRange8 (uint8_t f)
+{
+    return withRangeBits (f, range8);
+}
+uint8_t toRange4 (uint8_t f)
+{
+    return withRangeBits (f, range4);
+}
+uint8_t togglePulse (uint8_t f)
+{
+    return static_cast<uint8_t> (f ^ pulseBit);
+}
+uint8_t toggleSaw (uint8_t f)
+{
+    return static_cast<uint8_t> (f ^ sawBit);
+}
+uint8_t toChorusOff (uint8_t f)
+{
+    return withChorus (f, Chorus::off);
+}
+uint8_t toChorusI (uint8_t f)
+{
+    return withChorus (f, Chorus::one);
+}
+uint8_t toChorusII (uint8_t f)
+{
+    return withChorus (f, Chorus::two);
+}
+} // namespace
+
 const VoiceSection::ButtonRow VoiceSection::buttonRows[] = {
-    {&VoiceSection::range16Btn, 300, 128, [] (uint8_t f) { return withRangeBits (f, range16); }, "Range", "16'", 0},
-    {&VoiceSection::range8Btn, 328, 128, [] (uint8_t f) { return withRangeBits (f, range8); }, "Range", "8'", 0},
-    {&VoiceSection::range4Btn, 356, 128, [] (uint8_t f) { return withRangeBits (f, range4); }, "Range", "4'", 0},
-    {&VoiceSection::pulseBtn,
-     516,
-     128,
-     [] (uint8_t f) { return static_cast<uint8_t> (f ^ pulseBit); },
-     "Square",
-     nullptr,
-     pulseBit},
-    {&VoiceSection::sawBtn,
-     544,
-     128,
-     [] (uint8_t f) { return static_cast<uint8_t> (f ^ sawBit); },
-     "Saw",
-     nullptr,
-     sawBit},
-    {&VoiceSection::chorusOffBtn, 640, 284, [] (uint8_t f) { return withChorus (f, Chorus::off); }, "Chorus", "Off", 0},
-    {&VoiceSection::chorus1Btn, 668, 284, [] (uint8_t f) { return withChorus (f, Chorus::one); }, "Chorus", "I", 0},
-    {&VoiceSection::chorus2Btn, 696, 284, [] (uint8_t f) { return withChorus (f, Chorus::two); }, "Chorus", "II", 0},
+    {&VoiceSection::range16Btn, 300, 128, toRange16, "Range", "16'", 0, PanelControl::range16},
+    {&VoiceSection::range8Btn, 328, 128, toRange8, "Range", "8'", 0, PanelControl::range8},
+    {&VoiceSection::range4Btn, 356, 128, toRange4, "Range", "4'", 0, PanelControl::range4},
+    {&VoiceSection::pulseBtn, 516, 128, togglePulse, "Square", nullptr, pulseBit, PanelControl::square},
+    {&VoiceSection::sawBtn, 544, 128, toggleSaw, "Saw", nullptr, sawBit, PanelControl::saw},
+    {&VoiceSection::chorusOffBtn, 640, 284, toChorusOff, "Chorus", "Off", 0, PanelControl::chorusOff},
+    {&VoiceSection::chorus1Btn, 668, 284, toChorusI, "Chorus", "I", 0, PanelControl::chorusI},
+    {&VoiceSection::chorus2Btn, 696, 284, toChorusII, "Chorus", "II", 0, PanelControl::chorusII},
 };
 
 const VoiceSection::SwitchRow VoiceSection::switchRows[] = {
-    {&VoiceSection::pwmSwitch, 480, 124, pwmManBit, "PWM", "LFO", "Man"},
-    {&VoiceSection::vcfPolaritySwitch, 276, 284, vcfInvertBit, "ENV", "Normal", "Inverted"},
-    {&VoiceSection::vcaModeSwitch, 420, 284, vcaGateBit, "VCA", "ENV", "Gate"},
+    {&VoiceSection::pwmSwitch, 480, 124, pwmManBit, "PWM", "LFO", "Man", PanelControl::pwm},
+    {&VoiceSection::vcfPolaritySwitch, 276, 284, vcfInvertBit, "ENV", "Normal", "Inverted", PanelControl::vcfPolarity},
+    {&VoiceSection::vcaModeSwitch, 420, 284, vcaGateBit, "VCA", "ENV", "Gate", PanelControl::vcaMode},
 };
 
 const VoiceSection::LampRow VoiceSection::lampRows[] = {
@@ -111,9 +139,18 @@ const VoiceSection::LampRow VoiceSection::lampRows[] = {
     {&VoiceSection::chorus2Ind, 704, 268, [] (uint8_t f) { return chorus (f) == Chorus::two; }},
 };
 
-VoiceSection::VoiceSection (EditSession& sessionToEdit) : session (sessionToEdit)
+VoiceSection::VoiceSection (EditSession& sessionToEdit, ControllerTranslator& controllersToTeach)
+    : showMenu (showMenuBeside), session (sessionToEdit), controllers (controllersToTeach)
 {
     placeControls();
+
+    for (const auto& row : faderRows)
+        (this->*row.slider).onContextMenu = [this, &row] { offerControllerMenu (row.panelControl, this->*row.slider); };
+    for (const auto& row : buttonRows)
+        (this->*row.button).onContextMenu = [this, &row] { offerControllerMenu (row.panelControl, this->*row.button); };
+    for (const auto& row : switchRows)
+        (this->*row.control).onContextMenu = [this, &row]
+        { offerControllerMenu (row.panelControl, this->*row.control); };
 
     for (const auto& row : buttonRows)
         (this->*row.button).onClick = [this, &row] { buttonClicked (row); };
@@ -187,6 +224,38 @@ void VoiceSection::switchMoved (const SwitchRow& row, int position)
     session.setSwitchBit (row.bit, position != 1);
     if (showEdit)
         showEdit (row.statusName, juce::String::fromUTF8 (position == 1 ? row.topText : row.bottomText));
+}
+
+juce::PopupMenu VoiceSection::controllerMenu (PanelControl control) const
+{
+    juce::PopupMenu menu;
+    menu.addItem (learnControllerId, "Learn Controller");
+    menu.addItem (forgetControllerId, "Forget Controller", controllers.map().learnedFor (control).has_value());
+    return menu;
+}
+
+void VoiceSection::controllerMenuChosen (PanelControl control, int itemId)
+{
+    if (itemId == learnControllerId)
+        controllers.startLearning (control);
+    else if (itemId == forgetControllerId && controllers.forget (control) && showEdit)
+        showEdit (PanelControls::name (control), "controller forgotten");
+}
+
+void VoiceSection::offerControllerMenu (PanelControl control, juce::Component& target)
+{
+    showMenu (controllerMenu (control),
+              target,
+              [weakThis = juce::Component::SafePointer<VoiceSection> (this), control] (int itemId)
+              {
+                  if (weakThis != nullptr)
+                      weakThis->controllerMenuChosen (control, itemId);
+              });
+}
+
+void VoiceSection::showMenuBeside (juce::PopupMenu menu, juce::Component& target, std::function<void (int)> chosen)
+{
+    menu.showMenuAsync (juce::PopupMenu::Options().withTargetComponent (&target), std::move (chosen));
 }
 
 void VoiceSection::showLamps (uint8_t dcoFlags)

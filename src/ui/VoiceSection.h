@@ -1,5 +1,6 @@
 #pragma once
 
+#include "control/ControllerTranslator.h"
 #include "session/EditSession.h"
 #include "ui/BitmapControls.h"
 #include "ui/PanelSection.h"
@@ -15,7 +16,7 @@
 class VoiceSection : public PanelSection
 {
 public:
-    explicit VoiceSection (EditSession& sessionToEdit);
+    VoiceSection (EditSession& sessionToEdit, ControllerTranslator& controllersToTeach);
     ~VoiceSection() override = default;
 
     /** Moves the faders and switches to a patch without reporting an edit. */
@@ -25,6 +26,18 @@ public:
 
     /** Shows an edit in STATUS: the control's name and its new value. */
     std::function<void (const juce::String& name, const juce::String& value)> showEdit;
+
+    /** A control's right-click menu: "Learn Controller", "Forget Controller". */
+    enum ControllerMenuId
+    {
+        learnControllerId = 1,
+        forgetControllerId = 2
+    };
+    juce::PopupMenu controllerMenu (PanelControl control) const;
+    void controllerMenuChosen (PanelControl control, int itemId);
+    /** Shows a control's menu beside it and calls back with the chosen item (0: none). Tests replace it. */
+    std::function<void (juce::PopupMenu, juce::Component& target, std::function<void (int)> chosen)> showMenu;
+    static void showMenuBeside (juce::PopupMenu menu, juce::Component& target, std::function<void (int)> chosen);
 
     BitmapSlider lfoRateSlider{PanelImages::faderHandle(), 127};
     BitmapSlider lfoDelaySlider{PanelImages::faderHandle(), 127};
@@ -76,8 +89,10 @@ private:
     void faderMoved (const FaderRow& row, int value);
     void buttonClicked (const ButtonRow& row);
     void switchMoved (const SwitchRow& row, int position);
+    void offerControllerMenu (PanelControl control, juce::Component& target);
 
     EditSession& session;
+    ControllerTranslator& controllers;
     /** Set while showPatch moves the controls, so nothing counts as an edit. */
     bool loadingPatch = false;
 

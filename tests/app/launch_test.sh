@@ -97,7 +97,7 @@ if [ ! -f "$settings" ]; then
 else
     keys=$(grep -o 'name="[A-Z_]*"' "$settings" | tr -d '"' | sed 's/name=//' | tr '\n' ' ')
     echo "settings: $keys"
-    expected="MIDI_IN MIDI_OUT MIDI_CHANNEL KEYBOARD_OCTAVE KEYBOARD_KEYS KEYBOARD_MOUSE SCALE SYNC_MANUAL SYNC_CC LAST_LIBRARY RECENT_LIBRARIES ACTIVE_PATCH STORED_PATCH "
+    expected="MIDI_IN MIDI_OUT MIDI_CONTROLLER MIDI_CHANNEL KEYBOARD_OCTAVE KEYBOARD_KEYS KEYBOARD_MOUSE SCALE SYNC_MANUAL SYNC_CC LAST_LIBRARY RECENT_LIBRARIES CONTROLLER_MAP CONTROLLER_DEFAULT_MAP CONTROLLER_SOFT_TAKEOVER CONTROLLER_THRU ACTIVE_PATCH STORED_PATCH "
     [ "$keys" = "$expected" ] || { echo "FAIL: settings keys '$keys'"; status=1; }
     grep -q 'name="SCALE" val="150"' "$settings" || { echo "FAIL: SCALE is not stored as 150"; status=1; }
 fi

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Builds the Debian package with cpack into a temporary folder and checks its
 # name and control fields, that it depends on the package of every library
-# the binary links or opens at run time (and on zenity for the file
-# dialogs), and that it holds exactly the listed files, owned by root, with the
-# desktop files as they stand in the source tree.
+# the program and the two plugins link or open at run time (and on zenity for
+# the file dialogs), that it holds exactly the listed files, owned by root,
+# with the desktop files as they stand in the source tree, the plugins
+# stripped in /usr/lib/lv2 and /usr/lib/vst3, a machine-readable copyright
+# file and a changelog for this version, and that lintian finds no error in it.
 set -euo pipefail
 build_dir=$1
 version=$2
@@ -42,31 +44,38 @@ done
 root=$out/root
 dpkg-deb -x "$deb" "$root"
 binary=$root/usr/bin/qorv
+lv2_binary=$root/usr/lib/lv2/Qorv.lv2/libQorv.so
+vst3_binary=$root/usr/lib/vst3/Qorv.vst3/Contents/$(uname -m)-linux/Qorv.so
 
-# Every library the binary names, linked (NEEDED) or opened with dlopen (a
+# Every library a binary names, linked (NEEDED) or opened with dlopen (a
 # string in the binary), must come with the package that holds it; the linked
 # ones as hard dependencies. JUCE's screen-saver control is never used.
 unused_dlopen='libXss.so.1'
 multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
-linked=$(readelf -d "$binary" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p')
-[ -n "$linked" ] || fail "the packaged binary links no libraries"
-for lib in $(strings "$binary" | grep -E '^lib[A-Za-z0-9_+-]+\.so(\.[0-9]+)+$' | sort -u); do
-    grep -qx "$lib" <<<"$unused_dlopen" && continue
-    owner=$(dpkg -S "*/$multiarch/$lib" 2>/dev/null | grep -v '^diversion' | cut -d: -f1 | sort -u) || true
-    if [ -z "$owner" ] || [ "$(wc -l <<<"$owner")" -ne 1 ]; then
-        fail "not one installed package holds $multiarch/$lib: '$owner'"
-    elif grep -qx "$lib" <<<"$linked"; then
-        declares "$owner" && echo "linked $lib: $owner" || fail "Depends lacks $owner (for $lib)"
-    elif declares "$owner" || names Recommends | grep -qx "$owner"; then
-        echo "opened $lib: $owner"
-    else
-        fail "neither Depends nor Recommends names $owner (the binary opens $lib)"
-    fi
+for elf in "$binary" "$lv2_binary" "$vst3_binary"; do
+    [ -f "$elf" ] || { fail "no ${elf#"$root"} in the package"; continue; }
+    linked=$(readelf -d "$elf" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p')
+    [ -n "$linked" ] || fail "${elf#"$root"} links no libraries"
+    for lib in $(strings "$elf" | grep -E '^lib[A-Za-z0-9_+-]+\.so(\.[0-9]+)+$' | sort -u); do
+        grep -qx "$lib" <<<"$unused_dlopen" && continue
+        owner=$(dpkg -S "*/$multiarch/$lib" 2>/dev/null | grep -v '^diversion' | cut -d: -f1 | sort -u) || true
+        if [ -z "$owner" ] || [ "$(wc -l <<<"$owner")" -ne 1 ]; then
+            fail "not one installed package holds $multiarch/$lib: '$owner'"
+        elif grep -qx "$lib" <<<"$linked"; then
+            declares "$owner" && echo "${elf##*/} links $lib: $owner" || fail "Depends lacks $owner (for $lib)"
+        elif declares "$owner" || names Recommends | grep -qx "$owner"; then
+            echo "${elf##*/} opens $lib: $owner"
+        else
+            fail "neither Depends nor Recommends names $owner (${elf##*/} opens $lib)"
+        fi
+    done
+    # A stripped binary keeps no symbol table (the package's are a tenth the build's size).
+    readelf -S "$elf" | grep -q '\.symtab' && fail "${elf#"$root"} is not stripped"
 done
 
 # Exactly the listed files, under /usr, owned by root.
 contents=$(dpkg-deb -c "$deb")
-expected=$(grep -v '^#' "$file_list" | sed 's|^|./usr/|' | sort)
+expected=$(grep -v '^#' "$file_list" | sed "s|{ARCH}|$(uname -m)|; s|^|./usr/|" | sort)
 packaged=$(grep -v '^d' <<<"$contents" | awk '{print $6}' | sort)
 if [ "$packaged" != "$expected" ]; then
     diff <(echo "$expected") <(echo "$packaged") | sed -n 's/^< /missing: /p; s/^> /unexpected: /p' || true
@@ -78,6 +87,22 @@ grep -q '^-rwxr-xr-x .* \./usr/bin/qorv$' <<<"$contents" || fail "usr/bin/qorv i
 for f in applications/org.qorv.Qorv.desktop mime/packages/org.qorv.Qorv.xml metainfo/org.qorv.Qorv.metainfo.xml; do
     cmp -s "$root/usr/share/$f" "$source_dir/resources/desktop/$(basename "$f")" || fail "usr/share/$f differs from the source"
 done
+
+# The copyright file in Debian's machine-readable form, the whole under the
+# GPL 3 or later; the changelog's newest entry is this version.
+doc=$root/usr/share/doc/qorv
+head -n 1 "$doc/copyright" | grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' ||
+    fail "the copyright file is not in the machine-readable format"
+awk 'BEGIN { RS = "" } /^Files: \*\n/' "$doc/copyright" | grep -qx 'License: GPL-3+' ||
+    fail "the copyright file does not put the whole (Files: *) under GPL-3+"
+changelog_version=$(zcat "$doc/changelog.gz" | dpkg-parsechangelog -l - -S Version 2>&1) || true
+[ "$changelog_version" = "$version" ] || fail "the changelog's newest entry is '$changelog_version', not $version"
+
+# lintian: no error. Its warnings and notes are shown, and left to judgement.
+lintian_report=$(lintian --display-level '>=pedantic' "$deb" 2>&1 | grep -v '^running with root privileges' || true)
+echo "lintian: $(grep -c '^E:' <<<"$lintian_report") errors, $(grep -c '^W:' <<<"$lintian_report") warnings, $(grep -c '^[IP]:' <<<"$lintian_report") notes"
+[ -z "$lintian_report" ] || echo "$lintian_report"
+grep -q '^E:' <<<"$lintian_report" && fail "lintian finds errors in the package"
 
 [ "$status" -eq 0 ] && echo "PASS"
 exit "$status"

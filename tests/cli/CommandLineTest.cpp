@@ -59,6 +59,20 @@ TEST_F (CommandLineTest, AWrongCommandLineIsAUsageErrorThatSaysWhatIsWrong)
         {{"capture", "--from", "16:0", "-o", "Lib.106", "--timeout", "nan"}, "--timeout wants a number of seconds"},
         {{"monitor"}, "monitor: name the input with --from PORT"},
         {{"monitor", "--from", "16:0", "extra"}, "monitor: takes no operands"},
+        {{"control", "--from", "17:0"}, "control: name the synthesizer's output with --to PORT"},
+        {{"control", "--to", "16:0", "extra"}, "control: takes no operands"},
+        {{"control", "--to", "16:0", "--to", "16:1"}, "control: --to given twice"},
+        {{"control", "--to", "16:0", "--verbose=yes"}, "control: --verbose takes no value"},
+        {{"control", "--to", "16:0", "--channel", "0"}, "--channel wants a MIDI channel from 1 to 16"},
+        {{"restore", "--to", "16:0", "--from", "16:0"}, "restore: name one LIBRARY to write"},
+        {{"restore", "Brass.syx", "--from", "16:0"}, "restore: name the output to the synthesizer with --to PORT"},
+        {{"restore", "Brass.syx", "--to", "16:0"}, "restore: name the input from the synthesizer with --from PORT"},
+        {{"restore", "Brass.syx", "--to", "1:0", "--from", "1:0", "--start", "A19"},
+         "--start wants a memory from A11 to B88, not 'A19'"},
+        {{"restore", "Brass.syx", "--to", "1:0", "--from", "1:0", "--timeout", "0"},
+         "--timeout wants a number of seconds above 0, not '0'"},
+        {{"restore", "Brass.syx", "--to", "1:0", "--from", "1:0", "--rows", "1-2"},
+         "--rows wants FIRST-LAST from 1 to 1 (the patches as qorv list numbers them), not '1-2'"},
     };
     for (const auto& [arguments, message] : cases)
     {
@@ -79,10 +93,11 @@ TEST_F (CommandLineTest, HelpAndVersionGoToStandardOutput)
         const auto result = runQorv (folder.root, {help});
         EXPECT_EQ (result.status, 0);
         EXPECT_EQ (result.out.rfind ("Usage: qorv [FILE...]\n", 0), 0u);
-        for (const std::string command : {"list", "convert", "ports", "send", "capture", "monitor"})
+        for (const std::string command :
+             {"list", "convert", "ports", "send", "capture", "monitor", "control", "restore"})
             EXPECT_TRUE (contains (result.out, "\n  " + command + " ")) << command;
     }
-    for (const std::string command : {"list", "convert", "ports", "send", "capture", "monitor"})
+    for (const std::string command : {"list", "convert", "ports", "send", "capture", "monitor", "control", "restore"})
     {
         // Help wins over anything else on the line, even a wrong option.
         const auto result = runQorv (folder.root, {command, "--bogus", "--help"});
@@ -154,9 +169,12 @@ TEST_F (CommandLineTest, WithoutASequencerTheMidiCommandsSaySoAndTouchNothing)
     EXPECT_EQ (ports.err, "qorv: MIDI unavailable: no ALSA sequencer\n");
     EXPECT_EQ (ports.out, "");
 
-    const std::vector<std::vector<std::string>> commands = {{"send", "Brass.syx", "--to", "Synth"},
-                                                            {"capture", "--from", "Synth", "-o", "Lib.106"},
-                                                            {"monitor", "--from", "Synth"}};
+    const std::vector<std::vector<std::string>> commands = {
+        {"send", "Brass.syx", "--to", "Synth"},
+        {"capture", "--from", "Synth", "-o", "Lib.106"},
+        {"monitor", "--from", "Synth"},
+        {"control", "--to", "Synth"},
+        {"restore", "Brass.syx", "--to", "Synth", "--from", "Synth"}};
     for (const auto& arguments : commands)
     {
         const auto result = runQorv (folder.root, arguments);
@@ -164,6 +182,22 @@ TEST_F (CommandLineTest, WithoutASequencerTheMidiCommandsSaySoAndTouchNothing)
         EXPECT_EQ (result.err, "qorv: Synth: MIDI unavailable: no ALSA sequencer\n") << arguments[0];
     }
     EXPECT_EQ (folder.entries(), std::vector<std::string>{"Brass.syx"});
+}
+
+TEST_F (CommandLineTest, AControllerMapThatCannotBeUsedIsNamedWithItsReasonBeforeAnythingElse)
+{
+    const std::string wrong = "1 74 VCF Freq\n1 64 Attack\n";
+    writeBytes (folder.path ("wrong.map"), Bytes (wrong.begin(), wrong.end()));
+    const std::pair<std::string, std::string> cases[] = {
+        {"missing.map", "qorv: missing.map: No such file or directory\n"},
+        {"wrong.map", "qorv: wrong.map: line 2: CC 64 passes to the synthesizer and cannot be mapped\n"},
+    };
+    for (const auto& [map, message] : cases)
+    {
+        const auto result = runQorv (folder.root, {"control", "--to", "Synth", "--map", map});
+        EXPECT_EQ (result.status, 1) << map;
+        EXPECT_EQ (result.err, message);
+    }
 }
 
 TEST_F (CommandLineTest, OutputThatCannotBeWrittenFailsTheCommand)

@@ -3,14 +3,18 @@
 // port hw:0,0 (sequencer port 16:0) is amidi, where a synthesizer would be.
 
 #include "CliTestFiles.h"
+#include "ControllerSweep.h"
+#include "LinkPeer.h"
 #include "QorvProcess.h"
 #include "RawInputOwner.h"
+#include "RawMidiPort.h"
 #include "files/QorvFileIO.h"
 
 #include <gtest/gtest.h>
 
 #include <cctype>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <fstream>
 #include <thread>
@@ -300,3 +304,96 @@ TEST_F (MidiCommandsTest, MonitorDecodesTheJunoMessagesAndShowsOtherMidiInHex)
                       "F0 43 10 01 F7"}));
 }
 } // namespace
+
+namespace
+{
+/** `qorv control` for the synthesizer at 16:0 on channel 3, with a controller
+    at hw:0,1 (17:0) connected through --from, until SIGTERM. */
+class ControlCommandTest : public MidiCommandsTest
+{
+protected:
+    std::unique_ptr<QorvProcess> startControl (const std::vector<std::string>& options)
+    {
+        std::vector<std::string> arguments{"control", "--to", "16:0", "--from", "17:0", "--channel", "3"};
+        arguments.insert (arguments.end(), options.begin(), options.end());
+        auto control = std::make_unique<QorvProcess> (folder.root, arguments);
+        EXPECT_TRUE (control->waitForError ("Ctrl+C stops")) << control->errors();
+        return control;
+    }
+
+    /** Waits (without a message loop of its own: the program translates) until the synthesizer took `count` messages.
+     */
+    bool waitForArrivals (size_t count)
+    {
+        const auto deadline = std::chrono::steady_clock::now() + 10s;
+        while (peer.arrivalCount() < count && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for (5ms);
+        return peer.arrivalCount() >= count;
+    }
+
+    LinkPeer peer{"hw:0,0"};
+    RawMidiPort controller{"hw:0,1"};
+};
+} // namespace
+
+TEST_F (ControlCommandTest, TranslatesTheDefaultMapAndAMapFilePassesMusicAndEndsCleanlyOnSigterm)
+{
+    const std::string map = "# my keyboard\n4 21 VCF Res\n";
+    writeBytes (path ("keys.map"), Bytes (map.begin(), map.end()));
+    ASSERT_TRUE (controller.isOpen());
+    auto control = startControl ({"--map", "keys.map", "--verbose"});
+    std::this_thread::sleep_for (200ms);
+    EXPECT_EQ (peer.arrivalCount(), 0u) << "nothing is sent before a control change arrives";
+
+    controller.write ({0xB0, 107, 64});               // the default map: VCF Freq
+    controller.write ({0xB3, 21, 90});                // the map file: VCF Res on channel 4
+    controller.write ({0xB0, 20, 1});                 // nothing answers to CC 20
+    controller.write ({0x93, 60, 100, 0xB3, 123, 0}); // a note and all notes off pass
+    ASSERT_TRUE (waitForArrivals (4)) << control->errors();
+    control->signal (SIGTERM);
+    const auto result = control->finish();
+
+    EXPECT_EQ (result.status, 0) << result.err;
+    // Music goes on at once, a control change through the translation: each kind keeps its order.
+    std::vector<Bytes> parameterChanges, music;
+    for (const auto& message : peer.messages())
+        (message.front() == 0xF0 ? parameterChanges : music).push_back (message);
+    EXPECT_EQ (
+        parameterChanges,
+        (std::vector<Bytes>{{0xF0, 0x41, 0x32, 0x02, 0x05, 0x40, 0xF7}, {0xF0, 0x41, 0x32, 0x02, 0x06, 0x5A, 0xF7}}));
+    EXPECT_EQ (music, (std::vector<Bytes>{{0x92, 60, 100}, {0xB2, 123, 0}}));
+    EXPECT_EQ (result.out, "CC 107 ch 1 -> VCF Freq 64\nCC 21 ch 4 -> VCF Res 90\n");
+    EXPECT_NE (result.err.find ("stopped by SIGTERM"), std::string::npos) << result.err;
+}
+
+TEST_F (ControlCommandTest, ASweepIsCoalescedInOrderAtTheLinksPaceAndTheLastValuesLeaveBeforeTheEnd)
+{
+    auto control = startControl ({"--no-thru"});
+    ControllerSweep sweep;
+    const bool swept = sweep.play (controller,
+                                   peer,
+                                   [] (const std::function<bool()>& condition)
+                                   {
+                                       const auto deadline = std::chrono::steady_clock::now() + 15s;
+                                       while (!condition() && std::chrono::steady_clock::now() < deadline)
+                                           std::this_thread::sleep_for (1ms);
+                                       return condition();
+                                   });
+    EXPECT_TRUE (swept);
+    control->signal (SIGTERM);
+    EXPECT_EQ (control->finish().status, 0);
+
+    const auto arrivals = peer.arrivals();
+    std::chrono::steady_clock::time_point lastIn{};
+    EXPECT_TRUE (sweep.arrivedInOrder (arrivals, 2, lastIn));
+    const double lastMs = std::chrono::duration<double, std::milli> (lastIn - sweep.lastWrite).count();
+    std::printf ("qorv control sweep: %zu parameter changes for %d control changes; every last value in place %.1f ms "
+                 "after the last control change; at most %ld bytes ahead of the link\n",
+                 arrivals.size(),
+                 ControllerSweep::changes,
+                 lastMs,
+                 peer.mostBytesAheadOfTheLink (sweep.firstWrite));
+    EXPECT_LT (arrivals.size(), static_cast<size_t> (ControllerSweep::changes));
+    EXPECT_LE (peer.mostBytesAheadOfTheLink (sweep.firstWrite), 7);
+    EXPECT_LE (lastMs, 45.0);
+}

@@ -23,7 +23,9 @@ class RecordingOutput : public PatchOutput
 {
 public:
     void sendPatch (const PatchModel& patch) override { sent.push_back (patch); }
+    void sendParameter (int byteIndex, uint8_t value) override { parameters.push_back ({byteIndex, value}); }
     std::vector<PatchModel> sent;
+    std::vector<std::pair<int, uint8_t>> parameters;
 };
 } // namespace
 

@@ -301,6 +301,67 @@ TEST_F (EngineTest, ReceivesFromAnotherThreadWhileTheChannelChanges)
     EXPECT_TRUE (allOnMessageThread);
 }
 
+TEST_F (EngineTest, ControlInputsTranslateControlChangesAndPassWhatIsPlayedOnTheSynthesizersChannel)
+{
+    engine.setMidiChannel (2);
+    engine.onControlChange = [this] (int channel, int controller, int value) {
+        record ("cc " + std::to_string (channel) + " " + std::to_string (controller) + " " + std::to_string (value),
+                {});
+    };
+    platform->clearSent();
+
+    // From a keyboard on channel 4: a knob, notes (the second in running status), the
+    // wheel, modulation, sustain, all notes off, a program change and a clock tick.
+    ASSERT_TRUE (platform->injectControl ({0xB3, 74, 64, 0x93, 60, 100, 62, 100, 0xE3, 0, 0x50}));
+    ASSERT_TRUE (platform->injectControl ({0xB3, 1, 20, 0xB3, 64, 127, 0xB3, 123, 0, 0xC3, 5, 0xF8, 0x83, 60, 0}));
+    ASSERT_TRUE (runPostedMessages());
+
+    EXPECT_EQ (deliveries, std::vector<std::string>{"cc 3 74 64"}) << "only the knob is for translation";
+    EXPECT_TRUE (allOnMessageThread);
+    EXPECT_EQ (platform->sent,
+               (std::vector<Bytes>{{0x92, 60, 100},
+                                   {0x92, 62, 100},
+                                   {0xE2, 0, 0x50},
+                                   {0xB2, 1, 20},
+                                   {0xB2, 64, 127},
+                                   {0xB2, 123, 0},
+                                   {0x82, 60, 0}}));
+    for (const auto how : platform->sentDelivery)
+        EXPECT_EQ (how, Delivery::inOrder);
+
+    // Passing through switched off, or no output: nothing is played, knobs still translate.
+    platform->clearSent();
+    engine.setPassThrough (false);
+    ASSERT_TRUE (platform->injectControl ({0x93, 60, 100, 0xB3, 75, 1}));
+    engine.setPassThrough (true);
+    engine.openOutput (0);
+    ASSERT_TRUE (platform->injectControl ({0x93, 61, 100}));
+    ASSERT_TRUE (runPostedMessages());
+    EXPECT_TRUE (platform->sent.empty());
+    EXPECT_EQ (deliveries.back(), "cc 3 75 1");
+}
+
+TEST_F (EngineTest, TheSynthesizersOwnInputIsNeverAController)
+{
+    int controlChanges = 0;
+    engine.onControlChange = [&] (int, int, int) { ++controlChanges; };
+    platform->clearSent();
+    receive ({{0xB0, 74, 64, 0x90, 60, 100}});
+    EXPECT_EQ (controlChanges, 0);
+    EXPECT_TRUE (platform->sent.empty()) << "nothing the synthesizer plays is echoed back to it";
+}
+
+TEST_F (EngineTest, ParameterChangesCarryTheEngineChannelAndWaitOnePerParameter)
+{
+    engine.setMidiChannel (5);
+    platform->clearSent();
+    engine.sendParameterChange (5, 64);
+    engine.sendParameterChange (17, 0xFF); // the switches byte keeps its defined bits
+    EXPECT_EQ (platform->sent, (std::vector<Bytes>{paramBytes (5, 5, 64), paramBytes (5, 17, 0x1F)}));
+    EXPECT_EQ (platform->sentDelivery,
+               (std::vector<Delivery>{Delivery::latestPerParameter, Delivery::latestPerParameter}));
+}
+
 TEST (MidiEngineLifetime, CallsPostedBeforeDestructionDoNothingAfterIt)
 {
     auto dumpAndParam = dumpBytes (0x30, 0, 0);
@@ -505,6 +566,24 @@ protected:
     int devicesChanged = 0;
     std::pair<uint32_t, uint32_t> openWhenTold;
 };
+
+TEST_F (DeviceFollowTest, TheControllerDeviceIsFollowedByNameLikeTheOtherTwo)
+{
+    engine.openController (6);
+    EXPECT_EQ (engine.chosenControllerName(), "Other In");
+    EXPECT_EQ (platform->controlSources, std::vector<uint32_t>{6});
+
+    announce ({{"", "Juno In", 5}}, {{"", "Juno Out", 7}}, {6});
+    EXPECT_EQ (engine.controllerEndpoint, 0u);
+    EXPECT_TRUE (platform->controlSources.empty());
+    EXPECT_EQ (engine.chosenControllerName(), "Other In");
+
+    announce ({{"", "Juno In", 5}, {"", "Other In", 16}}, {{"", "Juno Out", 7}});
+    EXPECT_EQ (engine.controllerEndpoint, 16u);
+    EXPECT_EQ (platform->controlSources, std::vector<uint32_t>{16});
+    engine.close();
+    EXPECT_TRUE (platform->controlSources.empty()) << "closing lets go of the controller too";
+}
 
 TEST_F (DeviceFollowTest, AGoneDeviceIsClosedButStaysChosenAndReopensOnItsNewEndpoint)
 {

@@ -3,9 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <condition_variable>
 #include <future>
 #include <mutex>
+#include <utility>
 
 namespace
 {
@@ -28,6 +30,11 @@ Message dump (uint8_t tag)
 Message note (uint8_t key)
 {
     return {0x90, key, 60};
+}
+
+Message param (uint8_t number, uint8_t value)
+{
+    return {0xF0, 0x41, 0x32, 0x00, number, value, 0xF7};
 }
 
 /** A pacer on a fake clock whose sink notes each step with the time it left. */
@@ -166,6 +173,85 @@ TEST_F (PacerTest, FaderBurstKeepsTheLinkBusyNeverAheadOfItAndEndsWithTheLastDum
     // No link time lost to late service: the link was busy all along, bar one service interval.
     const auto lastStart = left.back().at;
     EXPECT_LE (lastStart - start, perByte * static_cast<long> (bytesBefore - left.back().step.message.size()) + 2ms);
+}
+
+TEST_F (PacerTest, OnlyEachParametersLatestChangeWaitsInItsPlaceAndNotesPassThem)
+{
+    submit (dump (1), Delivery::latestWins); // leaves at once
+    submit (param (5, 10), Delivery::latestPerParameter);
+    submit (param (6, 20), Delivery::latestPerParameter);
+    submit (param (5, 11), Delivery::latestPerParameter); // takes the place of 5 = 10
+    submit (note (60), Delivery::inOrder);
+    submit (param (7, 30), Delivery::latestPerParameter);
+    submit (note (61), Delivery::inOrder);
+    drain();
+
+    EXPECT_EQ (messagesLeft(),
+               (std::vector<Message>{dump (1), note (60), note (61), param (5, 11), param (6, 20), param (7, 30)}));
+}
+
+TEST_F (PacerTest, ADumpTakesThePlaceOfTheWaitingParameterChangesItCarries)
+{
+    submit (dump (1), Delivery::latestWins);
+    submit (param (5, 10), Delivery::latestPerParameter);
+    submit (note (60), Delivery::inOrder);
+    submit (param (6, 20), Delivery::latestPerParameter);
+    submit (dump (2), Delivery::latestWins);
+    submit (param (5, 12), Delivery::latestPerParameter); // after the dump: it still goes
+    drain();
+
+    EXPECT_EQ (messagesLeft(), (std::vector<Message>{dump (1), note (60), dump (2), param (5, 12)}));
+}
+
+TEST_F (PacerTest, ASweepOfFourParametersNeverFallsBehindTheLink)
+{
+    // 2,000 changes in 2 s, four parameters in turn, each sweeping upwards;
+    // the pacer is served at each change, as a thread that looks every
+    // millisecond or sooner would.
+    constexpr int changes = 2000;
+    // Each parameter sweeps upwards to an end of its own: 127, 117, 107, 97.
+    const auto valueOf = [] (int i)
+    { return static_cast<uint8_t> ((i / 4) * (127 - 10 * (i % 4)) / (changes / 4 - 1)); };
+    TimePoint lastSubmission;
+    for (int i = 0; i < changes; ++i)
+    {
+        advanceTo (start + i * 1ms);
+        submit (param (static_cast<uint8_t> (i % 4), valueOf (i)), Delivery::latestPerParameter);
+        lastSubmission = now;
+    }
+    drain();
+
+    std::array<int, 4> lastValue{-1, -1, -1, -1};
+    size_t bytesBefore = 0;
+    for (const auto& l : left)
+    {
+        EXPECT_GE (l.at - start, perByte * static_cast<long> (bytesBefore)) << "never ahead of the link";
+        bytesBefore += l.step.message.size();
+        const auto number = l.step.message[4];
+        const int value = l.step.message[5];
+        const int previous = std::exchange (lastValue[number], value);
+        EXPECT_GE (value, previous) << "each parameter's values leave in the order they were moved";
+    }
+    for (uint8_t number = 0; number < 4; ++number)
+        EXPECT_EQ (lastValue[number], 127 - 10 * number) << "parameter " << int (number);
+    // Everything is on the synthesizer within the time of what waited: at most
+    // 18 parameter changes and the one on the wire, 133 bytes.
+    const auto lastEnd = left.back().at + 7 * perByte;
+    EXPECT_LE (lastEnd - lastSubmission, 19 * 7 * perByte);
+    EXPECT_LT (left.size(), static_cast<size_t> (changes)) << "coalesced";
+}
+
+TEST_F (PacerTest, ASwitchDropsWaitingParameterChangesAndFinishDeliversThem)
+{
+    submit (dump (1), Delivery::latestWins);
+    submit (param (5, 10), Delivery::latestPerParameter);
+    pacer.switchDestination (7, now);
+    submit (param (6, 20), Delivery::latestPerParameter); // onto the new, idle link
+    submit (param (7, 30), Delivery::latestPerParameter);
+    pacer.finish (now + 1s);
+    drain();
+
+    EXPECT_EQ (messagesLeft(), (std::vector<Message>{dump (1), param (6, 20), param (7, 30)}));
 }
 
 TEST_F (PacerTest, DiscardedMessagesNeverLeave)

@@ -80,9 +80,12 @@ TEST_F (ShellTest, MidiMenuListsDevicesAndTicksByEndpoint)
     EXPECT_EQ (entriesOf (menu),
                (std::vector<MenuEntry>{menuSubmenu ("Device"),
                                        menuSubmenu ("Channel"),
+                                       menuSubmenu ("Controllers"),
                                        menuSeparator(),
                                        menuItem (501, "Sync to Manual Mode", false),
-                                       menuItem (502, "Sync to Control Changes", true)}));
+                                       menuItem (502, "Sync to Control Changes", true),
+                                       menuSeparator(),
+                                       menuItem (550, "Write Library to Synthesizer...")}));
     EXPECT_EQ (entriesOf (submenuOf (menu, "Device")),
                (std::vector<MenuEntry>{menuHeader ("Input"),
                                        menuItem (601, "Disabled", false),
@@ -91,7 +94,21 @@ TEST_F (ShellTest, MidiMenuListsDevicesAndTicksByEndpoint)
                                        menuSeparator(),
                                        menuHeader ("Output"),
                                        menuItem (701, "Disabled", true),
-                                       menuItem (702, "USB MIDI", false)}));
+                                       menuItem (702, "USB MIDI", false),
+                                       menuSeparator(),
+                                       menuHeader ("Controller"),
+                                       menuItem (901, "Disabled", true),
+                                       menuItem (902, "Juno", false),
+                                       menuItem (903, "Juno", false)}));
+    EXPECT_EQ (entriesOf (submenuOf (menu, "Controllers")),
+               (std::vector<MenuEntry>{menuItem (503, "Use Default Map", true),
+                                       {MenuEntry::item, 504, "Forget Learned Controllers", false, false},
+                                       menuItem (505, "Soft Takeover", false),
+                                       menuSeparator(),
+                                       menuItem (506, "Export Map..."),
+                                       menuItem (507, "Import Map..."),
+                                       menuSeparator(),
+                                       menuItem (508, "Pass Notes to the Synthesizer", true)}));
 
     const auto channels = entriesOf (submenuOf (menu, "Channel"));
     ASSERT_EQ (channels.size(), 16u);
@@ -123,7 +140,17 @@ TEST_F (ShellTest, DeviceItemsOpenAndCloseTheEngineEnds)
     EXPECT_EQ (engine().outputEndpoint, 0u);
     engine().sendPatch (panel().session().activePatch(), 0);
     EXPECT_EQ (sentDumps().size(), 1u) << "\"Disabled\" stops all sending";
-    EXPECT_EQ (tickedIds (submenuOf (window->getMenuForIndex (2, "MIDI"), "Device")), (std::vector<int>{601, 701}));
+    EXPECT_EQ (tickedIds (submenuOf (window->getMenuForIndex (2, "MIDI"), "Device")),
+               (std::vector<int>{601, 701, 901}));
+
+    window->menuItemSelected (903, 2);
+    EXPECT_EQ (engine().controllerEndpoint, 6u);
+    EXPECT_EQ (midi->controlSources, std::vector<uint32_t>{6}) << "connected to the control port";
+    window->menuItemSelected (902, 2);
+    EXPECT_EQ (midi->controlSources, std::vector<uint32_t>{5}) << "one controller device at a time";
+    window->menuItemSelected (901, 2);
+    EXPECT_TRUE (midi->controlSources.empty());
+    EXPECT_EQ (engine().chosenControllerName(), "");
 }
 
 TEST_F (ShellTest, ChannelAndSyncItems)
@@ -156,7 +183,7 @@ TEST_F (ShellTest, IdsOutsideTheMenusDoNothing)
     engine().openOutput (7);
     engine().setMidiChannel (4);
 
-    for (const int id : {0, 1, 9, 14, 33, 89, 91, 400, 405, 500, 503, 600, 700, 800 + 16, 999, 1000})
+    for (const int id : {0, 1, 9, 14, 33, 89, 91, 400, 405, 500, 509, 600, 700, 800 + 16, 999, 1000})
     {
         window->menuItemSelected (id, 0);
         EXPECT_EQ (engine().inputEndpoint, 5u) << id;
@@ -181,24 +208,30 @@ TEST_F (ShellTest, DevicesPastTheLastIdAreListedButUnavailable)
     openWindow (inputs, outputs);
 
     const auto devices = entriesOf (submenuOf (window->getMenuForIndex (2, "MIDI"), "Device"));
-    ASSERT_EQ (devices.size(), 2u + 100u + 1u + 2u + 100u);
+    ASSERT_EQ (devices.size(), 3 * (2u + 100u) + 2u);
     for (size_t i = 0; i < 100; ++i)
     {
         const bool available = i < 98;
         const auto& in = devices[2 + i];
         const auto& out = devices[2 + 100 + 3 + i];
+        const auto& controller = devices[2 * (2 + 100 + 1) + 2 + i];
         EXPECT_EQ (in.text, "In " + std::to_string (i));
         EXPECT_EQ (out.text, "Out " + std::to_string (i));
+        EXPECT_EQ (controller.text, "In " + std::to_string (i));
         EXPECT_EQ (in.enabled, available) << i;
         EXPECT_EQ (out.enabled, available) << i;
+        EXPECT_EQ (controller.enabled, i < 97) << i;
         EXPECT_EQ (in.id, available ? 602 + static_cast<int> (i) : Id::unavailableDeviceId);
         EXPECT_EQ (out.id, available ? 702 + static_cast<int> (i) : Id::unavailableDeviceId);
+        EXPECT_EQ (controller.id, i < 97 ? 902 + static_cast<int> (i) : Id::unavailableDeviceId);
     }
 
     window->menuItemSelected (699, 2);
     EXPECT_EQ (engine().inputEndpoint, 1097u);
     window->menuItemSelected (799, 2);
     EXPECT_EQ (engine().outputEndpoint, 2097u);
+    window->menuItemSelected (998, 2);
+    EXPECT_EQ (engine().controllerEndpoint, 1096u);
 }
 
 TEST_F (ShellTest, TheMidiMenuShowsAChosenDeviceThatIsAwayUntilItComesBack)
@@ -214,22 +247,24 @@ TEST_F (ShellTest, TheMidiMenuShowsAChosenDeviceThatIsAwayUntilItComesBack)
     midi->announceSetupChange();
     ASSERT_TRUE (pumpMessagesUntil ([this] { return engine().outputEndpoint == 0; }));
     const auto away = entriesOf (submenuOf (window->getMenuForIndex (2, "MIDI"), "Device"));
-    EXPECT_EQ (
-        away,
-        (std::vector<MenuEntry>{menuHeader ("Input"),
-                                menuItem (601, "Disabled"),
-                                {MenuEntry::item, Id::unavailableDeviceId, "In (not connected)", true, false},
-                                menuSeparator(),
-                                menuHeader ("Output"),
-                                menuItem (701, "Disabled"),
-                                {MenuEntry::item, Id::unavailableDeviceId, "Out (not connected)", true, false}}));
+    EXPECT_EQ (away,
+               (std::vector<MenuEntry>{menuHeader ("Input"),
+                                       menuItem (601, "Disabled"),
+                                       {MenuEntry::item, Id::unavailableDeviceId, "In (not connected)", true, false},
+                                       menuSeparator(),
+                                       menuHeader ("Output"),
+                                       menuItem (701, "Disabled"),
+                                       {MenuEntry::item, Id::unavailableDeviceId, "Out (not connected)", true, false},
+                                       menuSeparator(),
+                                       menuHeader ("Controller"),
+                                       menuItem (901, "Disabled", true)}));
 
     // Plugged in again, on another endpoint, it is opened without a click.
     midi->outputs = {port ("Out", 9)};
     midi->announceSetupChange();
     ASSERT_TRUE (pumpMessagesUntil ([this] { return engine().outputEndpoint == 9; }));
     EXPECT_EQ (tickedIds (submenuOf (window->getMenuForIndex (2, "MIDI"), "Device")),
-               (std::vector<int>{Id::unavailableDeviceId, 702}));
+               (std::vector<int>{Id::unavailableDeviceId, 702, 901}));
 }
 
 TEST_F (ShellTest, WithoutASequencerTheDeviceMenuSaysSoInOneGreyedLine)

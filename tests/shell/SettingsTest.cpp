@@ -92,6 +92,7 @@ TEST_F (ShellTest, FirstRunUsesTheDefaultsAndSavesEveryKeyInOrder)
     EXPECT_EQ (readSettings (settingsFile()),
                (std::vector<Setting>{{"MIDI_IN", ""},
                                      {"MIDI_OUT", ""},
+                                     {"MIDI_CONTROLLER", ""},
                                      {"MIDI_CHANNEL", "0"},
                                      {"KEYBOARD_OCTAVE", "3"},
                                      {"KEYBOARD_KEYS", "1"},
@@ -101,6 +102,10 @@ TEST_F (ShellTest, FirstRunUsesTheDefaultsAndSavesEveryKeyInOrder)
                                      {"SYNC_CC", "0"},
                                      {"LAST_LIBRARY", ""},
                                      {"RECENT_LIBRARIES", ""}, // the list is stored as an XML element of its own
+                                     {"CONTROLLER_MAP", "# Qorv controller map: CHANNEL CC CONTROL\n"},
+                                     {"CONTROLLER_DEFAULT_MAP", "1"},
+                                     {"CONTROLLER_SOFT_TAKEOVER", "0"},
+                                     {"CONTROLLER_THRU", "1"},
                                      {"ACTIVE_PATCH", "00000000007f000000007f00000000002a19 Init"},
                                      {"STORED_PATCH", "00000000007f000000007f00000000002a19 Init"}}));
 }

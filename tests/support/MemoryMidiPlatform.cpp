@@ -1,5 +1,6 @@
 #include "MemoryMidiPlatform.h"
 
+#include <algorithm>
 #include <chrono>
 #include <utility>
 
@@ -56,6 +57,17 @@ void MemoryMidiPlatform::setSource (uint32_t endpoint)
     sourceOpen = endpoint != 0;
 }
 
+void MemoryMidiPlatform::connectControlSource (uint32_t endpoint)
+{
+    if (std::find (controlSources.begin(), controlSources.end(), endpoint) == controlSources.end())
+        controlSources.push_back (endpoint);
+}
+
+void MemoryMidiPlatform::disconnectControlSource (uint32_t endpoint)
+{
+    controlSources.erase (std::remove (controlSources.begin(), controlSources.end(), endpoint), controlSources.end());
+}
+
 void MemoryMidiPlatform::setDestination (uint32_t endpoint)
 {
     destination = endpoint;
@@ -86,6 +98,15 @@ bool MemoryMidiPlatform::inject (const std::vector<uint8_t>& bytes)
     if (receiver == nullptr || !sourceOpen)
         return false;
     receiver->rawBytesReceived (bytes.data(), bytes.size());
+    return true;
+}
+
+bool MemoryMidiPlatform::injectControl (const std::vector<uint8_t>& bytes)
+{
+    const std::lock_guard<std::mutex> guard (receiveLock);
+    if (receiver == nullptr)
+        return false;
+    receiver->controlBytesReceived (bytes.data(), bytes.size());
     return true;
 }
 

@@ -36,6 +36,8 @@ public:
     std::vector<Port> outputs;
 
     // Every message handed to send(), in order, with how it was to be delivered.
+    // Read them only while no other thread sends (the engine passes notes
+    // through from its receive thread: the thread that injects them).
     std::vector<std::vector<uint8_t>> sent;
     std::vector<Delivery> sentDelivery;
     void clearSent();
@@ -45,6 +47,8 @@ public:
     uint32_t destination = 0;
     // Each call to setSource, in order (0: disconnected).
     std::vector<uint32_t> sourcesSet;
+    // The sources connected to the control port now.
+    std::vector<uint32_t> controlSources;
 
     /** One thing that left a paced link: a message and where it went, or a
         switch of destination (an empty message). */
@@ -79,6 +83,10 @@ public:
         calling thread (any thread). Returns false, delivering nothing, while
         no source is open or reception is stopped. */
     bool inject (const std::vector<uint8_t>& bytes);
+    /** Delivers bytes that arrived on the control port, on the calling thread
+        (any thread), as whatever is connected to it would send them. Returns
+        false, delivering nothing, while reception is stopped. */
+    bool injectControl (const std::vector<uint8_t>& bytes);
     /** Reports lost input, as an overflowing receive buffer does. */
     void injectLoss();
     /** Reports a change of the MIDI setup, from the calling thread. */
@@ -99,6 +107,8 @@ public:
     std::vector<Port> sources() const override { return inputs; }
     std::vector<Port> destinations() const override { return outputs; }
     void setSource (uint32_t endpoint) override;
+    void connectControlSource (uint32_t endpoint) override;
+    void disconnectControlSource (uint32_t endpoint) override;
     void setDestination (uint32_t endpoint) override;
     void send (const uint8_t* bytes, size_t count, Delivery delivery) override;
     void finishSending (std::chrono::milliseconds limit) override;

@@ -18,7 +18,8 @@ protected:
     {
         auto platform = std::make_unique<MemoryMidiPlatform>();
         midi = platform.get();
-        panel = std::make_unique<MainComponent> (std::move (platform));
+        model = std::make_unique<EditorModel> (std::move (platform));
+        panel = std::make_unique<MainComponent> (*model);
         window.setContentNonOwned (panel.get(), false);
         panel->midiEngine.openOutput (1);
         panel->midiEngine.openInput (1);
@@ -97,5 +98,6 @@ protected:
 
     juce::DocumentWindow window{"test", juce::Colours::black, 0, false};
     MemoryMidiPlatform* midi = nullptr;
+    std::unique_ptr<EditorModel> model;
     std::unique_ptr<MainComponent> panel;
 };

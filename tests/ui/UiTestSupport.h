@@ -6,12 +6,15 @@
     go straight to the component's handlers, in its own coordinates. */
 namespace UiTest
 {
-inline juce::MouseEvent mouseEvent (juce::Component& target, juce::Point<float> position, int clicks = 1)
+inline juce::MouseEvent mouseEvent (juce::Component& target,
+                                    juce::Point<float> position,
+                                    int clicks = 1,
+                                    juce::ModifierKeys buttons = juce::ModifierKeys::leftButtonModifier)
 {
     const auto now = juce::Time::getCurrentTime();
     return juce::MouseEvent (juce::Desktop::getInstance().getMainMouseSource(),
                              position,
-                             juce::ModifierKeys::leftButtonModifier,
+                             buttons,
                              juce::MouseInputSource::defaultPressure,
                              juce::MouseInputSource::defaultOrientation,
                              juce::MouseInputSource::defaultRotation,
@@ -37,6 +40,14 @@ inline void drag (juce::Component& target, float x, float y)
 inline void release (juce::Component& target, float x, float y)
 {
     target.mouseUp (mouseEvent (target, {x, y}));
+}
+
+/** A right-click: press and release of the right button. */
+inline void rightClick (juce::Component& target, float x = 1.0f, float y = 1.0f)
+{
+    const juce::ModifierKeys right (juce::ModifierKeys::rightButtonModifier);
+    target.mouseDown (mouseEvent (target, {x, y}, 1, right));
+    target.mouseUp (mouseEvent (target, {x, y}, 1, right));
 }
 
 inline void click (juce::Component& target, float x = 1.0f, float y = 1.0f)

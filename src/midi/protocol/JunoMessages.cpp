@@ -47,6 +47,27 @@ PatchDump buildPatchDumpAsIs (const std::array<uint8_t, PatchBits::numBytes>& by
     return dump;
 }
 
+ParamChange buildParamChange (int channel, int paramNumber, int value)
+{
+    const int number = std::clamp (paramNumber, 0, PatchBits::numBytes - 1);
+    const uint8_t byte = PatchBits::correctedValue (number, static_cast<uint8_t> (std::clamp (value, 0, 255)));
+    return {sysexStart,
+            rolandId,
+            paramChangeCommand,
+            static_cast<uint8_t> (channel & 0x0F),
+            static_cast<uint8_t> (number),
+            byte,
+            sysexEnd};
+}
+
+int paramChangeNumber (const uint8_t* message, size_t length)
+{
+    if (length != paramChangeSize || message[0] != sysexStart || message[1] != rolandId ||
+        message[2] != paramChangeCommand)
+        return -1;
+    return message[4];
+}
+
 ChannelMessage buildNoteOn (int channel, int note, int velocity)
 {
     return {statusByte (0x90, channel), dataByte (note), dataByte (velocity)};

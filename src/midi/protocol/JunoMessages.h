@@ -22,7 +22,10 @@ constexpr size_t patchDumpSize = 24;
 constexpr size_t dumpMinimumSize = 23;
 constexpr size_t paramChangeMinimumSize = 7;
 
+constexpr size_t paramChangeSize = 7;
+
 using PatchDump = std::array<uint8_t, patchDumpSize>;
+using ParamChange = std::array<uint8_t, paramChangeSize>;
 using ChannelMessage = std::array<uint8_t, 3>;
 
 /** What goes out on the line: F0 41 30, the channel (low 4 bits), the patch
@@ -35,6 +38,12 @@ PatchDump buildPatchDump (const PatchModel& patch, int channel, int patchNumber)
     writers, which store exactly the bytes they hold and refuse beforehand
     what would not read back. */
 PatchDump buildPatchDumpAsIs (const std::array<uint8_t, PatchBits::numBytes>& bytes, int channel, int patchNumber);
+
+/** F0 41 32, the channel (low 4 bits), the parameter (the patch byte's index,
+    0 to 17), the value as PatchBits::correctedValue gives it for that byte, F7. */
+ParamChange buildParamChange (int channel, int paramNumber, int value);
+/** The parameter a message built by buildParamChange changes, or -1 for any other message. */
+int paramChangeNumber (const uint8_t* message, size_t length);
 
 ChannelMessage buildNoteOn (int channel, int note, int velocity);
 ChannelMessage buildNoteOff (int channel, int note, int velocity);

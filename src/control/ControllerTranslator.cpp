@@ -1,0 +1,110 @@
+#include "control/ControllerTranslator.h"
+
+#include <utility>
+
+std::array<std::array<int16_t, 128>, 16> ControllerTranslator::blankPositions()
+{
+    std::array<std::array<int16_t, 128>, 16> positions{};
+    for (auto& channel : positions)
+        channel.fill (-1);
+    return positions;
+}
+
+void ControllerTranslator::announce (Change change)
+{
+    if (onChange)
+        onChange (change);
+}
+
+ControllerTranslator::Outcome
+ControllerTranslator::controlChange (int channel, int controller, int value, EditSession::Clock::time_point now)
+{
+    using Kind = Outcome::Kind;
+    if (channel < 0 || channel > 15 || controller < 0 || controller > 127)
+        return {};
+
+    if (learning)
+    {
+        if (!ControllerMap::isLearnable (controller))
+            return {Kind::notLearnable, *learning};
+        const PanelControl learned = *learning;
+        learning.reset();
+        controllerMap.learn (channel, controller, learned);
+        lastPositions[static_cast<size_t> (channel)][static_cast<size_t> (controller)] = -1;
+        announce (Change::learned);
+        return {Kind::learned, learned};
+    }
+
+    const auto control = controllerMap.find (channel, controller);
+    if (!control)
+        return {};
+    const int position = PanelControls::positionFromController (*control, value);
+    if (!reaches (channel, controller, *control, position))
+        return {Kind::heldBack, *control};
+    return {session.moveControl (*control, position, now) ? Kind::moved : Kind::unchanged, *control};
+}
+
+bool ControllerTranslator::reaches (int channel, int controller, PanelControl control, int position)
+{
+    auto& last = lastPositions[static_cast<size_t> (channel)][static_cast<size_t> (controller)];
+    const int previous = std::exchange (last, static_cast<int16_t> (position));
+    if (!softTakeoverOn)
+        return true;
+
+    const int shown = PanelControls::position (control, session.activePatch().data);
+    if (position == shown || previous == shown)
+        return true; // there, or it was there the last time and moves on from it
+    // It passed the control's position between the last move and this one.
+    return previous >= 0 && (previous < shown) != (position < shown);
+}
+
+void ControllerTranslator::startLearning (PanelControl control)
+{
+    learning = control;
+    announce (Change::learningStarted);
+}
+
+void ControllerTranslator::cancelLearning()
+{
+    if (!learning)
+        return;
+    learning.reset();
+    announce (Change::learningCancelled);
+}
+
+bool ControllerTranslator::forget (PanelControl control)
+{
+    if (!controllerMap.forget (control))
+        return false;
+    announce (Change::mapChanged);
+    return true;
+}
+
+void ControllerTranslator::forgetAll()
+{
+    controllerMap.forgetAll();
+    announce (Change::mapChanged);
+}
+
+bool ControllerTranslator::importMap (const std::string& text, std::string& problem)
+{
+    auto assignments = ControllerMap::parse (text, problem);
+    if (!assignments)
+        return false;
+    controllerMap.replaceLearned (std::move (*assignments));
+    announce (Change::mapChanged);
+    return true;
+}
+
+void ControllerTranslator::setUsesDefaultMap (bool on)
+{
+    controllerMap.setUsesDefaultMap (on);
+    announce (Change::mapChanged);
+}
+
+void ControllerTranslator::setSoftTakeover (bool on)
+{
+    softTakeoverOn = on;
+    lastPositions = blankPositions();
+    announce (Change::mapChanged);
+}
