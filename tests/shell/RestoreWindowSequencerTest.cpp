@@ -53,7 +53,7 @@ protected:
         window->loadState();
         window->mainComponent->midiEngine.chooseInput (virMidi);
         window->mainComponent->midiEngine.chooseOutput (virMidi);
-        ASSERT_TRUE (window->fileCommands.loadLibrary (juce::File (libraryPath)));
+        ASSERT_TRUE (window->fileCommands.loadLibrary (libraryPath));
     }
 
     void quit()

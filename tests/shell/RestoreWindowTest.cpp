@@ -40,7 +40,7 @@ protected:
         window->loadState();
         engine().openInput (1);
         engine().openOutput (1);
-        ASSERT_TRUE (window->fileCommands.loadLibrary (juce::File (libraryPath)));
+        ASSERT_TRUE (window->fileCommands.loadLibrary (libraryPath));
         midi->clearSent(); // the library's first patch, made active
     }
 
@@ -239,7 +239,7 @@ TEST_F (RestoreWindowTest, ProgressOfAnotherOrAChangedLibraryIsNotTakenUpAndStar
     changed.patches.assign (factory.begin(), factory.begin() + 16);
     changed.patches[1].data[0] ^= 1;
     ASSERT_TRUE (QorvFileIO::save (libraryPath, changed));
-    ASSERT_TRUE (window->fileCommands.loadLibrary (juce::File (libraryPath)));
+    ASSERT_TRUE (window->fileCommands.loadLibrary (libraryPath));
     restore = &openRestore();
     EXPECT_EQ (restore->guide(), nullptr);
     EXPECT_NE (
@@ -250,7 +250,7 @@ TEST_F (RestoreWindowTest, ProgressOfAnotherOrAChangedLibraryIsNotTakenUpAndStar
 
     changed.patches[1] = factory[1];
     ASSERT_TRUE (QorvFileIO::save (libraryPath, changed));
-    ASSERT_TRUE (window->fileCommands.loadLibrary (juce::File (libraryPath)));
+    ASSERT_TRUE (window->fileCommands.loadLibrary (libraryPath));
     restore = &openRestore();
     ASSERT_NE (restore->guide(), nullptr) << "the same patches again: taken up";
     click (restore->startOverButton);
