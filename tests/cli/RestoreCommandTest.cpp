@@ -26,6 +26,19 @@ using Answer = ScriptedSynthesizer::Answer;
 
 const std::string virMidi = "Virtual Raw MIDI 0-0 VirMIDI 0-0 (16:0)";
 
+/** Whether the synthesizer has received `count` patch dumps within five seconds. */
+bool dumpsArrive (const ScriptedSynthesizer& synth, size_t count)
+{
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    while (synth.dumpsReceived().size() < count)
+    {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for (5ms);
+    }
+    return true;
+}
+
 /** qorv run at a terminal of its own: what it prints, and lines typed to it. */
 class TerminalRun
 {
@@ -302,8 +315,12 @@ TEST_F (RestoreCommandTest, AtATerminalALineRSendsAgainAndSSkips)
     TerminalRun run (folder.root, {"restore", "Factory.106", "--to", "16:0", "--from", "16:0", "--rows", "1-2"});
     ASSERT_TRUE (run.waitFor ("a line \"s\" skips it, \"r\" sends its patch again; Ctrl+C stops.")) << run.shown;
     ASSERT_TRUE (run.waitFor ("then select A11.")) << run.shown;
+    // A dump still waiting for the wire is replaced by the next one (the same
+    // one sent again, or the next memory's): each must arrive before the next key.
+    ASSERT_TRUE (dumpsArrive (synth, 1));
     run.type ("r\n");
     ASSERT_TRUE (run.waitFor ("  sent again: Press WRITE")) << run.shown;
+    ASSERT_TRUE (dumpsArrive (synth, 2));
     run.type ("what\n");
     ASSERT_TRUE (run.waitFor ("qorv: type s and Enter to skip this memory, r and Enter to send its patch again"))
         << run.shown;
