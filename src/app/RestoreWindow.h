@@ -1,5 +1,6 @@
 #pragma once
 
+#include "editor/EngineSynthesizer.h"
 #include "midi/MidiEngine.h"
 #include "session/EditSession.h"
 #include "session/RestoreGuide.h"
@@ -61,17 +62,6 @@ public:
     juce::TextButton startOverButton{"Start Over"};
 
 private:
-    /** The engine's output, seen as the synthesizer. */
-    class EngineSynthesizer final : public RestoreGuide::Synthesizer
-    {
-    public:
-        explicit EngineSynthesizer (MidiEngine& midiEngine) : engine (midiEngine) {}
-        void sendPatch (const PatchModel& patch, int memory) override { engine.sendPatch (patch, memory); }
-
-    private:
-        MidiEngine& engine;
-    };
-
     int getNumRows() override;
     void paintRowBackground (juce::Graphics&, int row, int width, int height, bool selected) override;
     void paintCell (juce::Graphics&, int row, int column, int width, int height, bool selected) override;

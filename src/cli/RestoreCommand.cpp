@@ -6,6 +6,7 @@
 #include "cli/Console.h"
 #include "cli/MidiSetup.h"
 #include "cli/PatchFiles.h"
+#include "editor/EngineSynthesizer.h"
 #include "session/RestoreGuide.h"
 #include "session/RestoreProgress.h"
 #include "session/SynthMemory.h"
@@ -21,17 +22,6 @@ namespace QorvCli
 namespace
 {
     using Clock = RestoreGuide::Clock;
-
-    /** The synthesizer at the far end of the engine's output. */
-    class EngineSynthesizer final : public RestoreGuide::Synthesizer
-    {
-    public:
-        explicit EngineSynthesizer (MidiEngine& midiEngine) : engine (midiEngine) {}
-        void sendPatch (const PatchModel& patch, int memory) override { engine.sendPatch (patch, memory); }
-
-    private:
-        MidiEngine& engine;
-    };
 
     /** Tells on the console what the guide does, a memory at a time. */
     class GuidePrinter

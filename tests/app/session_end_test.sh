@@ -74,12 +74,7 @@ done
 # The next start asks; Return recovers.
 "$qorv" 2>>"$work/stderr" &
 pid=$!
-question=""
-for _ in $(seq 1 300); do
-    question=$(xdotool search --onlyvisible --name '^Recover' 2>/dev/null | head -n 1 || true)
-    [ -n "$question" ] && break
-    sleep 0.1
-done
+question=$("$wait_for_window" '^Recover')
 if [ -z "$question" ]; then
     fail "no question about the kept changes"
 else
@@ -95,12 +90,7 @@ echo "after Recover: '$title'"
 # Quitting asks to save; Return saves, and the file is the library that was lost.
 window=$("$wait_for_window")
 xdotool windowfocus --sync "$window" key --clearmodifiers ctrl+q
-saving=""
-for _ in $(seq 1 300); do
-    saving=$(xdotool search --onlyvisible --name '^Save changes' 2>/dev/null | head -n 1 || true)
-    [ -n "$saving" ] && break
-    sleep 0.1
-done
+saving=$("$wait_for_window" '^Save changes')
 [ -n "$saving" ] && xdotool windowfocus --sync "$saving" key --clearmodifiers Return
 wait_for_exit "$pid"
 kill -KILL "$pid" 2>/dev/null && fail "the program did not quit"
