@@ -88,6 +88,9 @@ AppState::AppState()
     // dear to someone). Where it cannot be moved, the defaults are used and
     // nothing is written over it.
     auto file = settingsFile();
+    // A settings file that is a link (kept with the user's other dotfiles) is written where it leads.
+    if (std::string target; FileBytes::followLinks (bytesOf (file.getFullPathName()), target))
+        file = juce::File (juce::String::fromUTF8 (target.c_str()));
     const std::string path = bytesOf (file.getFullPathName());
     if (somethingIsAt (path) && !isReadable (path))
     {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/SessionRecovery.h"
+#include "session/SessionRecovery.h"
 
 #include <juce_data_structures/juce_data_structures.h>
 
@@ -35,6 +35,8 @@ public:
         static constexpr const char* controllerThru = "CONTROLLER_THRU";
         static constexpr const char* activePatch = "ACTIVE_PATCH";
         static constexpr const char* storedPatch = "STORED_PATCH";
+        /** Why the last session's unsaved changes could not be kept; said once at the next start. */
+        static constexpr const char* recoveryFailure = "RECOVERY_FAILURE";
 
         // Where a write into the synthesizer stands: stored as it goes, and
         // only while one is unfinished.

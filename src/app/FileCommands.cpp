@@ -128,6 +128,10 @@ void FileCommands::offerRecovery (SessionRecovery& recovery, std::function<void 
                       {
                           recovery.discard();
                       }
+                      else
+                      {
+                          recovery.release(); // asked again at the next start
+                      }
                       if (then)
                           then (recovered);
                   });

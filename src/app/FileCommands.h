@@ -2,9 +2,9 @@
 
 #include "app/BackgroundWork.h"
 #include "app/DesktopFileDialog.h"
-#include "app/SessionRecovery.h"
 #include "patch/LibraryModel.h"
 #include "session/EditSession.h"
+#include "session/SessionRecovery.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 

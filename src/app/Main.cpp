@@ -11,6 +11,7 @@
 #include <X11/Xlib.h>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,20 @@ namespace
 /** The files named on the command line, as their bytes: JUCE's own copy of
     the arguments is text, which a Latin-1 name does not survive. */
 std::vector<std::string> filesGiven;
+
+/** What is kept when the display goes away. */
+std::function<void()> keepWorkWhenDisplayLost;
+
+/** The X server went away (it was stopped, or the session's display with
+    it): Xlib ends the program once this returns, so the work is kept here,
+    as a signal ending the session keeps it, and the program ends as such a
+    signal ends it. Nothing in here may talk to the display. */
+int displayLost (Display*)
+{
+    if (keepWorkWhenDisplayLost)
+        keepWorkWhenDisplayLost();
+    std::_Exit (0);
+}
 } // namespace
 
 /** Starts and stops the one window; the settings holder lives as long as the
@@ -46,6 +61,15 @@ public:
                 else
                     quit();
             });
+        // JUCE's own handler, installed with the window, would end the program with nothing kept.
+        keepWorkWhenDisplayLost = [this]
+        {
+            if (mainWindow == nullptr)
+                return;
+            mainWindow->keepWorkNow();
+            mainWindow->mainComponent->midiEngine.close(); // the notes it started stop
+        };
+        XSetIOErrorHandler (displayLost);
         mainWindow->start (filesGiven);
         // Last, so the devices opened from the settings are not second-guessed.
         mainWindow->installDeviceChangeHandler();

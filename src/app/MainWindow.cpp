@@ -80,22 +80,38 @@ void MainWindow::start (const std::vector<std::string>& files)
     showWarningWhenShown = fileCommands.showWarning;
     fileCommands.showWarning = [this] (const juce::String& title, const juce::String& message)
     { startUpWarnings.emplace_back (title, message); };
-    if (!appState.recovery.isWaiting())
+    warnOfLostChanges();
+    if (!appState.recovery.findWaiting())
     {
         openAtStart (files, false);
         showAtStart();
         return;
     }
-    // The question needs the window behind it; what opens waits for its answer.
+    // The question needs the window behind it; what opens waits for its answer, and until
+    // then the settings keep the library and the patch the last session left.
+    awaitingRecoveryAnswer = true;
     showWindow();
     fileCommands.offerRecovery (appState.recovery,
                                 [weakThis = juce::Component::SafePointer<MainWindow> (this), files] (bool recovered)
                                 {
                                     if (weakThis == nullptr)
                                         return;
+                                    weakThis->awaitingRecoveryAnswer = false;
                                     weakThis->openAtStart (files, recovered);
                                     weakThis->showStartUpNotices();
                                 });
+}
+
+void MainWindow::warnOfLostChanges()
+{
+    auto& settings = *appState.propertiesFile;
+    const auto why = settings.getValue (AppState::Keys::recoveryFailure);
+    if (why.isEmpty())
+        return;
+    settings.removeValue (AppState::Keys::recoveryFailure);
+    settings.saveIfNeeded();
+    fileCommands.showWarning ("Unsaved changes lost",
+                              "When the last session ended, its unsaved changes could not be kept: " + why);
 }
 
 void MainWindow::openAtStart (const std::vector<std::string>& files, bool recovered)
@@ -166,11 +182,19 @@ void MainWindow::quitWhenAllowed()
 
 void MainWindow::endSessionNow()
 {
-    // Written before anything else happens: the session may be cut short any moment now.
-    appState.recovery.keep (mainComponent->session());
-    saveState();
+    keepWorkNow();
     if (requestQuit)
         requestQuit();
+}
+
+void MainWindow::keepWorkNow()
+{
+    // Written before anything else happens: the session may be cut short any moment now.
+    const auto kept = appState.recovery.keep (mainComponent->session());
+    if (!kept)
+        appState.propertiesFile->setValue (AppState::Keys::recoveryFailure,
+                                           juce::String::fromUTF8 (kept.reason.c_str()));
+    saveState();
 }
 
 void MainWindow::activeWindowStatusChanged()

@@ -111,6 +111,11 @@ public:
         library's unsaved changes are kept aside for the next start, the
         settings are written, and the program quits without asking. */
     void endSessionNow();
+    /** What endSessionNow keeps, without quitting: the library's unsaved
+        changes aside (or why they could not be, for the next start) and the
+        settings. For an ending that cannot wait for the message loop (the
+        display went away). */
+    void keepWorkNow();
     /** Start-up after loadState: offers the changes a session that ended under
         the program kept aside, opens the files given (or the library open at
         the last quit), brings back the active patch unless a library was
@@ -182,12 +187,16 @@ private:
     void showWindow();
     /** The notices start-up collected, two seconds each, the last one staying. */
     void showStartUpNotices();
+    /** Says once that the last session's unsaved changes could not be kept, and why. */
+    void warnOfLostChanges();
 
     /** What the window edits: the panel and the menus are views over it. */
     std::unique_ptr<EditorModel> editor;
     PanelHolder panelHolder;
     juce::BorderSize<int> knownFrame;
     bool restoringSettings = false; // what is being restored need not be stored again
+    /** While the recovery question waits, nothing is open yet: the settings keep what the last session left. */
+    bool awaitingRecoveryAnswer = false;
 
 public:
     MainComponent* mainComponent; // owned by panelHolder, shown as the window's content

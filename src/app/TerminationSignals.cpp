@@ -14,11 +14,21 @@ constexpr std::array<int, 3> signalsCaught{SIGTERM, SIGHUP, SIGINT};
 
 /** The pipe's write end, for the handler, which can reach nothing else. */
 volatile sig_atomic_t writeEnd = -1;
+/** Set by the first signal: a second one means the work of the first is stuck. */
+volatile sig_atomic_t alreadySignalled = 0;
 
 std::array<struct sigaction, signalsCaught.size()> previousActions{};
 
-void handler (int)
+void handler (int signalNumber)
 {
+    if (alreadySignalled != 0)
+    {
+        // The message thread has not ended the program (a hung home folder, say): end it now.
+        ::signal (signalNumber, SIG_DFL);
+        ::raise (signalNumber);
+        return;
+    }
+    alreadySignalled = 1;
     const int savedErrno = errno;
     const char byte = 1;
     [[maybe_unused]] const auto written = ::write (writeEnd, &byte, 1); // a full pipe already says it
@@ -33,6 +43,7 @@ TerminationSignals::TerminationSignals (std::function<void()> onSignal) : whenRe
         return; // the signals keep their defaults: nothing worse than before
     readEnd = ends[0];
     writeEnd = ends[1];
+    alreadySignalled = 0;
     juce::LinuxEventLoop::registerFdCallback (readEnd, [this] (int) { received(); });
 
     struct sigaction action = {};

@@ -156,14 +156,17 @@ void MainWindow::saveState()
     settings.setValue (AppState::Keys::scale, static_cast<int> (scaleFactors[scaleIndex] * 100.0f));
     settings.setValue (AppState::Keys::syncManual, panel.session().syncsManualMode());
     settings.setValue (AppState::Keys::syncCC, panel.session().syncsControlChanges());
-    const auto& currentFile = panel.session().currentFile();
-    settings.setValue (AppState::Keys::lastLibrary,
-                       currentFile.empty() ? juce::String() : RecentLibraries::toStored (currentFile));
     recentLibraries.storeIn (settings, AppState::Keys::recentLibraries);
     storeControllerSettings();
-    // Sound edits not yet stored with SAVE come back at the next start.
-    settings.setValue (AppState::Keys::activePatch, toStored (panel.session().activePatch()));
-    settings.setValue (AppState::Keys::storedPatch, toStored (panel.session().storedPatch()));
+    if (!awaitingRecoveryAnswer)
+    {
+        const auto& currentFile = panel.session().currentFile();
+        settings.setValue (AppState::Keys::lastLibrary,
+                           currentFile.empty() ? juce::String() : RecentLibraries::toStored (currentFile));
+        // Sound edits not yet stored with SAVE come back at the next start.
+        settings.setValue (AppState::Keys::activePatch, toStored (panel.session().activePatch()));
+        settings.setValue (AppState::Keys::storedPatch, toStored (panel.session().storedPatch()));
+    }
     settings.saveIfNeeded();
 }
 

@@ -7,6 +7,8 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -65,6 +67,25 @@ bool removeIfAbandoned (int folder, const std::string& name)
     if (::fstatat (folder, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0 || !sameFile (opened, named))
         return false;
     return ::unlinkat (folder, name.c_str(), 0) == 0;
+}
+
+/** Whether a leftover is old enough that no export can still be on its way
+    with it: an export's staged files are not held locked between their
+    writing and their renaming, which takes seconds, not this long. */
+bool leftLongAgo (int folder, const std::string& name)
+{
+    constexpr time_t longAgo = 10 * 60;
+    struct stat info;
+    struct timespec now;
+    return ::fstatat (folder, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+           ::clock_gettime (CLOCK_REALTIME, &now) == 0 && now.tv_sec - info.st_mtim.tv_sec > longAgo;
+}
+
+bool isTemporaryName (const std::string& name)
+{
+    const std::string prefix = ".qorv-", suffix = ".tmp";
+    return name.size() > prefix.size() + suffix.size() && name.compare (0, prefix.size(), prefix) == 0 &&
+           name.compare (name.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
 /** A name no other write uses, for when the usual one is held by a living write. */
@@ -463,12 +484,34 @@ std::string whyFolderCannotBeOpened (int error, const std::string& path)
     return reasonOpeningFolder (error, path);
 }
 
+void removeAbandonedTemporaries (int folder)
+{
+    const int listing = ::openat (folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (listing < 0)
+        return; // a folder that cannot be listed keeps what it holds
+    DIR* entries = ::fdopendir (listing);
+    if (entries == nullptr)
+    {
+        ::close (listing);
+        return;
+    }
+    std::vector<std::string> leftovers;
+    while (const dirent* entry = ::readdir (entries))
+        if (isTemporaryName (entry->d_name))
+            leftovers.emplace_back (entry->d_name);
+    ::closedir (entries);
+    for (const auto& name : leftovers)
+        if (leftLongAgo (folder, name))
+            removeIfAbandoned (folder, name);
+}
+
 WriteResult
 write (const std::string& folderPath, const std::string& name, const uint8_t* data, size_t size, const Options& options)
 {
     FileDescriptor folder (::openFolder (folderPath));
     if (!folder.isOpen())
         return WriteResult::failure (reasonOpeningFolder (errno, folderPath));
+    removeAbandonedTemporaries (folder.get());
     return writeEntry ({folder.get(), folderPath, name}, data, size, options, nullptr);
 }
 

@@ -81,6 +81,12 @@ WriteResult stage (int folder,
                    const Options& options,
                    Staged& staged);
 
+/** Removes the temporary files that writes which died left in the folder
+    (opened with openFolder) long ago and no living write holds; a folder
+    that cannot be listed is left as it is. Every write into a folder does
+    this first, so a crash's leftovers go when the folder is next written. */
+void removeAbandonedTemporaries (int folder);
+
 /** Renames a staged file to its own name, in place of whatever has it. */
 WriteResult place (int folder, const Staged& staged);
 

@@ -44,12 +44,10 @@ int openRegularForReading (const std::string& path, struct stat& info)
     return file.release();
 }
 
-/** Where a save through `path` writes: the file at the end of its chain of
-    symbolic links, as writing through them would reach it (a relative link
-    read from its own folder), or `path` itself. A link whose file is gone
-    leads to where that file would be, so a save writes it there, or fails
-    when that folder is gone too (an unmounted stick), leaving the link as it
-    was: a link is never replaced by a file of its own. */
+} // namespace
+
+namespace FileBytes
+{
 WriteResult followLinks (const std::string& path, std::string& target)
 {
     std::string current = path;
@@ -72,10 +70,7 @@ WriteResult followLinks (const std::string& path, std::string& target)
     }
     return WriteResult::failure ("The symbolic links at " + Utf8Text::forDisplay (path) + " lead round in a circle.");
 }
-} // namespace
 
-namespace FileBytes
-{
 bool readAll (const std::string& path, size_t maxSize, std::vector<uint8_t>& bytes)
 {
     struct stat info;
@@ -98,7 +93,11 @@ std::string whyNotReadable (const std::string& path)
     if (!isUsablePath (path))
         return "is not a usable file name";
     if (::stat (path.c_str(), &status) != 0)
+    {
+        if (path.front() != '/' && FilePath::workingFolder().empty())
+            return "cannot be found: the folder it was named in no longer exists";
         return std::strerror (errno);
+    }
     if (S_ISDIR (status.st_mode))
         return "is a folder, not a file";
     if (!S_ISREG (status.st_mode))
@@ -206,6 +205,8 @@ FolderWriter::FolderWriter (std::string folderPath) : path (std::move (folderPat
         openError = ENOENT;
     else if ((folder = EntryWriter::openFolder (path)) < 0)
         openError = errno;
+    else
+        EntryWriter::removeAbandonedTemporaries (folder);
 }
 
 FolderWriter::~FolderWriter()

@@ -46,6 +46,15 @@ bool readHead (const std::string& path, size_t count, std::vector<uint8_t>& byte
     larger than maxFileSize. */
 WriteResult replaceFile (const std::string& path, const uint8_t* data, size_t size);
 
+/** Where a write through `path` goes: the file at the end of its chain of
+    symbolic links, as writing through them would reach it (a relative link
+    read from its own folder), or `path` itself. A link whose file is gone
+    leads to where that file would be, so a save writes it there, or fails
+    when that folder is gone too (an unmounted stick), leaving the link as
+    it was: a link is never replaced by a file of its own. Fails, saying
+    why, for a link that cannot be read or links that lead round in a circle. */
+WriteResult followLinks (const std::string& path, std::string& target);
+
 /** replaceFile, reporting only whether it worked. */
 bool replaceAtomically (const std::string& path, const uint8_t* data, size_t size);
 

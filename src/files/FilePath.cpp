@@ -43,7 +43,9 @@ std::string_view folderOf (std::string_view path)
 
 std::string absolute (std::string_view path, std::string_view folder)
 {
-    if (!path.empty() && path.front() == '/')
+    // Without a working folder (it was removed) a relative path stays as it was
+    // given, to be refused by name, never read as one under the root.
+    if ((!path.empty() && path.front() == '/') || folder.empty())
         return std::string (path);
     std::string joined (folder);
     if (joined.empty() || joined.back() != '/')

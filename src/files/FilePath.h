@@ -21,7 +21,8 @@ std::string extension (std::string_view path);
 std::string_view folderOf (std::string_view path);
 
 /** `path` as an absolute path: given relative to `workingFolder` unless it
-    starts with '/'. Nothing is resolved, so links stay as they were given. */
+    starts with '/'. Nothing is resolved, so links stay as they were given.
+    With no working folder (empty: it is gone) the path stays as given. */
 std::string absolute (std::string_view path, std::string_view workingFolder);
 
 /** The folder the program runs in, as the system gives it; empty when it cannot say. */
