@@ -108,6 +108,8 @@ void ScriptedSynthesizer::take (const Bytes& message)
             answer = found->second;
         if (answer == Answer::silent)
             return;
+        if (answer == Answer::playedFirst && answersGiven[number]++ == 0)
+            return;
         // WRITE and the memory's buttons store the sound played; selecting the memory follows.
         memories[static_cast<size_t> (number)] = sound;
         given = answersGiven[number]++;

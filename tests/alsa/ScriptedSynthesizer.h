@@ -29,7 +29,8 @@ public:
         exact,
         damagedOnce,   // the first answer has VCF Freq off by 16, later ones are right
         damagedAlways, // every answer has VCF Freq off by 16
-        silent         // the memory is never selected: no answer at all
+        silent,        // the memory is never selected: no answer at all
+        playedFirst    // the first dump is only played (a library opening sends its first patch), later ones exact
     };
 
     /** Listens at once on the raw MIDI device; dumps carry `channel` (0-15). */

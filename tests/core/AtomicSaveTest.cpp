@@ -7,9 +7,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
+#include <ctime>
 #include <fcntl.h>
+#include <filesystem>
 #include <random>
 #include <sys/file.h>
 #include <sys/resource.h>
@@ -261,4 +264,41 @@ TEST (AtomicSaveTest, TemporaryFileOfASaveInProgressIsLeftAlone)
     ::close (holder);
     EXPECT_TRUE (EntryWriter::write (folder.root.string(), "library.106", image.data(), image.size(), namedOnly).ok);
     EXPECT_EQ (folder.entries(), std::vector<std::string>{"library.106"});
+}
+
+TEST (AtomicSaveTest, LeftoversOfWritesThatDiedLongAgoGoWhenTheFolderIsNextWritten)
+{
+    TempFolder folder;
+    const auto plant = [&] (const std::string& name, bool old)
+    {
+        writeBytes (folder.path (name), {'x'});
+        if (old)
+        {
+            const struct timespec times[2] = {{0, UTIME_OMIT}, {::time (nullptr) - 3600, 0}};
+            EXPECT_EQ (::utimensat (AT_FDCWD, folder.path (name).c_str(), times, 0), 0);
+        }
+    };
+    plant (".qorv-0123456789abcdef.tmp", true);      // a crashed export's
+    plant (".qorv-fedcba9876543210-77-0.tmp", true); // a crashed save's, under a name of its own
+    plant (".qorv-aaaaaaaaaaaaaaaa.tmp", false);     // an export on its way now
+    plant (".qorv-bbbbbbbbbbbbbbbb.tmp", true);      // held by a write still alive
+    plant ("mine.tmp", true);                        // the user's
+    const int holder = ::open (folder.path (".qorv-bbbbbbbbbbbbbbbb.tmp").c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE (holder, 0);
+    ASSERT_EQ (::flock (holder, LOCK_EX), 0);
+
+    const Bytes image{'n', 'e', 'w'};
+    ASSERT_TRUE (FileBytes::replaceAtomically (folder.path ("library.106"), image.data(), image.size()));
+    auto entries = folder.entries();
+    std::sort (entries.begin(), entries.end());
+    EXPECT_EQ (entries,
+               (std::vector<std::string>{
+                   ".qorv-aaaaaaaaaaaaaaaa.tmp", ".qorv-bbbbbbbbbbbbbbbb.tmp", "library.106", "mine.tmp"}));
+    ::close (holder);
+
+    // An export into the folder sweeps it too.
+    plant (".qorv-0123456789abcdef.tmp", true);
+    FileBytes::FolderWriter exportInto (folder.root.string());
+    EXPECT_FALSE (std::filesystem::exists (folder.path (".qorv-0123456789abcdef.tmp")));
+    EXPECT_FALSE (std::filesystem::exists (folder.path (".qorv-bbbbbbbbbbbbbbbb.tmp"))) << "no longer held";
 }

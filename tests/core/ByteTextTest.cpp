@@ -59,4 +59,5 @@ TEST (ByteTextTest, PathsArePartedByTheirBytes)
     EXPECT_EQ (FilePath::folderOf ("b.106"), ".");
     EXPECT_EQ (FilePath::absolute ("caf\xE9.106", "/home/me"), "/home/me/caf\xE9.106");
     EXPECT_EQ (FilePath::absolute ("/x.106", "/home/me"), "/x.106");
+    EXPECT_EQ (FilePath::absolute ("x.106", ""), "x.106") << "a working folder that is gone makes no path under /";
 }

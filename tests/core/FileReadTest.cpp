@@ -86,3 +86,19 @@ TEST (FileReadTest, RegularFilesAndLinksToThemAreRead)
         EXPECT_EQ (bytes.size(), 5u);
     }
 }
+
+TEST (FileReadTest, ARelativeNameWhoseFolderIsGoneIsRefusedWithWhy)
+{
+    TempFolder folder;
+    const std::string gone = folder.path ("gone");
+    ASSERT_EQ (::mkdir (gone.c_str(), 0755), 0);
+    // In a child: the working folder is the process's own.
+    const ChildReport report = runInChild (
+        [&]
+        {
+            if (::chdir (gone.c_str()) != 0 || ::rmdir (gone.c_str()) != 0)
+                return std::string ("set-up failed");
+            return FileBytes::whyNotReadable ("Strings.106");
+        });
+    EXPECT_EQ (report.text, "cannot be found: the folder it was named in no longer exists");
+}

@@ -125,11 +125,13 @@ protected:
 
 TEST_F (RestoreWindowSequencerTest, SixteenMemoriesAreWrittenAndADamagedAnswerIsSentAgain)
 {
-    start();
-    // Listening from here on: opening the library sent its first patch to play, not to keep.
+    // Listening from before the start, however late the library's opening dump crosses the link.
     ScriptedSynthesizer synth;
     ASSERT_TRUE (synth.isOpen());
+    synth.script (0, Answer::playedFirst); // opening the library plays its first patch, A11
     synth.script (2, Answer::damagedOnce); // A13
+    start();
+    ASSERT_TRUE (waitUntil ([&] { return synth.dumpsReceived().size() == 1; })) << "the opening dump was played";
     auto& restore = openRestore();
     EXPECT_EQ (textOf (restore.instruction), RestoreGuide::setUpAdvice);
     ASSERT_TRUE (waitUntil ([&] { return restore.startButton.isEnabled(); })) << textOf (restore.note);
@@ -156,7 +158,7 @@ TEST_F (RestoreWindowSequencerTest, SixteenMemoriesAreWrittenAndADamagedAnswerIs
     photograph ("restore-done");
 
     // Every dump exact and numbered as its memory, A13 twice, and nothing else on the wire.
-    EXPECT_EQ (synth.received(), wireOf ({0, 1, 2, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15}));
+    EXPECT_EQ (synth.received(), wireOf ({0, 0, 1, 2, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15}));
     for (int memory = 0; memory < 16; ++memory)
         EXPECT_EQ (synth.memory (memory), factory[static_cast<size_t> (memory)].data);
     EXPECT_EQ (window->mainComponent->session().pendingPatch(), nullptr) << "the answers never reached MIDI IN";
@@ -165,9 +167,11 @@ TEST_F (RestoreWindowSequencerTest, SixteenMemoriesAreWrittenAndADamagedAnswerIs
 
 TEST_F (RestoreWindowSequencerTest, ASilentSynthesizerIsReportedAndStopGoesOnAfterARestart)
 {
-    start();
     auto synth = std::make_unique<ScriptedSynthesizer>();
+    synth->script (0, Answer::playedFirst);
     synth->script (2, Answer::silent); // A13
+    start();
+    ASSERT_TRUE (waitUntil ([&] { return synth->dumpsReceived().size() == 1; }));
     auto* restore = &openRestore();
     ASSERT_TRUE (waitUntil ([&] { return restore->startButton.isEnabled(); })) << textOf (restore->note);
     click (restore->startButton);
@@ -194,8 +198,10 @@ TEST_F (RestoreWindowSequencerTest, ASilentSynthesizerIsReportedAndStopGoesOnAft
     // Qorv and the synthesizer start again; the owner has found what was wrong.
     quit();
     synth.reset();
-    start();
     synth = std::make_unique<ScriptedSynthesizer>();
+    synth->script (0, Answer::playedFirst);
+    start();
+    ASSERT_TRUE (waitUntil ([&] { return synth->dumpsReceived().size() == 1; }));
     restore = &openRestore();
     EXPECT_EQ (textOf (restore->note),
                "Stopped at A13 before: 2 written and checked, 0 skipped, 0 differing, 14 not written yet (A13 to "
@@ -207,7 +213,7 @@ TEST_F (RestoreWindowSequencerTest, ASilentSynthesizerIsReportedAndStopGoesOnAft
     guide = restore->guide();
     ASSERT_TRUE (waitUntil ([&] { return guide->phase() == Phase::finished; })) << textOf (restore->note);
     EXPECT_EQ (textOf (restore->note), "16 written and checked, 0 skipped, 0 differing.");
-    EXPECT_EQ (synth->received(), wireOf ({2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15}));
+    EXPECT_EQ (synth->received(), wireOf ({0, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15}));
     EXPECT_EQ (settingsText().find ("RESTORE_"), std::string::npos);
 }
 } // namespace

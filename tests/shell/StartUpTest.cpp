@@ -8,6 +8,7 @@
 #include "files/QorvFileIO.h"
 #include "files/SyxFileIO.h"
 
+#include <filesystem>
 #include <sys/stat.h>
 
 namespace
@@ -110,6 +111,62 @@ TEST_F (StartUpTest, KeptChangesAreGivenUpOnlyWhenAskedAndANewLibraryIsOfferedBy
     recoverQuestions.clear();
     startAgain();
     EXPECT_TRUE (recoverQuestions.empty());
+}
+
+TEST_F (StartUpTest, ASessionEndedWhileTheQuestionWaitsLeavesTheLastSessionsWorkAsItWas)
+{
+    window->fileCommands.openFiles ({path ("Strings.106")});
+    session().activateRow (1);
+    session().setLevel (5, 99);
+    session().newPatch();
+    window->endSessionNow();
+    const auto settingsBefore = settingsFile().loadFileAsString();
+    const auto keptBefore = readBytes (keptLibrary());
+
+    // A logout while the question waits: nothing was opened, so nothing of it is written.
+    startAgain();
+    ASSERT_EQ (recoverQuestions.size(), 1u);
+    window->endSessionNow();
+    EXPECT_EQ (readBytes (keptLibrary()), keptBefore);
+    const auto settingsAfter = settingsFile().loadFileAsString();
+    for (const char* key : {"LAST_LIBRARY", "ACTIVE_PATCH", "STORED_PATCH"})
+    {
+        const auto valueIn = [key] (const juce::String& text)
+        {
+            return text.fromFirstOccurrenceOf ("name=\"" + juce::String (key) + "\"", false, false)
+                .upToFirstOccurrenceOf ("/>", false, false);
+        };
+        EXPECT_EQ (valueIn (settingsAfter), valueIn (settingsBefore)) << key;
+    }
+
+    // Discarded at the next start, the library the last session had open opens, with its patch as it was.
+    recoverQuestions.clear();
+    startAgain();
+    ASSERT_EQ (recoverQuestions.size(), 1u);
+    answerRecoverQuestion (FileCommands::discardRecovered);
+    EXPECT_EQ (session().currentFile(), path ("Strings.106"));
+    EXPECT_EQ (session().activePatch().name, "Viola");
+    EXPECT_EQ (session().activePatch().data[5], 99);
+}
+
+TEST_F (StartUpTest, ChangesThatCouldNotBeKeptAreSaidOnceAtTheNextStart)
+{
+    // Every place a library could be kept is taken by something else.
+    SessionRecovery places (configHome.path ("org.qorv.Qorv"));
+    for (int slot = 1; slot <= SessionRecovery::maxSlots; ++slot)
+        std::filesystem::create_directories (places.libraryPathOf (slot));
+    session().newPatch();
+    window->endSessionNow();
+
+    warnings.clear();
+    startAgain();
+    ASSERT_EQ (warnings.size(), 1u);
+    EXPECT_EQ (warnings[0].title, "Unsaved changes lost");
+    EXPECT_NE (warnings[0].message.find ("kept libraries waiting"), std::string::npos) << warnings[0].message;
+    EXPECT_TRUE (recoverQuestions.empty());
+    warnings.clear();
+    startAgain();
+    EXPECT_TRUE (warnings.empty()) << "said once";
 }
 
 TEST_F (StartUpTest, TheActivePatchAndItsStoredVersionComeBackUnlessALibraryIsGiven)
