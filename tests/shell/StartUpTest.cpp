@@ -209,7 +209,10 @@ TEST_F (StartUpTest, EveryStartUpNoticeIsShownForTwoSecondsInTurn)
         shown.push_back (status());
     const auto took = juce::Time::getMillisecondCounter() - started;
     EXPECT_EQ (shown, (std::vector<std::string>{"Settings reset", "Not opened: notes.txt", "Strings"}));
-    EXPECT_GE (took, 2u * PatchBar::statusRevertMs - 100) << "each for two seconds";
+    // JUCE's timer thread counts a new timer's period from its own last wake-up, up to 100 ms
+    // earlier (more on a busy machine), so a timer may fire that much before its time.
+    constexpr unsigned timerEarliness = 250;
+    EXPECT_GE (took, 2u * (PatchBar::statusRevertMs - timerEarliness)) << "each for two seconds";
     EXPECT_FALSE (pumpMessagesUntil ([&] { return status() != "Strings"; }, 2500)) << "the last one stays";
 }
 
