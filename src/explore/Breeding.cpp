@@ -110,6 +110,8 @@ child (const std::vector<SoundControls::Bytes>& parents, const Options& options,
         if (!options.isLocked (control.section) && moved != position)
             result = SoundControls::withPosition (result, control.control, moved);
     }
+    // Bits and levels no patch may hold, from a parent read as it was, stay out.
+    PatchBits::correctValues (result);
     return result;
 }
 

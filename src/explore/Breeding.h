@@ -47,8 +47,8 @@ struct Options
 };
 
 /** Child number `index` (0, 1, ...) of the parents by the seed; the same
-    whatever other children are made. No parents give an Init sound's bytes;
-    more than maxParents use the first three. */
+    whatever other children are made, and only values a patch may hold. No
+    parents give an Init sound's bytes; more than maxParents use the first three. */
 SoundControls::Bytes
 child (const std::vector<SoundControls::Bytes>& parents, const Options& options, uint64_t seed, size_t index);
 

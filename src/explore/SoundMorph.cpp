@@ -43,7 +43,11 @@ SoundControls::Bytes blend (const std::vector<SoundControls::Bytes>& corners, Po
     if (corners.empty())
         return {};
     if (corners.size() < 2)
-        return corners.front();
+    {
+        SoundControls::Bytes only = corners.front();
+        PatchBits::correctValues (only);
+        return only;
+    }
     const auto used = std::min<size_t> (corners.size(), 4);
     const auto cornerWeights = weights (used, point);
 
@@ -60,6 +64,7 @@ SoundControls::Bytes blend (const std::vector<SoundControls::Bytes>& corners, Po
             sum += cornerWeights[corner] * corners[corner][index];
         result[index] = static_cast<uint8_t> ((sum + total / 2) / total);
     }
+    PatchBits::correctValues (result);
     return result;
 }
 } // namespace SoundMorph

@@ -35,6 +35,7 @@ size_t strongestCorner (const std::vector<int64_t>& weights);
 
 /** The blend of 2 to 4 corner sounds: each fader the weighted mean of the
     corners' values, rounded (halves up); each switch-type control the
-    strongest corner's. Fewer than two corners give the first one unchanged. */
+    strongest corner's; what no patch may hold corrected. Fewer than two
+    corners give the first one. */
 SoundControls::Bytes blend (const std::vector<SoundControls::Bytes>& corners, Point point);
 } // namespace SoundMorph
