@@ -32,6 +32,8 @@ bool BreedingRun::nextGeneration (const Breeding::Options& options, uint64_t see
     generation.line = from->line;
     for (const size_t index : chosenParents)
         generation.parents.push_back (candidate (index));
+    generation.bredFrom = shownNumber();
+    generation.parentCandidates = chosenParents;
     generation.options = options;
     generation.seed = seed;
     add (std::move (generation));
@@ -46,6 +48,8 @@ bool BreedingRun::again (const Breeding::Options& options, uint64_t seed)
     Generation generation;
     generation.line = from->line;
     generation.parents = from->parents;
+    generation.bredFrom = from->bredFrom;
+    generation.parentCandidates = from->parentCandidates;
     generation.options = options;
     generation.seed = seed;
     add (std::move (generation));

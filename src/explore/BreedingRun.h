@@ -20,6 +20,10 @@ public:
     struct Generation
     {
         std::vector<PatchModel> parents;
+        /** The number of the generation whose candidates the parents were
+            (0: patches from elsewhere), and which candidates. */
+        size_t bredFrom = 0;
+        std::vector<size_t> parentCandidates;
         Breeding::Options options;
         uint64_t seed = 0;
         /** The name the line goes by, from the first parent of its first generation. */

@@ -246,6 +246,8 @@ TEST (BreedingRun, GenerationsFromTickedCandidatesAreAllKept)
     ASSERT_TRUE (run.nextGeneration ({}, 88));
     EXPECT_EQ (run.shownNumber(), 2u);
     EXPECT_EQ (run.shown()->candidates, second);
+    EXPECT_EQ (run.shown()->bredFrom, 1u);
+    EXPECT_EQ (run.shown()->parentCandidates, (std::vector<size_t>{2, 9}));
     EXPECT_EQ (run.candidate (0).name, "Brass Set 1");
     EXPECT_FALSE (run.isTicked (2)); // ticks belong to their generation
 
