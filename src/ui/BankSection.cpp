@@ -105,36 +105,42 @@ void BankSection::eraseRows (const std::vector<int>& rows)
         showAction ("Erased", juce::String (static_cast<int> (erased)) + " patches");
 }
 
+juce::PopupMenu BankSection::rowMenu() const
+{
+    juce::PopupMenu menu;
+    if (onMorphWith)
+        menu.addItem (morphWithId, "Morph With...");
+    if (onFindSimilar)
+        menu.addItem (findSimilarId, "Find Similar");
+    if (onMorphWith || onFindSimilar)
+        menu.addSeparator();
+    menu.addItem (selectDuplicatesId, "Select Duplicates...");
+    return menu;
+}
+
 void BankSection::showRowMenu (int row)
 {
     if (!session.isRow (row))
         return;
-    enum
-    {
-        morphId = 1,
-        similarId,
-        duplicatesId
-    };
-    juce::PopupMenu menu;
-    if (onMorphWith)
-        menu.addItem (morphId, "Morph With...");
-    if (onFindSimilar)
-        menu.addItem (similarId, "Find Similar");
-    if (onMorphWith || onFindSimilar)
-        menu.addSeparator();
-    menu.addItem (duplicatesId, "Select Duplicates...");
-    menu.showMenuAsync (juce::PopupMenu::Options().withTargetComponent (&libraryList).withMousePosition(),
-                        [safeThis = juce::Component::SafePointer<BankSection> (this), row] (int chosen)
-                        {
-                            if (safeThis == nullptr || !safeThis->session.isRow (row))
-                                return;
-                            if (chosen == morphId && safeThis->onMorphWith)
-                                safeThis->onMorphWith (row);
-                            else if (chosen == similarId && safeThis->onFindSimilar)
-                                safeThis->onFindSimilar (row);
-                            else if (chosen == duplicatesId)
-                                safeThis->showSelectDuplicatesDialog();
-                        });
+    rowMenu().showMenuAsync (juce::PopupMenu::Options().withTargetComponent (&libraryList).withMousePosition(),
+                             [safeThis = juce::Component::SafePointer<BankSection> (this), row] (int chosen)
+                             {
+                                 if (safeThis != nullptr)
+                                     safeThis->rowMenuChosen (chosen, row);
+                             });
+}
+
+void BankSection::rowMenuChosen (int itemId, int row)
+{
+    // The library may have changed while the menu was open.
+    if (!session.isRow (row))
+        return;
+    if (itemId == morphWithId && onMorphWith)
+        onMorphWith (row);
+    else if (itemId == findSimilarId && onFindSimilar)
+        onFindSimilar (row);
+    else if (itemId == selectDuplicatesId)
+        showSelectDuplicatesDialog();
 }
 
 void BankSection::showSelectDuplicatesDialog()

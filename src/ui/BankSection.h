@@ -43,6 +43,15 @@ public:
     /** The right-click menu of a row: Morph With... and Find Similar when
         the window provides them, and Select Duplicates... */
     void showRowMenu (int row);
+    enum RowMenuId
+    {
+        morphWithId = 1,
+        findSimilarId,
+        selectDuplicatesId
+    };
+    juce::PopupMenu rowMenu() const;
+    /** What choosing an item of a row's menu does. */
+    void rowMenuChosen (int itemId, int row);
     /** Asks for the distance within which sounds count as the same, then selects the duplicates. */
     void showSelectDuplicatesDialog();
     /** Selects every patch that sounds the same as, or within `within` of,
