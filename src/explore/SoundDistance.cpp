@@ -180,49 +180,93 @@ std::vector<Near> nearest (const std::vector<PatchModel>& patches, size_t row, s
 std::vector<Group> duplicates (const std::vector<PatchModel>& patches, int within)
 {
     within = std::clamp (within, 0, 1 << 20); // beyond any two sounds' distance
-    // Two sounds within the distance have weighted fader sums at most that far
-    // apart, and, below one switch's weight, the same switch positions: in
-    // that order only a narrow run of the list needs comparing.
+    // Two sounds within the distance differ in at most within / switchWeight
+    // switch-type controls, and their weighted fader sums lie no further apart
+    // than what the distance leaves after those. So the list is sorted by
+    // switch positions and then fader sum, and a patch is compared only with
+    // the narrow runs of the switch settings near enough to its own.
     struct Entry
     {
         uint32_t key;
         int sum;
         size_t row;
     };
-    const bool switchesMustMatch = within < switchWeight;
     std::vector<Entry> sorted;
     sorted.reserve (patches.size());
     for (size_t row = 0; row < patches.size(); ++row)
     {
         const Sound sound (patches[row].data);
-        sorted.push_back ({switchesMustMatch ? sound.switchKey() : 0u, sound.faderSum(), row});
+        sorted.push_back ({sound.switchKey(), sound.faderSum(), row});
     }
-    std::vector<size_t> placeOfRow (patches.size());
     const auto entryLess = [] (const Entry& a, const Entry& b) {
         return a.key != b.key ? a.key < b.key : a.sum != b.sum ? a.sum < b.sum : a.row < b.row;
     };
     std::sort (sorted.begin(), sorted.end(), entryLess);
+
+    // The runs of one switch setting each, and how far apart each two settings are.
+    struct Run
+    {
+        uint32_t key;
+        size_t begin;
+        size_t end;
+    };
+    std::vector<Run> runs;
+    std::vector<size_t> runOfRow (patches.size());
     for (size_t place = 0; place < sorted.size(); ++place)
-        placeOfRow[sorted[place].row] = place;
+    {
+        if (runs.empty() || runs.back().key != sorted[place].key)
+            runs.push_back ({sorted[place].key, place, place});
+        runs.back().end = place + 1;
+        runOfRow[sorted[place].row] = runs.size() - 1;
+    }
+    const auto switchDistance = [] (uint32_t a, uint32_t b)
+    {
+        int differing = 0;
+        for (; a != 0 || b != 0; a /= 4, b /= 4)
+            differing += (a % 4) != (b % 4);
+        return differing * switchWeight;
+    };
+    struct NearRun
+    {
+        size_t run;
+        int distance;
+    };
+    std::vector<std::vector<NearRun>> nearRuns (runs.size());
+    std::vector<bool> nearRunsKnown (runs.size(), false);
 
     constexpr size_t none = static_cast<size_t> (-1);
     std::vector<size_t> groupOfRow (patches.size(), none); // kept rows only: their group
     std::vector<Group> groups;
     for (size_t row = 0; row < patches.size(); ++row)
     {
-        const Entry& entry = sorted[placeOfRow[row]];
-        const Sound sound (patches[row].data);
-        const auto from =
-            std::lower_bound (sorted.begin(), sorted.end(), Entry{entry.key, entry.sum - within, 0}, entryLess);
-        Near best{none, within + 1};
-        for (auto it = from; it != sorted.end() && it->key == entry.key && it->sum <= entry.sum + within; ++it)
+        const size_t ownRun = runOfRow[row];
+        if (!nearRunsKnown[ownRun])
         {
-            // Only rows before this one have been kept or not yet.
-            if (it->row >= row || groupOfRow[it->row] == none)
-                continue;
-            const int d = distance (sound, patches[it->row].data);
-            if (d <= within && (d < best.distance || (d == best.distance && it->row < best.row)))
-                best = {it->row, d};
+            for (size_t other = 0; other < runs.size(); ++other)
+                if (const int d = switchDistance (runs[ownRun].key, runs[other].key); d <= within)
+                    nearRuns[ownRun].push_back ({other, d});
+            nearRunsKnown[ownRun] = true;
+        }
+        const Sound sound (patches[row].data);
+        const int sum = sound.faderSum();
+        Near best{none, within + 1};
+        for (const auto& near : nearRuns[ownRun])
+        {
+            const Run& run = runs[near.run];
+            const int slack = within - near.distance;
+            const auto first = sorted.begin() + static_cast<std::ptrdiff_t> (run.begin);
+            const auto last = sorted.begin() + static_cast<std::ptrdiff_t> (run.end);
+            for (auto it = std::lower_bound (first, last, Entry{run.key, sum - slack, 0}, entryLess);
+                 it != last && it->sum <= sum + slack;
+                 ++it)
+            {
+                // Only rows before this one have been kept or not yet.
+                if (it->row >= row || groupOfRow[it->row] == none)
+                    continue;
+                const int d = distance (sound, patches[it->row].data);
+                if (d <= within && (d < best.distance || (d == best.distance && it->row < best.row)))
+                    best = {it->row, d};
+            }
         }
         if (best.row == none)
         {
