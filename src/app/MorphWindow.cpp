@@ -192,14 +192,14 @@ void MorphComponent::cornersChanged()
         cornerButtons[i].setEnabled (i <= cornerPatches.size());
     }
     pad.setCorners (names);
-    weightsLabel.setText (weightsText(), juce::dontSendNotification);
+    weightsLabel.setText (weightsText (false), juce::dontSendNotification);
     hint.setText (cornerPatches.size() < 2
                       ? "Select a second patch in the BANK, then choose it for B."
                       : "Drag the point: the active patch is the blend, heard at once. UNDO steps back a drag.",
                   juce::dontSendNotification);
 }
 
-juce::String MorphComponent::weightsText() const
+juce::String MorphComponent::weightsText (bool compact) const
 {
     if (cornerPatches.size() < 2)
         return {};
@@ -207,9 +207,11 @@ juce::String MorphComponent::weightsText() const
     constexpr double total = static_cast<double> (SoundMorph::unit) * static_cast<double> (SoundMorph::unit);
     juce::StringArray parts;
     for (size_t i = 0; i < weights.size(); ++i)
-        parts.add (juce::String (cornerLetters[i]) + " " +
-                   juce::String (juce::roundToInt (100.0 * static_cast<double> (weights[i]) / total)) + "%");
-    return parts.joinIntoString ("  ");
+    {
+        const auto percent = juce::String (juce::roundToInt (100.0 * static_cast<double> (weights[i]) / total));
+        parts.add (juce::String (cornerLetters[i]) + (compact ? percent : " " + percent + "%"));
+    }
+    return parts.joinIntoString (compact ? " " : "  ");
 }
 
 void MorphComponent::moveTo (SoundMorph::Point point)
@@ -221,10 +223,9 @@ void MorphComponent::moveTo (SoundMorph::Point point)
     for (const auto& corner : cornerPatches)
         sounds.push_back (corner.data);
     session.setSound (SoundMorph::blend (sounds, point));
-    const auto text = weightsText();
-    weightsLabel.setText (text, juce::dontSendNotification);
+    weightsLabel.setText (weightsText (false), juce::dontSendNotification);
     if (showStatus)
-        showStatus ("Morph", text);
+        showStatus ("Morph", weightsText (true)); // STATUS has room for "A26 B26 C24 D24"
 }
 
 void MorphComponent::showCornerMenu (size_t corner)

@@ -76,7 +76,8 @@ public:
 
 private:
     void cornersChanged();
-    juce::String weightsText() const;
+    /** Each corner's share of the blend: "A 25%  B 75%", or compact "A25 B75". */
+    juce::String weightsText (bool compact) const;
 
     EditSession& session;
     std::function<std::vector<PatchModel>()> selectedPatches;

@@ -180,15 +180,13 @@ size_t BankSection::selectDuplicates (int within)
     if (rows.empty())
     {
         if (showAction)
-            showAction ("Duplicates", "none within " + juce::String (within));
+            showAction ("Duplicates", "none");
         return 0;
     }
     libraryList.selectRows (rows);
     applyEraseRule();
     if (showAction)
-        showAction ("Duplicates",
-                    juce::String (static_cast<int> (rows.size())) + " selected in " +
-                        juce::String (static_cast<int> (groups.size())) + (groups.size() == 1 ? " group" : " groups"));
+        showAction ("Duplicates", juce::String (static_cast<int> (rows.size())) + " selected");
     return rows.size();
 }
 

@@ -530,12 +530,12 @@ TEST_F (LibrarianTest, SelectDuplicatesSelectsAllButTheFirstOfEachSoundAndEraseR
     dialog->exitModalState (1);
     ASSERT_TRUE (runPostedMessages());
     EXPECT_EQ (bank.libraryList.selectedRows(), std::vector<int>{1});
-    EXPECT_EQ (status(), "Duplicates: 1 selected in 1 group");
+    EXPECT_EQ (status(), "Duplicates: 1 selected");
     EXPECT_EQ (bank.duplicateDistance, 0);
 
     EXPECT_EQ (bank.selectDuplicates (4), 2u);
     EXPECT_EQ (bank.libraryList.selectedRows(), (std::vector<int>{1, 4}));
-    EXPECT_EQ (status(), "Duplicates: 2 selected in 2 groups");
+    EXPECT_EQ (status(), "Duplicates: 2 selected");
     EXPECT_TRUE (bank.eraseBtn.isEnabledState());
 
     // Several rows go only when the question is answered Erase.
@@ -560,7 +560,7 @@ TEST_F (LibrarianTest, SelectDuplicatesSelectsAllButTheFirstOfEachSoundAndEraseR
     select (2);
     EXPECT_EQ (bank.selectDuplicates (0), 0u);
     EXPECT_EQ (bank.libraryList.selectedRows(), std::vector<int>{2});
-    EXPECT_EQ (status(), "Duplicates: none within 0");
+    EXPECT_EQ (status(), "Duplicates: none");
 }
 
 TEST_F (LibrarianTest, ErasingASelectionLeavesTheActivePatchsRow)
