@@ -97,6 +97,9 @@ juce::PopupMenu MainWindow::editMenu() const
     next.itemID = findNextId;
     next.shortcutKeyDescription = "Ctrl+G";
     menu.addItem (std::move (next));
+    menu.addSeparator();
+    menu.addItem (morphId, "Morph...");
+    menu.addItem (breedId, "Breed...");
     return menu;
 }
 
@@ -261,6 +264,12 @@ void MainWindow::menuItemSelected (int menuItemID, int)
             return;
         case findNextId:
             panel.bank.findNext();
+            return;
+        case morphId:
+            exploreWindows.openMorph();
+            return;
+        case breedId:
+            exploreWindows.openBreed();
             return;
         case writeLibraryId:
             openRestoreWindow();

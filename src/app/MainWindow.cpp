@@ -41,7 +41,8 @@ MainWindow::MainWindow (const juce::String& name, AppState& state, std::unique_p
       panelHolder (*editor), mainComponent (panelHolder.panel.get()), appState (state),
       fileCommands (mainComponent->session(), [this] (const juce::String& message) { showStatus (message); }),
       controllerMapCommands (editor->controllers(),
-                             [this] (const juce::String& message) { mainComponent->showStatusMessage (message); })
+                             [this] (const juce::String& message) { mainComponent->showStatusMessage (message); }),
+      exploreWindows (*mainComponent, *this)
 {
     setUsingNativeTitleBar (true);
     setMenuBar (this);

@@ -2,6 +2,7 @@
 
 #include "app/AppState.h"
 #include "app/ControllerMapCommands.h"
+#include "app/ExploreWindows.h"
 #include "app/FileCommands.h"
 #include "app/RecentLibraries.h"
 #include "app/RestoreWindow.h"
@@ -50,6 +51,8 @@ public:
         clearRecentId = 50,
         findPatchId = 60,
         findNextId = 61,
+        morphId = 62,
+        breedId = 63,
         quitId = 90,
         firstScaleId = 401,
         syncManualId = 501,
@@ -211,6 +214,8 @@ public:
     bool startingUp = false;
     /** Open while the library is being written into the synthesizer; gone before the panel. */
     std::unique_ptr<RestoreWindow> restoreWindow;
+    /** Morph, Breed and Find Similar, beside the panel. */
+    ExploreWindows exploreWindows;
 
 private:
     /** Warnings start-up gave, shown once the window is: one shown before it would end up behind it. */

@@ -22,4 +22,8 @@ int captureCommand (const std::vector<std::string>& words, Console& console);
 int monitorCommand (const std::vector<std::string>& words, Console& console);
 int restoreCommand (const std::vector<std::string>& words, Console& console);
 int controlCommand (const std::vector<std::string>& words, Console& console);
+int morphCommand (const std::vector<std::string>& words, Console& console);
+int breedCommand (const std::vector<std::string>& words, Console& console);
+int similarCommand (const std::vector<std::string>& words, Console& console);
+int duplicatesCommand (const std::vector<std::string>& words, Console& console);
 } // namespace QorvCli

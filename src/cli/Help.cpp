@@ -18,6 +18,10 @@ given). The commands work without the window or a display:
   control --to PORT                 turn controllers' control changes into
                                     the synthesizer's parameter changes
   restore LIB.106 --to P --from P   write a library into the synthesizer's memories
+  morph A B [C D] --at X[,Y]        a blend of two to four patches
+  breed PARENT... -o OUT            new patches bred from one to three parents
+  similar LIBRARY NAME              the patches that sound nearest to one
+  duplicates LIBRARY                the patches that sound the same or nearly
 
   qorv COMMAND --help               a command's options
   qorv --version                    the version
@@ -196,6 +200,72 @@ LIBRARY may also be a .syx or .jep file (the patches as qorv list names them).
                        them; a single N, or several parts such as 1-8,12, will do
   --channel N          the MIDI channel (1-16) of the synthesizer; 1 if not given
   --timeout SECONDS    how long to wait for an answer; 60 if not given
+)help"},
+        {"morph", R"help(Usage: qorv morph A B [C D] --at X[,Y] [-o FILE.syx] [--json] [--channel N]
+
+Blends two to four patches as the window's Morph pad does. A patch is a file
+that holds one (a .syx dump, a .jep preset, a one-patch .106) or
+FILE:NAME for one of a file's patches (FILE:NUMBER, as qorv list numbers
+them, will do). Two patches lie on a line from A (0) to B (1); three or four
+on the corners of a square, A top left, B top right, C bottom left and D
+bottom right (three: C spans the bottom edge), X from the left and Y from the
+top. Each fader is the weighted mean of the corners' values (bilinear weights,
+rounded, halves up); Range, Square, Saw, Chorus, PWM, ENV, VCA and HPF are
+those of the corner that weighs most (the first of equals). Without -o or
+--json the blend's parameters are printed, one line per section.
+
+  --at X[,Y]         where on the line (X) or the square (X,Y), each from 0 to 1
+  -o, --output FILE  the blend as one dump, a .syx file
+  --json             the blend as one JSON object: "name", "corners", "at",
+                     "data" (the 18 bytes) and "params"
+  --channel N        the MIDI channel (1-16) of the dump written; 1 if not given
+)help"},
+        {"breed", R"help(Usage: qorv breed PARENT... -o OUT [--children N] [--amount subtle|moderate|wild]
+                  [--lock SECTION,...] [--per-control] [--seed S] [--channel N]
+
+Breeds new patches from one to three parents (each a file of one patch or
+FILE:NAME, as for qorv morph), as the window's Breed does: each child takes
+every section (LFO, DCO, HPF, VCF, VCA, ENV, CHORUS) whole from one parent,
+then mutates by the amount: subtle moves no fader by more than 8 of 127 and
+changes each switch-type control with a chance of 0.05; moderate by up to 24,
+0.15; wild draws the unlocked sections anew. A locked section is the first
+parent's in every child. The same parents, options and seed give the same
+children on every machine; the seed used is printed, so a run without --seed
+can be repeated.
+
+  -o, --output OUT     NAME.syx: the children as one bank, a dump after another;
+                       NAME.106: added to the library (made when missing),
+                       named after the first parent with " b1", " b2" ...
+                       (the first numbers the library has not used)
+  --children N         how many; 12 if not given
+  --amount AMOUNT      subtle, moderate or wild; subtle if not given
+  --lock SECTION,...   sections kept from the first parent (any letter case)
+  --per-control        each control from any parent, not whole sections
+  --seed S             a whole number; a fresh one if not given
+  --channel N          the MIDI channel (1-16) of the dumps written; 1 if not given
+)help"},
+        {"similar", R"help(Usage: qorv similar LIBRARY NAME [--count N] [--json]
+
+Lists the patches of LIBRARY (.106, .syx or .jep) that sound nearest to the
+one called NAME (or numbered NAME, as qorv list numbers them), nearest first,
+with their distance (see README: 0 is the same sound, whatever the name) and
+their number in the file.
+
+  --count N   how many; 10 if not given
+  --json      one JSON array of objects: "index", "name", "distance"
+)help"},
+        {"duplicates", R"help(Usage: qorv duplicates LIBRARY [--within D] [--json]
+
+Groups the patches of LIBRARY that sound the same or nearly, as the window's
+Select Duplicates does: going through the file in order, a patch within the
+distance D of one kept before it is a duplicate of the nearest such one;
+otherwise it is kept. Each group shows the patch kept and, indented, its
+duplicates with their distance: erasing those leaves no two patches within D.
+
+  --within D   the largest distance that counts as the same sound: 0 for
+               exactly the same, 4 if not given (VCF Freq one step apart)
+  --json       one JSON array of groups: "index", "name" and "duplicates"
+               (each with "index", "name", "distance")
 )help"},
     };
 } // namespace

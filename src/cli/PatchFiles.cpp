@@ -1,5 +1,6 @@
 #include "cli/PatchFiles.h"
 
+#include "cli/Console.h"
 #include "files/FileBytes.h"
 #include "files/JepFileIO.h"
 #include "files/QorvFileIO.h"
@@ -7,6 +8,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <sys/stat.h>
 
 namespace QorvCli
 {
@@ -79,6 +81,81 @@ bool readPatchFile (const std::string& path, std::vector<PatchModel>& patches, s
             break;
     }
     return false;
+}
+
+const PatchModel*
+choosePatch (const std::vector<PatchModel>& patches, const std::optional<std::string>& wanted, std::string& whyNot)
+{
+    if (!wanted)
+    {
+        if (patches.size() == 1)
+            return &patches.front();
+        whyNot = "holds " + counted (patches.size(), "patch", "patches") +
+                 ": choose one with --patch NAME or INDEX (qorv list shows them)";
+        return nullptr;
+    }
+    const auto named = std::find_if (
+        patches.begin(), patches.end(), [&wanted] (const PatchModel& patch) { return patch.name == *wanted; });
+    if (named != patches.end())
+        return &*named;
+    const bool digitsOnly = !wanted->empty() && wanted->size() <= 9 &&
+                            std::all_of (wanted->begin(), wanted->end(), [] (char c) { return c >= '0' && c <= '9'; });
+    const size_t index = digitsOnly ? std::stoul (*wanted) : 0;
+    if (index >= 1 && index <= patches.size())
+        return &patches[index - 1];
+    whyNot = "has no patch named or numbered '" + *wanted + "' (qorv list shows them)";
+    return nullptr;
+}
+
+bool readNamedPatch (const std::string& word, PatchModel& patch, std::string& whyNot)
+{
+    const auto isFile = [] (const std::string& path)
+    {
+        struct stat status;
+        return ::stat (path.c_str(), &status) == 0 && !S_ISDIR (status.st_mode);
+    };
+    std::string path = word;
+    std::optional<std::string> name;
+    if (!isFile (word))
+    {
+        // The first FILE:NAME split whose FILE is there; else the first whose
+        // FILE is named as a patch file, so a missing one is named.
+        std::optional<size_t> split;
+        for (size_t colon = word.find (':'); colon != std::string::npos; colon = word.find (':', colon + 1))
+        {
+            const std::string prefix = word.substr (0, colon);
+            if (isFile (prefix))
+            {
+                split = colon;
+                break;
+            }
+            if (!split && kindOf (prefix) != FileKind::other)
+                split = colon;
+        }
+        if (split)
+        {
+            path = word.substr (0, *split);
+            name = word.substr (*split + 1);
+        }
+    }
+
+    std::vector<PatchModel> patches;
+    if (!readPatchFile (path, patches, whyNot))
+    {
+        if (name)
+            whyNot = path + ": " + whyNot;
+        return false;
+    }
+    if (!name && patches.size() != 1)
+    {
+        whyNot = "holds " + counted (patches.size(), "patch", "patches") + ": name one as " + path + ":NAME";
+        return false;
+    }
+    const PatchModel* chosen = choosePatch (patches, name, whyNot);
+    if (chosen == nullptr)
+        return false;
+    patch = *chosen;
+    return true;
 }
 
 int valuesToCorrect (const PatchModel& patch)

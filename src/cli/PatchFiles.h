@@ -2,6 +2,7 @@
 
 #include "patch/PatchModel.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,18 @@ bool readPatchFile (const std::string& path, std::vector<PatchModel>& patches, s
     itself (missing, a folder, a device, too large, no permission); empty when
     it is a readable regular file. */
 std::string whyNotReadable (const std::string& path);
+
+/** The patch `wanted` names among a file's: a patch of exactly that name,
+    else the number qorv list shows before it; the only patch when none is
+    named. nullptr, with why in words, when there is no such patch. */
+const PatchModel*
+choosePatch (const std::vector<PatchModel>& patches, const std::optional<std::string>& wanted, std::string& whyNot);
+
+/** One patch named on a command line: a file that holds one patch, or
+    FILE:NAME (FILE:NUMBER) for one of a file's patches; a colon belongs to
+    the file's name when the whole word names a file. False, with why in
+    words, when there is no such patch or its file cannot be read. */
+bool readNamedPatch (const std::string& word, PatchModel& patch, std::string& whyNot);
 
 /** How many bytes of the patch a library would correct (PatchBits::correctedValue). */
 int valuesToCorrect (const PatchModel& patch);

@@ -32,6 +32,10 @@ namespace
         {"monitor", &monitorCommand},
         {"restore", &restoreCommand},
         {"control", &controlCommand},
+        {"morph", &morphCommand},
+        {"breed", &breedCommand},
+        {"similar", &similarCommand},
+        {"duplicates", &duplicatesCommand},
     };
 
     Command findCommand (const std::string& name)

@@ -139,6 +139,34 @@ bool EditSession::applyControl (PanelControl control, int position, Clock::time_
 }
 
 //==============================================================================
+// Whole sounds tried on the active patch
+
+void EditSession::setSound (const std::array<uint8_t, numBytes>& data)
+{
+    if (active.data == data)
+        return;
+    controlRun.reset();
+    active.data = data;
+    if (active.onChange)
+        active.onChange();
+    output.sendPatch (active);
+    announce (SessionChange::patchReloaded);
+}
+
+void EditSession::trySound (const std::array<uint8_t, numBytes>& data)
+{
+    if (active.data != data)
+    {
+        pushUndoStep();
+        active.data = data;
+        if (active.onChange)
+            active.onChange();
+        announce (SessionChange::patchReloaded);
+    }
+    output.sendPatch (active);
+}
+
+//==============================================================================
 // Patch actions
 
 void EditSession::saveToLibrary()
@@ -237,6 +265,52 @@ void EditSession::duplicateRow (int row)
     copy.name = patches.uniqueName (copy.name);
     patches.addPatch (copy);
     libraryEdited();
+}
+
+std::string EditSession::addPatch (PatchModel patch)
+{
+    patch.correctValues();
+    patch.name = patches.uniqueName (limitTypedName (patch.name));
+    const std::string name = patch.name;
+    patches.addPatch (std::move (patch));
+    libraryEdited();
+    return name;
+}
+
+size_t EditSession::eraseRows (std::vector<int> rows, int& nextRow)
+{
+    nextRow = -1;
+    std::sort (rows.begin(), rows.end());
+    rows.erase (std::unique (rows.begin(), rows.end()), rows.end());
+    rows.erase (std::remove_if (rows.begin(), rows.end(), [this] (int row) { return !canErase (row); }), rows.end());
+    if (rows.empty())
+        return 0;
+
+    // Kept rows close up in their order, as erasing them one by one would leave them.
+    auto& list = patches.patches;
+    std::vector<PatchModel> kept;
+    kept.reserve (list.size() - rows.size());
+    auto erased = rows.begin();
+    for (size_t row = 0; row < list.size(); ++row)
+    {
+        if (erased != rows.end() && static_cast<size_t> (*erased) == row)
+            ++erased;
+        else
+            kept.push_back (std::move (list[row]));
+    }
+    if (kept.empty())
+    {
+        PatchModel fresh;
+        fresh.name = "Init";
+        kept.push_back (fresh);
+    }
+    patches.replacePatches (std::move (kept));
+    libraryEdited();
+
+    const int count = static_cast<int> (list.size());
+    const int first = rows.front();
+    nextRow = first < count ? first : count - 1;
+    return rows.size();
 }
 
 int EditSession::eraseRow (int row)

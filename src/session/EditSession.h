@@ -121,6 +121,15 @@ public:
     /** The control moveControl last moved, for STATUS. */
     PanelControl lastMovedControl() const { return lastMoved; }
 
+    // Whole sounds tried on the active patch (a morph, a bred candidate)
+    /** One move of a gesture that sets every byte at once (a morph drag,
+        begun with beginFaderGesture): sent as one dump; nothing happens when
+        the sound is the same. The name and the stored version stay. */
+    void setSound (const std::array<uint8_t, PatchBits::numBytes>& data);
+    /** Another sound heard on the active patch as one UNDO step (a bred
+        candidate clicked), sent whole even when it is the sound already. */
+    void trySound (const std::array<uint8_t, PatchBits::numBytes>& data);
+
     // Patch actions
     /** SAVE: stores the active patch into the library entry of its name, or adds it. */
     void saveToLibrary();
@@ -136,9 +145,16 @@ public:
     bool activateRow (int row);
     void newPatch();
     void duplicateRow (int row);
+    /** Adds a sound made here (a bred candidate kept) under its name made
+        unique; returns the name it got. */
+    std::string addPatch (PatchModel patch);
     /** Removes a row (a library left empty gets one Init patch); returns the
         row to select next, or -1 when there was no such row. */
     int eraseRow (int row);
+    /** ERASE of several rows at once: each that canErase is removed (a
+        library left empty gets one Init patch). Returns how many were removed
+        and, through nextRow, the row to select next (-1 when none was). */
+    size_t eraseRows (std::vector<int> rows, int& nextRow);
     /** Renames the patch chosen as row `row` named `oldName`: if the library
         changed meanwhile, the first patch still named `oldName`, or nothing.
         The typed name is limited to maxTypedNameBytes and made unique; the

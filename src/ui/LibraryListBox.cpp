@@ -16,6 +16,7 @@ LibraryListBox::LibraryListBox (const LibraryModel& libraryToShow) : library (li
     listBox.setColour (juce::ListBox::backgroundColourId, juce::Colour (0x00000000));
     listBox.setColour (juce::ListBox::outlineColourId, juce::Colour (0xFF530004));
     listBox.setOutlineThickness (0);
+    listBox.setMultipleSelectionEnabled (true);
 
     auto* viewport = listBox.getViewport();
     viewport->setScrollBarThickness (14);
@@ -59,6 +60,12 @@ void LibraryListBox::paintListBoxItem (int rowNumber, juce::Graphics& g, int wid
                 true);
 }
 
+void LibraryListBox::listBoxItemClicked (int row, const juce::MouseEvent& event)
+{
+    if (event.mods.isPopupMenu() && onRowMenu)
+        onRowMenu (row);
+}
+
 void LibraryListBox::listBoxItemDoubleClicked (int row, const juce::MouseEvent&)
 {
     if (onRowDoubleClicked)
@@ -81,6 +88,35 @@ void LibraryListBox::refresh()
 {
     listBox.updateContent();
     repaint();
+}
+
+int LibraryListBox::selectedRow() const
+{
+    const int last = listBox.getLastRowSelected();
+    return last >= 0 && listBox.isRowSelected (last) ? last : listBox.getSelectedRow (0);
+}
+
+std::vector<int> LibraryListBox::selectedRows() const
+{
+    std::vector<int> rows;
+    const auto selected = listBox.getSelectedRows();
+    for (int i = 0; i < selected.getNumRanges(); ++i)
+    {
+        const auto range = selected.getRange (i);
+        for (int row = range.getStart(); row < range.getEnd(); ++row)
+            rows.push_back (row);
+    }
+    return rows;
+}
+
+void LibraryListBox::selectRows (const std::vector<int>& rows)
+{
+    juce::SparseSet<int> chosen;
+    for (const int row : rows)
+        chosen.addRange ({row, row + 1});
+    listBox.setSelectedRows (chosen);
+    if (!rows.empty())
+        listBox.scrollToEnsureRowIsOnscreen (rows.front());
 }
 
 void LibraryListBox::showRow (int row)

@@ -4,6 +4,8 @@
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
+#include <vector>
+
 /** The BANK list: one row per patch of the library, read from the library on
     every paint. After the library changes, call refresh(). */
 class LibraryListBox : public juce::Component, public juce::ListBoxModel
@@ -16,6 +18,7 @@ public:
 
     int getNumRows() override;
     void paintListBoxItem (int rowNumber, juce::Graphics&, int width, int height, bool rowIsSelected) override;
+    void listBoxItemClicked (int row, const juce::MouseEvent&) override;
     void listBoxItemDoubleClicked (int row, const juce::MouseEvent&) override;
     void selectedRowsChanged (int lastRowSelected) override;
     void returnKeyPressed (int lastRowSelected) override;
@@ -24,10 +27,17 @@ public:
     void refresh();
     /** Selects one row (deselecting others), scrolling it into view. */
     void showRow (int row);
-    int selectedRow() const { return listBox.getSelectedRow (0); }
+    /** The row the user last selected, or the first selected; -1 for none. */
+    int selectedRow() const;
+    /** Every selected row, in order (Ctrl and Shift select several). */
+    std::vector<int> selectedRows() const;
+    /** Selects these rows and no others, the first of them scrolled into view. */
+    void selectRows (const std::vector<int>& rows);
 
     std::function<void (int)> onSelectionChanged;
     std::function<void (int)> onRowDoubleClicked;
+    /** The right button (or its equivalent) pressed on a row, which is selected by then. */
+    std::function<void (int)> onRowMenu;
     /** Enter pressed while the list has the keyboard focus. */
     std::function<void (int)> onReturnKey;
     const LibraryModel& library;

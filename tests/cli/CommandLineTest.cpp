@@ -73,6 +73,27 @@ TEST_F (CommandLineTest, AWrongCommandLineIsAUsageErrorThatSaysWhatIsWrong)
          "--timeout wants a number of seconds above 0, not '0'"},
         {{"restore", "Brass.syx", "--to", "1:0", "--from", "1:0", "--rows", "1-2"},
          "--rows wants FIRST-LAST from 1 to 1 (the patches as qorv list numbers them), not '1-2'"},
+        {{"morph", "Brass.syx"}, "morph: name two to four PATCHES to blend"},
+        {{"morph", "Brass.syx", "Brass.syx"}, "morph: say where to blend with --at X"},
+        {{"morph", "Brass.syx", "Brass.syx", "--at", "1.01"}, "morph: --at wants numbers from 0 to 1, not '1.01'"},
+        {{"morph", "Brass.syx", "Brass.syx", "--at", "-0.1"}, "--at wants numbers from 0 to 1, not '-0.1'"},
+        {{"morph", "Brass.syx", "Brass.syx", "--at", "nan"}, "--at wants numbers from 0 to 1, not 'nan'"},
+        {{"morph", "Brass.syx", "Brass.syx", "--at", "0.5,0.5"}, "two patches blend along a line"},
+        {{"morph", "Brass.syx", "Brass.syx", "Brass.syx", "--at", "0.5"}, "blend on a square: --at takes X,Y"},
+        {{"morph", "Brass.syx", "Brass.syx", "--at", "0.5", "-o", "Blend.106"}, "name the output FILE.syx"},
+        {{"breed", "-o", "Kids.syx"}, "breed: name one to three PARENT patches"},
+        {{"breed", "Brass.syx", "Brass.syx", "Brass.syx", "Brass.syx", "-o", "Kids.syx"}, "at most three PARENT"},
+        {{"breed", "Brass.syx"}, "breed: name the OUTPUT with -o"},
+        {{"breed", "Brass.syx", "-o", "Kids.txt"}, "cannot tell what to write from the name 'Kids.txt'"},
+        {{"breed", "Brass.syx", "-o", "Kids.syx", "--amount", "huge"}, "--amount is subtle, moderate or wild"},
+        {{"breed", "Brass.syx", "-o", "Kids.syx", "--lock", "VCF,VCO"}, "--lock takes sections LFO, DCO"},
+        {{"breed", "Brass.syx", "-o", "Kids.syx", "--seed", "12x"}, "--seed wants a whole number"},
+        {{"breed", "Brass.syx", "-o", "Kids.syx", "--seed", "18446744073709551616"}, "--seed wants a whole number"},
+        {{"breed", "Brass.syx", "-o", "Kids.syx", "--children", "0"}, "--children wants a whole number from 1"},
+        {{"similar", "Brass.syx"}, "similar: name a LIBRARY and the NAME"},
+        {{"similar", "Brass.syx", "Brass", "--count", "0"}, "--count wants a whole number from 1"},
+        {{"duplicates"}, "duplicates: name one LIBRARY"},
+        {{"duplicates", "Brass.syx", "--within", "-1"}, "--within wants a whole number from 0"},
     };
     for (const auto& [arguments, message] : cases)
     {
@@ -93,11 +114,32 @@ TEST_F (CommandLineTest, HelpAndVersionGoToStandardOutput)
         const auto result = runQorv (folder.root, {help});
         EXPECT_EQ (result.status, 0);
         EXPECT_EQ (result.out.rfind ("Usage: qorv [FILE...]\n", 0), 0u);
-        for (const std::string command :
-             {"list", "convert", "ports", "send", "capture", "monitor", "control", "restore"})
+        for (const std::string command : {"list",
+                                          "convert",
+                                          "ports",
+                                          "send",
+                                          "capture",
+                                          "monitor",
+                                          "control",
+                                          "restore",
+                                          "morph",
+                                          "breed",
+                                          "similar",
+                                          "duplicates"})
             EXPECT_TRUE (contains (result.out, "\n  " + command + " ")) << command;
     }
-    for (const std::string command : {"list", "convert", "ports", "send", "capture", "monitor", "control", "restore"})
+    for (const std::string command : {"list",
+                                      "convert",
+                                      "ports",
+                                      "send",
+                                      "capture",
+                                      "monitor",
+                                      "control",
+                                      "restore",
+                                      "morph",
+                                      "breed",
+                                      "similar",
+                                      "duplicates"})
     {
         // Help wins over anything else on the line, even a wrong option.
         const auto result = runQorv (folder.root, {command, "--bogus", "--help"});

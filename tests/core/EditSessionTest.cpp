@@ -210,6 +210,84 @@ TEST_F (EditSessionTest, EvolveIsOneUndoStepAndKeepsTheName)
     EXPECT_EQ (session.activePatch().data, before);
 }
 
+TEST_F (EditSessionTest, AMorphDragIsOneUndoStepWithADumpForEachNewSound)
+{
+    const auto before = session.activePatch().data;
+    auto blend = before;
+    forget();
+    session.beginFaderGesture();
+    for (const uint8_t freq : {100, 90, 90, 80})
+    {
+        blend[5] = freq;
+        session.setSound (blend);
+    }
+    ASSERT_EQ (output.sent.size(), 3u); // the repeated sound is not sent again
+    EXPECT_EQ (output.sent[0].data[5], 100);
+    EXPECT_EQ (output.sent[2].data[5], 80);
+    EXPECT_EQ (changes, std::vector<SessionChange> (3, SessionChange::patchReloaded));
+    EXPECT_EQ (session.activePatch().name, "Init");
+    EXPECT_TRUE (session.differsFromStored());
+    EXPECT_EQ (session.history().size(), 1u);
+    session.undo();
+    EXPECT_EQ (session.activePatch().data, before);
+}
+
+TEST_F (EditSessionTest, EachTriedSoundIsOneUndoStepAndIsSentEvenWhenHeardAlready)
+{
+    const auto init = session.activePatch().data;
+    auto first = init;
+    first[0] = 40;
+    auto second = init;
+    second[13] = 9;
+    session.trySound (first);
+    session.trySound (second);
+    session.trySound (second); // clicked again: heard again, no new step
+    EXPECT_EQ (session.history().size(), 2u);
+    ASSERT_EQ (output.sent.size(), 3u);
+    EXPECT_EQ (output.sent[2].data, second);
+    EXPECT_TRUE (session.storedPatch().sameSound (PatchModel()));
+    session.undo();
+    EXPECT_EQ (session.activePatch().data, first);
+    session.undo();
+    EXPECT_EQ (session.activePatch().data, init);
+}
+
+TEST_F (EditSessionTest, AnAddedPatchGetsAUniqueCorrectedEntryAndMarksTheLibrary)
+{
+    useLibrary ({"Brass b1", "Pad"});
+    PatchModel made = patchNamed ("Brass b1", 9);
+    made.data[3] = 200; // a level a patch cannot hold
+    forget();
+    EXPECT_EQ (session.addPatch (made), "Brass b1 (1)");
+    EXPECT_EQ (names(), (Names{"Brass b1", "Brass b1 (1)", "Pad"}));
+    EXPECT_EQ (session.library().patches[1].data[3], 127);
+    EXPECT_TRUE (session.isModified());
+    EXPECT_TRUE (output.sent.empty());
+    EXPECT_EQ (session.activePatch().name, "Init");
+}
+
+TEST_F (EditSessionTest, ErasingSeveralRowsKeepsTheActivePatchAndTheOrder)
+{
+    useLibrary ({"A", "B", "C", "D", "E"});
+    session.activateRow (2); // C
+    int next = -2;
+    EXPECT_EQ (session.eraseRows ({4, 2, 1, 1, 9, -1}, next), 2u);
+    EXPECT_EQ (names(), (Names{"A", "C", "D"}));
+    EXPECT_EQ (next, 1);
+    EXPECT_TRUE (session.isModified());
+
+    EXPECT_EQ (session.eraseRows ({1}, next), 0u); // the active patch's row stays
+    EXPECT_EQ (next, -1);
+    EXPECT_EQ (session.eraseRows ({2}, next), 1u);
+    EXPECT_EQ (next, 1); // past the end: the last row
+
+    // A library left empty gets one Init patch.
+    useLibrary ({"X", "Y"});
+    EXPECT_EQ (session.eraseRows ({0, 1}, next), 2u);
+    EXPECT_EQ (names(), Names{"Init"});
+    EXPECT_EQ (next, 0);
+}
+
 //==============================================================================
 TEST_F (EditSessionTest, ActivatingARowMakesACopyActiveAndSendsIt)
 {

@@ -508,3 +508,109 @@ TEST_F (LibrarianTest, TheBankListIsAuditionedFromTheComputerKeyboard)
     EXPECT_EQ (status(), "Activated: C");
     EXPECT_FALSE (panel->bank.eraseBtn.isEnabledState());
 }
+
+TEST_F (LibrarianTest, SelectDuplicatesSelectsAllButTheFirstOfEachSoundAndEraseRemovesThemAfterAsking)
+{
+    // Bass and Bass copy share a sound; Pad 2 is Pad with VCF Freq a step away.
+    useLibrary ({"Bass", "Bass copy", "Lead", "Pad", "Pad 2"});
+    auto& library = EditSessionTestAccess::library (session());
+    library.patches[2].data[5] = 20; // Lead and Pad far from the rest
+    library.patches[3].data[13] = 90;
+    library.patches[1].data = library.patches[0].data;
+    library.patches[4].data = library.patches[3].data;
+    library.patches[4].data[5] = static_cast<uint8_t> (library.patches[3].data[5] - 1);
+    auto& bank = panel->bank;
+
+    // Through the dialog, with the distance typed.
+    bank.showSelectDuplicatesDialog();
+    auto* dialog = dynamic_cast<juce::AlertWindow*> (juce::Component::getCurrentlyModalComponent());
+    ASSERT_NE (dialog, nullptr);
+    EXPECT_EQ (dialog->getTextEditorContents ("within"), "4");
+    dialog->getTextEditor ("within")->setText ("0");
+    dialog->exitModalState (1);
+    ASSERT_TRUE (runPostedMessages());
+    EXPECT_EQ (bank.libraryList.selectedRows(), std::vector<int>{1});
+    EXPECT_EQ (status(), "Duplicates: 1 selected");
+    EXPECT_EQ (bank.duplicateDistance, 0);
+
+    EXPECT_EQ (bank.selectDuplicates (4), 2u);
+    EXPECT_EQ (bank.libraryList.selectedRows(), (std::vector<int>{1, 4}));
+    EXPECT_EQ (status(), "Duplicates: 2 selected");
+    EXPECT_TRUE (bank.eraseBtn.isEnabledState());
+
+    // Several rows go only when the question is answered Erase.
+    UiTest::click (bank.eraseBtn);
+    auto* question = dynamic_cast<juce::AlertWindow*> (juce::Component::getCurrentlyModalComponent());
+    ASSERT_NE (question, nullptr);
+    EXPECT_EQ (question->getName(), "Erase 2 Patches");
+    question->exitModalState (0);
+    ASSERT_TRUE (runPostedMessages());
+    EXPECT_EQ (libraryNames().size(), 5u);
+
+    UiTest::click (bank.eraseBtn);
+    question = dynamic_cast<juce::AlertWindow*> (juce::Component::getCurrentlyModalComponent());
+    ASSERT_NE (question, nullptr);
+    question->exitModalState (1);
+    ASSERT_TRUE (runPostedMessages());
+    EXPECT_EQ (libraryNames(), (std::vector<std::string>{"Bass", "Lead", "Pad"}));
+    EXPECT_EQ (status(), "Erased: 2 patches");
+    EXPECT_TRUE (session().isModified());
+
+    // Nothing alike: nothing selected, and STATUS says so.
+    select (2);
+    EXPECT_EQ (bank.selectDuplicates (0), 0u);
+    EXPECT_EQ (bank.libraryList.selectedRows(), std::vector<int>{2});
+    EXPECT_EQ (status(), "Duplicates: none");
+}
+
+TEST_F (LibrarianTest, ErasingASelectionLeavesTheActivePatchsRow)
+{
+    useLibrary ({"A", "B", "C"});
+    panel->bank.activateRow (1);
+    panel->bank.libraryList.selectRows ({0, 1});
+    ASSERT_TRUE (panel->bank.eraseBtn.isEnabledState());
+    UiTest::click (panel->bank.eraseBtn); // one erasable row: no question
+    EXPECT_EQ (juce::Component::getCurrentlyModalComponent(), nullptr);
+    EXPECT_EQ (libraryNames(), (std::vector<std::string>{"B", "C"}));
+
+    panel->bank.libraryList.selectRows ({0});
+    EXPECT_FALSE (panel->bank.eraseBtn.isEnabledState());
+}
+
+TEST_F (LibrarianTest, ARowsMenuOffersWhatThePanelCanDo)
+{
+    useLibrary ({"Bass", "Pad"});
+    auto& bank = panel->bank;
+    const auto texts = [&bank]
+    {
+        std::vector<std::string> items;
+        const auto menu = bank.rowMenu();
+        for (juce::PopupMenu::MenuItemIterator it (menu); it.next();)
+            items.push_back (it.getItem().isSeparator ? "-" : it.getItem().text.toStdString());
+        return items;
+    };
+    // A panel alone (a plugin's) has no windows to morph or compare in.
+    EXPECT_EQ (texts(), std::vector<std::string>{"Select Duplicates..."});
+
+    int morphed = -1, compared = -1;
+    bank.onMorphWith = [&morphed] (int row) { morphed = row; };
+    bank.onFindSimilar = [&compared] (int row) { compared = row; };
+    EXPECT_EQ (texts(), (std::vector<std::string>{"Morph With...", "Find Similar", "-", "Select Duplicates..."}));
+    bank.rowMenuChosen (BankSection::morphWithId, 1);
+    bank.rowMenuChosen (BankSection::findSimilarId, 0);
+    bank.rowMenuChosen (BankSection::findSimilarId, 7); // a row gone while the menu was open
+    EXPECT_EQ (morphed, 1);
+    EXPECT_EQ (compared, 0);
+
+    // The right button opens a row's menu; the left one does not.
+    int menuRow = -1;
+    bank.libraryList.onRowMenu = [&menuRow] (int row) { menuRow = row; };
+    bank.libraryList.selectRows ({0, 1});
+    auto& list = bank.libraryList;
+    list.listBoxItemClicked (1, UiTest::mouseEvent (list, {5.0f, 5.0f}));
+    EXPECT_EQ (menuRow, -1);
+    list.listBoxItemClicked (
+        1, UiTest::mouseEvent (list, {5.0f, 5.0f}, 1, juce::ModifierKeys (juce::ModifierKeys::rightButtonModifier)));
+    EXPECT_EQ (menuRow, 1);
+    EXPECT_EQ (bank.libraryList.selectedRows(), (std::vector<int>{0, 1}));
+}
