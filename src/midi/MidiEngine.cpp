@@ -28,7 +28,7 @@ std::vector<MidiEngine::DeviceInfo> deviceList (const std::vector<MidiPlatform::
     std::vector<MidiEngine::DeviceInfo> devices;
     devices.reserve (ports.size());
     for (const auto& port : ports)
-        devices.push_back ({displayName (port), port.endpoint});
+        devices.push_back ({displayName (port), port.endpoint, port.loopsBack});
     return devices;
 }
 } // namespace
@@ -78,6 +78,11 @@ public:
         if (change.has_value())
             platform->setSource (*change);
         owner.inputEndpoint = input.openEndpoint();
+        inputLoopsBack = false;
+        if (owner.inputEndpoint != 0)
+            for (const auto& port : platform->sources())
+                if (port.endpoint == owner.inputEndpoint)
+                    inputLoopsBack = port.loopsBack;
     }
 
     void applyOutput (ChosenDevice::Change change)
@@ -111,6 +116,7 @@ public:
     ChosenDevice output;
     ChosenDevice controller;
     bool closed = false;
+    bool inputLoopsBack = false; // the open input is a through port
 
     MidiEngineImpl (const MidiEngineImpl&) = delete;
     MidiEngineImpl& operator= (const MidiEngineImpl&) = delete;
@@ -339,6 +345,11 @@ void MidiEngine::setPassThrough (bool on)
 bool MidiEngine::passesThrough() const
 {
     return impl->passThrough.load();
+}
+
+bool MidiEngine::inputIsOutputsLoop() const
+{
+    return inputEndpoint != 0 && inputEndpoint == outputEndpoint && impl->inputLoopsBack;
 }
 
 std::string MidiEngine::chosenInputName() const

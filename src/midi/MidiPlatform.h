@@ -20,7 +20,8 @@ public:
     {
         std::string deviceName; // empty when the port has no device
         std::string portName;
-        uint32_t endpoint = 0; // never 0 for a listed port
+        uint32_t endpoint = 0;  // never 0 for a listed port
+        bool loopsBack = false; // a through port: what is sent to it comes straight back out of it
     };
 
     /** How a message may be handled while it waits for a slow link. */
