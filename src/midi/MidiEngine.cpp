@@ -111,7 +111,10 @@ public:
     std::atomic<bool> watching{false};   // read by the receive thread
     std::atomic<bool> passThrough{true}; // read by the receive thread
     std::atomic<bool> outputOpen{false}; // read by the receive thread
-    MidiEngine::MessageWatcher watcher;  // message thread only
+    // Control changes and passing messages of the control inputs handed to the message thread and not yet
+    // handled; shared, so that a control change's callback that ends the engine leaves it behind safely.
+    const std::shared_ptr<std::atomic<int>> controlOnItsWay = std::make_shared<std::atomic<int>> (0);
+    MidiEngine::MessageWatcher watcher; // message thread only
     ChosenDevice input;
     ChosenDevice output;
     ChosenDevice controller;
@@ -172,19 +175,22 @@ private:
 
     /** On the receive thread: a control change goes over to the message
         thread to be translated; what a keyboard plays goes straight on to the
-        synthesizer, so that it is not late. */
+        synthesizer, so that it is not late, unless a control change before it
+        is still on its way: then it follows that one over, so that it never
+        overtakes the parameter change made of it. */
     void handleControlMessage (const uint8_t* message, size_t length)
     {
+        using Kind = DeliveryQueue::Received::Kind;
         switch (ControllerMessages::route (message, length))
         {
             case ControllerMessages::Route::translate:
             {
                 DeliveryQueue::Received received;
-                received.kind = DeliveryQueue::Received::Kind::controlChange;
+                received.kind = Kind::controlChange;
                 received.channel = message[0] & 0x0F;
                 received.controller = message[1];
                 received.controllerValue = message[2];
-                delivery.add (std::move (received));
+                sendOver (std::move (received));
                 break;
             }
             case ControllerMessages::Route::passThrough:
@@ -192,12 +198,28 @@ private:
                 {
                     const auto moved =
                         ControllerMessages::onChannel (message, channel.load (std::memory_order_relaxed));
-                    platform->send (moved.data(), moved.size(), MidiPlatform::Delivery::inOrder);
+                    if (controlOnItsWay->load (std::memory_order_acquire) == 0)
+                    {
+                        platform->send (moved.data(), moved.size(), MidiPlatform::Delivery::inOrder);
+                        break;
+                    }
+                    DeliveryQueue::Received received;
+                    received.kind = Kind::passThrough;
+                    received.bytes.assign (moved.begin(), moved.end());
+                    sendOver (std::move (received));
                 }
                 break;
             case ControllerMessages::Route::stop:
                 break;
         }
+    }
+
+    /** On the receive thread: a message of a control input over to the message thread, counted until handled. */
+    void sendOver (DeliveryQueue::Received received)
+    {
+        controlOnItsWay->fetch_add (1, std::memory_order_relaxed);
+        if (!delivery.add (std::move (received)))
+            controlOnItsWay->fetch_sub (1, std::memory_order_release);
     }
 
     /** On the message thread. */
@@ -219,8 +241,18 @@ private:
                     owner.onParamReceived (message.paramNumber, message.paramValue);
                 break;
             case Kind::controlChange:
+            {
+                // Counted down once its parameter change is sent: the passing messages after it may go then.
+                const auto onItsWay = controlOnItsWay;
                 if (owner.onControlChange)
                     owner.onControlChange (message.channel, message.controller, message.controllerValue);
+                onItsWay->fetch_sub (1, std::memory_order_release);
+                break;
+            }
+            case Kind::passThrough:
+                if (passThrough.load (std::memory_order_relaxed))
+                    sendBytes (message.bytes.data(), message.bytes.size(), MidiPlatform::Delivery::inOrder);
+                controlOnItsWay->fetch_sub (1, std::memory_order_release);
                 break;
             case Kind::anyMessage:
                 if (watcher)
