@@ -32,32 +32,6 @@ namespace
         }
     }
 
-    /** The patch `--patch` names: a patch of exactly that name, else the number
-        `qorv list` shows before it; the only patch when none is named. */
-    const PatchModel*
-    choosePatch (const std::vector<PatchModel>& patches, const std::optional<std::string>& wanted, std::string& whyNot)
-    {
-        if (!wanted)
-        {
-            if (patches.size() == 1)
-                return &patches.front();
-            whyNot = "holds " + counted (patches.size(), "patch", "patches") +
-                     ": choose one with --patch NAME or INDEX (qorv list shows them)";
-            return nullptr;
-        }
-        const auto named = std::find_if (
-            patches.begin(), patches.end(), [&wanted] (const PatchModel& patch) { return patch.name == *wanted; });
-        if (named != patches.end())
-            return &*named;
-        const bool digitsOnly =
-            !wanted->empty() && wanted->size() <= 9 &&
-            std::all_of (wanted->begin(), wanted->end(), [] (char c) { return c >= '0' && c <= '9'; });
-        const size_t index = digitsOnly ? std::stoul (*wanted) : 0;
-        if (index >= 1 && index <= patches.size())
-            return &patches[index - 1];
-        whyNot = "has no patch named or numbered '" + *wanted + "' (qorv list shows them)";
-        return nullptr;
-    }
 } // namespace
 
 int portsCommand (const std::vector<std::string>& words, Console& console)
@@ -96,7 +70,7 @@ int sendCommand (const std::vector<std::string>& words, Console& console)
         console.error (path, whyNot);
         return exitFailure;
     }
-    const PatchModel* patch = choosePatch (patches, arguments.value ("patch"), whyNot);
+    const PatchModel* patch = choosePatch (patches, arguments.value ("patch"), "--patch", whyNot);
     if (patch == nullptr)
     {
         console.error (path, whyNot);

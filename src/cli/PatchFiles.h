@@ -2,6 +2,7 @@
 
 #include "patch/PatchModel.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,14 @@ bool readPatchFile (const std::string& path, std::vector<PatchModel>& patches, s
     itself (missing, a folder, a device, too large, no permission); empty when
     it is a readable regular file. */
 std::string whyNotReadable (const std::string& path);
+
+/** The patch an option (`option`: "--patch") names: a patch of exactly that
+    name, else the number `qorv list` shows before it; the only patch when
+    none is named. Nothing, with why in words, when it names none. */
+const PatchModel* choosePatch (const std::vector<PatchModel>& patches,
+                               const std::optional<std::string>& wanted,
+                               const std::string& option,
+                               std::string& whyNot);
 
 /** How many bytes of the patch a library would correct (PatchBits::correctedValue). */
 int valuesToCorrect (const PatchModel& patch);
