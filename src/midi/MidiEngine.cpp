@@ -111,9 +111,14 @@ public:
     std::atomic<bool> watching{false};   // read by the receive thread
     std::atomic<bool> passThrough{true}; // read by the receive thread
     std::atomic<bool> outputOpen{false}; // read by the receive thread
-    // Control changes and passing messages of the control inputs handed to the message thread and not yet
-    // handled; shared, so that a control change's callback that ends the engine leaves it behind safely.
-    const std::shared_ptr<std::atomic<int>> controlOnItsWay = std::make_shared<std::atomic<int>> (0);
+    /** How the control inputs keep their order: what they play waits for their control changes' translations. */
+    struct ControlOrder
+    {
+        std::atomic<int> onItsWay{0}; // control changes and passing messages handed over and not yet handled
+        bool translating = false;     // message thread: a control change's callback runs
+    };
+    // Shared, so that a control change's callback that ends the engine leaves it behind safely.
+    const std::shared_ptr<ControlOrder> controlOrder = std::make_shared<ControlOrder>();
     MidiEngine::MessageWatcher watcher; // message thread only
     ChosenDevice input;
     ChosenDevice output;
@@ -198,7 +203,7 @@ private:
                 {
                     const auto moved =
                         ControllerMessages::onChannel (message, channel.load (std::memory_order_relaxed));
-                    if (controlOnItsWay->load (std::memory_order_acquire) == 0)
+                    if (controlOrder->onItsWay.load (std::memory_order_acquire) == 0)
                     {
                         platform->send (moved.data(), moved.size(), MidiPlatform::Delivery::inOrder);
                         break;
@@ -217,9 +222,9 @@ private:
     /** On the receive thread: a message of a control input over to the message thread, counted until handled. */
     void sendOver (DeliveryQueue::Received received)
     {
-        controlOnItsWay->fetch_add (1, std::memory_order_relaxed);
+        controlOrder->onItsWay.fetch_add (1, std::memory_order_relaxed);
         if (!delivery.add (std::move (received)))
-            controlOnItsWay->fetch_sub (1, std::memory_order_release);
+            controlOrder->onItsWay.fetch_sub (1, std::memory_order_release);
     }
 
     /** On the message thread. */
@@ -243,16 +248,20 @@ private:
             case Kind::controlChange:
             {
                 // Counted down once its parameter change is sent: the passing messages after it may go then.
-                const auto onItsWay = controlOnItsWay;
+                const auto order = controlOrder;
                 if (owner.onControlChange)
+                {
+                    order->translating = true;
                     owner.onControlChange (message.channel, message.controller, message.controllerValue);
-                onItsWay->fetch_sub (1, std::memory_order_release);
+                    order->translating = false;
+                }
+                order->onItsWay.fetch_sub (1, std::memory_order_release);
                 break;
             }
             case Kind::passThrough:
                 if (passThrough.load (std::memory_order_relaxed))
                     sendBytes (message.bytes.data(), message.bytes.size(), MidiPlatform::Delivery::inOrder);
-                controlOnItsWay->fetch_sub (1, std::memory_order_release);
+                controlOrder->onItsWay.fetch_sub (1, std::memory_order_release);
                 break;
             case Kind::anyMessage:
                 if (watcher)
@@ -424,7 +433,11 @@ void MidiEngine::sendParameterChange (int paramNumber, int value)
 {
     const auto message =
         JunoMessages::buildParamChange (impl->channel.load (std::memory_order_relaxed), paramNumber, value);
-    impl->sendBytes (message.data(), message.size(), MidiPlatform::Delivery::latestPerParameter);
+    // Made of a control change, it goes before whatever the controllers played after that.
+    impl->sendBytes (message.data(),
+                     message.size(),
+                     impl->controlOrder->translating ? MidiPlatform::Delivery::translatedParameter
+                                                     : MidiPlatform::Delivery::latestPerParameter);
 }
 
 void MidiEngine::sendNoteOn (int channel, int note, int velocity)

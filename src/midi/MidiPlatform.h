@@ -27,9 +27,11 @@ public:
     /** How a message may be handled while it waits for a slow link. */
     enum class Delivery
     {
-        inOrder,           // notes, bend, controllers: never dropped, never reordered among themselves
-        latestWins,        // a whole-patch dump: replaces a dump and every parameter change still waiting
-        latestPerParameter // a parameter change: replaces a waiting change of the same parameter, in its place
+        inOrder,            // notes, bend, controllers: never dropped, never reordered among themselves
+        latestWins,         // a whole-patch dump: replaces a dump and every parameter change still waiting
+        latestPerParameter, // a parameter change: replaces a waiting change of the same parameter, in its place
+        translatedParameter // as latestPerParameter, made of a control input's control change: nothing that
+                            // passes through after it (the controller's notes) leaves before it
     };
 
     /** Gets what the platform receives. Its calls come from the platform's

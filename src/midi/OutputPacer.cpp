@@ -117,22 +117,32 @@ void OutputPacer::enqueuePassing (Message message)
 void OutputPacer::enqueue (Message message, MidiPlatform::Delivery delivery)
 {
     using Delivery = MidiPlatform::Delivery;
-    const auto isDelivered = [] (Delivery how) { return [how] (const Waiting& w) { return w.delivery == how; }; };
     switch (delivery)
     {
         case Delivery::latestWins:
         {
-            dropWaiting (Delivery::latestPerParameter);
-            // At most one dump waits, behind every switch: the newest takes its place in the line.
-            const auto dump = std::find_if (waiting.begin(), waiting.end(), isDelivered (Delivery::latestWins));
-            if (dump != waiting.end())
-                dump->step.message = std::move (message);
-            else
+            // It carries every parameter change waiting (and replaces a waiting dump): it takes the first one's
+            // place and holds back what any of them held back. All of them wait behind the last switch.
+            const auto first =
+                std::find_if (waiting.begin(), waiting.end(), [] (const Waiting& w) { return w.isSound(); });
+            if (first == waiting.end())
+            {
                 waiting.push_back ({{std::move (message), std::nullopt}, delivery});
+                return;
+            }
+            bool holds = false;
+            for (auto entry = first; entry != waiting.end(); ++entry)
+                holds = holds || (entry->isSound() && entry->holdsBackPassing);
+            *first = {{std::move (message), std::nullopt}, delivery, -1, -1, holds};
+            waiting.erase (
+                std::remove_if (std::next (first), waiting.end(), [] (const Waiting& w) { return w.isSound(); }),
+                waiting.end());
             return;
         }
         case Delivery::latestPerParameter:
+        case Delivery::translatedParameter:
         {
+            const bool holds = delivery == Delivery::translatedParameter;
             const int parameter = JunoMessages::paramChangeNumber (message.data(), message.size());
             const auto same =
                 std::find_if (waiting.begin(),
@@ -140,9 +150,13 @@ void OutputPacer::enqueue (Message message, MidiPlatform::Delivery delivery)
                               [parameter] (const Waiting& w)
                               { return w.delivery == Delivery::latestPerParameter && w.parameter == parameter; });
             if (same != waiting.end())
+            {
                 same->step.message = std::move (message);
-            else
-                waiting.push_back ({{std::move (message), std::nullopt}, delivery, parameter});
+                same->holdsBackPassing = same->holdsBackPassing || holds;
+                return;
+            }
+            waiting.push_back (
+                {{std::move (message), std::nullopt}, Delivery::latestPerParameter, parameter, -1, holds});
             return;
         }
         case Delivery::inOrder:
@@ -156,7 +170,8 @@ void OutputPacer::switchDestination (uint32_t destination, TimePoint now)
     // The sound was meant for the old destination; the new one gets the next edit.
     dropWaiting (MidiPlatform::Delivery::latestWins);
     dropWaiting (MidiPlatform::Delivery::latestPerParameter);
-    passedBeforeSound = 0;
+    passingWhileSoundWaited = 0;
+    soundWhilePassingWaited = 0;
     if (!waiting.empty())
     {
         waiting.push_back ({{{}, destination}, MidiPlatform::Delivery::inOrder});
@@ -202,9 +217,11 @@ std::optional<OutputPacer::TimePoint> OutputPacer::service (TimePoint now)
             break;
         const auto next = nextToLeave();
         Message message = std::move (next->step.message);
-        if (!next->isSound())
+        const bool soundLeft = next->isSound();
+        if (!soundLeft)
             passingBytesWaiting -= message.size();
         waiting.erase (next);
+        countTurn (soundLeft);
         // It has waited since the link became free: within the allowance it starts then, not now.
         transmit (std::move (message), std::max (linkFreeAt, now - lateServiceAllowance));
     }
@@ -215,24 +232,52 @@ std::optional<OutputPacer::TimePoint> OutputPacer::service (TimePoint now)
 
 std::deque<OutputPacer::Waiting>::iterator OutputPacer::nextToLeave()
 {
-    // The first sound waiting, ahead of the next switch: only a passing message ahead of it may let it by.
-    auto sound = waiting.begin();
-    while (sound != waiting.end() && !sound->isSound() && !sound->step.isSwitch())
-        ++sound;
-    const bool soundWaitsBehind = sound != waiting.begin() && sound != waiting.end() && sound->isSound();
-    if (!soundWaitsBehind)
+    // The first sound and the first passing message ahead of the next switch, and whether a sound
+    // ahead of that message holds it back.
+    auto sound = waiting.end();
+    auto passing = waiting.end();
+    bool heldBack = false;
+    for (auto entry = waiting.begin(); entry != waiting.end() && !entry->step.isSwitch(); ++entry)
     {
-        if (waiting.front().isSound())
-            passedBeforeSound = 0;
-        return waiting.begin();
+        if (entry->isSound())
+        {
+            if (sound == waiting.end())
+                sound = entry;
+            if (passing == waiting.end())
+                heldBack = heldBack || entry->holdsBackPassing;
+        }
+        else if (passing == waiting.end())
+        {
+            passing = entry;
+        }
+        if (sound != waiting.end() && passing != waiting.end())
+            break;
     }
-    if (passedBeforeSound >= 1)
-    {
-        passedBeforeSound = 0;
+    if (passing == waiting.end())
         return sound;
+    if (sound == waiting.end())
+        return passing;
+    // The one that came first goes, unless one of its kind already went while the other waited.
+    if (sound < passing)
+        return heldBack || soundWhilePassingWaited == 0 ? sound : passing;
+    return passingWhileSoundWaited == 0 ? passing : sound;
+}
+
+void OutputPacer::countTurn (bool soundLeft)
+{
+    bool soundWaits = false, passingWaits = false;
+    for (auto entry = waiting.begin(); entry != waiting.end() && !entry->step.isSwitch(); ++entry)
+        (entry->isSound() ? soundWaits : passingWaits) = true;
+    if (soundLeft)
+    {
+        passingWhileSoundWaited = 0;
+        soundWhilePassingWaited = passingWaits ? soundWhilePassingWaited + 1 : 0;
     }
-    ++passedBeforeSound;
-    return waiting.begin();
+    else
+    {
+        soundWhilePassingWaited = 0;
+        passingWhileSoundWaited = soundWaits ? passingWhileSoundWaited + 1 : 0;
+    }
 }
 
 std::optional<OutputPacer::TimePoint> OutputPacer::nextLook (TimePoint now) const

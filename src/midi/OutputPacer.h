@@ -12,22 +12,24 @@
 
 /** Lets messages leave no faster than a serial MIDI link carries them. A
     message leaves at once while the link is idle; otherwise it waits, in
-    order. Only the latest sound waits: a newer patch dump replaces one still
-    waiting and every waiting parameter change (the dump carries them all), a
-    newer parameter change replaces a waiting one of the same parameter where
-    it stands, so however fast a controller sweeps, at most one change per
-    parameter is ever behind. What passes through (notes, pitch bend,
-    pressure, controllers) keeps its order and never overtakes the sound sent
-    before it; only the latest pitch bend, channel pressure and value of each
-    controller on a channel waits, in its place, as long as nothing else came
-    after it. The sound and what passes through take turns when both wait: a
-    dump or a parameter change waits behind one passing message at most, and
-    a passing message behind one of them, so neither starves the other. The
-    passing messages waiting are bounded: past passThroughLimit of link time,
-    new notes are dropped (and the ends of those notes with them), and past
-    twice that everything but the end of a note that sounds. A switch to
-    another destination waits behind the notes and controllers meant for the
-    old one. Plain logic over a clock passed in; not thread-safe (PacedSender
+    order. Only the latest sound waits: a newer patch dump takes the place of
+    one still waiting or of the first waiting parameter change (it carries
+    them all), a newer parameter change replaces a waiting one of the same
+    parameter where it stands, so however fast a controller sweeps, at most
+    one change per parameter is ever behind. What passes through (notes,
+    pitch bend, pressure, controllers) keeps its order; only the latest pitch
+    bend, channel pressure and value of each controller on a channel waits,
+    in its place, as long as nothing else came after it. The sound and what
+    passes through keep their order between them too, except that neither
+    lets more than one message of its kind go while the other waits, so
+    neither starves the other; but nothing that passes through leaves before
+    a parameter change made of a control change that came before it
+    (translatedParameter), or a dump in its place. The passing messages
+    waiting are bounded: past passThroughLimit of link time new notes are
+    dropped (and the ends of those notes with them), past twice that
+    everything but the end of a note that sounds. A switch to another
+    destination waits behind the notes and controllers meant for the old
+    one. Plain logic over a clock passed in; not thread-safe (PacedSender
     adds the thread). */
 class OutputPacer
 {
@@ -113,6 +115,7 @@ private:
         MidiPlatform::Delivery delivery;
         int parameter = -1; // of a parameter change
         int latestKey = -1; // of a passing message of which only the latest waits: its kind, channel, controller
+        bool holdsBackPassing = false; // a sound that what passes through after it must not overtake
 
         bool isSound() const { return delivery != MidiPlatform::Delivery::inOrder; }
     };
@@ -127,6 +130,8 @@ private:
     void notePassed (const Message& message);
     /** Which waiting message leaves next: the first, or the first sound behind passing messages at its turn. */
     std::deque<Waiting>::iterator nextToLeave();
+    /** Follows the turns after a message left. */
+    void countTurn (bool soundLeft);
     void transmit (Message message, TimePoint start);
 
     Sink sink;
@@ -135,7 +140,9 @@ private:
     std::deque<Waiting> waiting;
     size_t passingBytesWaiting = 0;
     size_t passingByteLimit = 0;
-    int passedBeforeSound = 0;         // passing messages that left while a sound waited behind them
+    // Turns: how many of one kind left in a row while the other kind waited.
+    int passingWhileSoundWaited = 0;
+    int soundWhilePassingWaited = 0;
     std::bitset<16 * 128> sounding;    // notes started and not yet ended, by channel and key
     std::bitset<16 * 128> droppedNote; // notes whose start was dropped: their end goes too
     std::optional<TimePoint> finishBy;

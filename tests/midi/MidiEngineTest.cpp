@@ -330,6 +330,7 @@ TEST_F (EngineTest, ControlInputsTranslateControlChangesAndPassWhatIsPlayedOnThe
                                    {0xB2, 64, 127},
                                    {0xB2, 123, 0},
                                    {0x82, 60, 0}}));
+    EXPECT_EQ (platform->sentDelivery[0], Delivery::translatedParameter);
     for (size_t i = 1; i < platform->sentDelivery.size(); ++i)
         EXPECT_EQ (platform->sentDelivery[i], Delivery::inOrder);
 

@@ -176,8 +176,9 @@ TEST_F (PacerTest, FaderBurstKeepsTheLinkBusyNeverAheadOfItAndEndsWithTheLastDum
     EXPECT_LE (lastStart - start, perByte * static_cast<long> (bytesBefore - left.back().step.message.size()) + 2ms);
 }
 
-TEST_F (PacerTest, OnlyEachParametersLatestChangeWaitsInItsPlaceAndNothingOvertakesIt)
+TEST_F (PacerTest, OnlyEachParametersLatestChangeWaitsInItsPlaceAndNotesTakeTurnsWithThem)
 {
+    // The panel's edits and a keyboard's notes: neither waits behind more than one of the other.
     submit (dump (1), Delivery::latestWins); // leaves at once
     submit (param (5, 10), Delivery::latestPerParameter);
     submit (param (6, 20), Delivery::latestPerParameter);
@@ -186,10 +187,34 @@ TEST_F (PacerTest, OnlyEachParametersLatestChangeWaitsInItsPlaceAndNothingOverta
     submit (param (7, 30), Delivery::latestPerParameter);
     submit (note (61), Delivery::inOrder);
     drain();
-
-    // A note played after a parameter change (a controller's knob, then its key) never comes before it.
     EXPECT_EQ (messagesLeft(),
-               (std::vector<Message>{dump (1), param (5, 11), param (6, 20), note (60), param (7, 30), note (61)}));
+               (std::vector<Message>{dump (1), param (5, 11), note (60), param (6, 20), note (61), param (7, 30)}));
+}
+
+TEST_F (PacerTest, NothingPassesAParameterChangeMadeOfAControlChangeThatCameBeforeIt)
+{
+    // A controller's knob and then its key: the note comes after the parameter change, whatever waits.
+    submit (dump (1), Delivery::latestWins); // leaves at once
+    submit (param (5, 10), Delivery::translatedParameter);
+    submit (param (6, 20), Delivery::latestPerParameter);
+    submit (param (5, 11), Delivery::latestPerParameter); // in the place of 5 = 10, and holding back as it did
+    submit (note (60), Delivery::inOrder);
+    submit (param (7, 30), Delivery::translatedParameter);
+    submit (note (61), Delivery::inOrder);
+    drain();
+    EXPECT_EQ (messagesLeft(),
+               (std::vector<Message>{dump (1), param (5, 11), note (60), param (6, 20), param (7, 30), note (61)}))
+        << "the note may pass the panel's change of parameter 6, never the knob's of 5 and 7";
+
+    // A dump that carries such a change holds back what it held back.
+    left.clear();
+    now += 1s;
+    submit (dump (2), Delivery::latestWins);
+    submit (param (5, 12), Delivery::translatedParameter);
+    submit (note (62), Delivery::inOrder);
+    submit (dump (3), Delivery::latestWins);
+    drain();
+    EXPECT_EQ (messagesLeft(), (std::vector<Message>{dump (2), dump (3), note (62)}));
 }
 
 TEST_F (PacerTest, ParameterChangesAndPassingMessagesTakeTurnsSoNeitherStarves)
@@ -288,7 +313,8 @@ TEST_F (PacerTest, ADumpTakesThePlaceOfTheWaitingParameterChangesItCarries)
     submit (param (5, 12), Delivery::latestPerParameter); // after the dump: it still goes
     drain();
 
-    EXPECT_EQ (messagesLeft(), (std::vector<Message>{dump (1), note (60), dump (2), param (5, 12)}));
+    EXPECT_EQ (messagesLeft(), (std::vector<Message>{dump (1), dump (2), note (60), param (5, 12)}))
+        << "the dump in the place of the first change it carries";
 }
 
 TEST_F (PacerTest, ASweepOfFourParametersNeverFallsBehindTheLink)
