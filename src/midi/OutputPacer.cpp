@@ -267,7 +267,11 @@ void OutputPacer::countTurn (bool soundLeft)
 {
     bool soundWaits = false, passingWaits = false;
     for (auto entry = waiting.begin(); entry != waiting.end() && !entry->step.isSwitch(); ++entry)
+    {
         (entry->isSound() ? soundWaits : passingWaits) = true;
+        if (soundWaits && passingWaits)
+            break;
+    }
     if (soundLeft)
     {
         passingWhileSoundWaited = 0;
