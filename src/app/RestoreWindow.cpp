@@ -283,7 +283,7 @@ int RestoreComponent::plannedMemory (int row) const
 
 bool RestoreComponent::midiReady() const
 {
-    return engine.isInputOpen() && engine.isOutputOpen();
+    return engine.isInputOpen() && engine.isOutputOpen() && !RestoreGuide::whyNotStart (synthesizer);
 }
 
 //==============================================================================
@@ -421,7 +421,9 @@ juce::String RestoreComponent::setUpNote() const
                    memoryName (first) +
                    (rows.size() > 1 ? " to " + memoryName (first + static_cast<int> (rows.size()) - 1) : "") +
                    ". Start sends the first one; select rows to write only those.");
-    if (!midiReady())
+    if (const auto why = RestoreGuide::whyNotStart (synthesizer))
+        lines.add (*why);
+    else if (!midiReady())
         lines.add ("Choose the synthesizer as MIDI input and output in MIDI > Device first.");
     if (session.currentFile().empty())
         lines.add ("Save the library to a file, and Qorv keeps your place should it quit.");
@@ -434,6 +436,8 @@ juce::String RestoreComponent::guideNote() const
 {
     const auto& guide = *restoreGuide;
     const auto* entry = guide.current();
+    if (const auto why = RestoreGuide::whyNotStart (synthesizer))
+        return *why;
     if (!midiReady())
         return "The MIDI input or output is not open: choose the synthesizer in MIDI > Device.";
     if (guide.isUnanswered())
@@ -496,6 +500,8 @@ void RestoreComponent::refresh()
     }
     const bool waiting = phase == Phase::waiting;
     const bool canContinue = phase == Phase::setUp || phase == Phase::stopped;
+    if (const auto why = RestoreGuide::whyNotStart (synthesizer); why && canContinue)
+        setText (note, note.getText() + "\n" + *why);
     startButton.setButtonText (canContinue ? "Continue" : "Start");
     startButton.setEnabled (ready && canContinue);
     sendAgainButton.setEnabled (waiting && ready);

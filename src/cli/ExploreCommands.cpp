@@ -283,7 +283,7 @@ int similarCommand (const std::vector<std::string>& words, Console& console)
     if (!readLibrary (path, patches, console))
         return exitFailure;
     std::string whyNot;
-    const PatchModel* wanted = choosePatch (patches, operands[1], whyNot);
+    const PatchModel* wanted = choosePatch (patches, operands[1], "", whyNot);
     if (wanted == nullptr)
     {
         console.error (path, whyNot);

@@ -133,7 +133,8 @@ Juno-106 messages are decoded on every channel.
 
   --from PORT   the input, as for qorv send's --to
 )help"},
-        {"control", R"help(Usage: qorv control --to PORT [--from PORT]... [--channel N] [--map FILE]
+        {"control", R"help(Usage: qorv control --to PORT [--from PORT]... [--listen PORT]
+                    [--patch FILE [--pick NAME|INDEX]] [--channel N] [--map FILE]
                     [--no-default-map] [--no-thru] [--verbose]
 
 Turns control changes into the Juno-106's own parameter changes, as the
@@ -145,8 +146,19 @@ change arrives. Each mapped control change goes to the synthesizer as one
 parameter change, F0 41 32 0n pp vv F7, paced for a MIDI cable: while the
 cable is busy only the latest value of each parameter waits. Notes, pitch
 bend, modulation (CC 1), sustain (CC 64) and the channel-mode messages
-(CC 120 to 127) pass on to the synthesizer on its channel. It runs until
-Ctrl+C or SIGTERM, then delivers what still waits and ends with status 0.
+(CC 120 to 127) pass on to the synthesizer on its channel, each after the
+parameter changes of the control changes that came before it; while the
+cable is busy only the latest bend and controller value wait, and the
+parameter changes and the music take turns. It runs until Ctrl+C or
+SIGTERM, then delivers what still waits and ends with status 0.
+
+The synthesizer takes HPF and its three switches (PWM, ENV, VCA) as one
+byte, and Range, Square, Saw and Chorus as another: moving one sends the
+whole byte. Until Qorv knows how the synthesizer has the others set, a
+control in such a byte sends nothing and says once why. It knows once it
+hears the synthesizer (--listen: a patch chosen on it, or its own panel
+moved), once it sends a sound (--patch), or once CC 118 or 119 sets the whole
+byte; from then on such a control keeps the synthesizer's other settings.
 
 The default map, on every channel:
 
@@ -160,6 +172,12 @@ The default map, on every channel:
   --to PORT          the synthesizer's output, as for qorv send
   --from PORT        a controller to connect to Qorv Control (more than once
                      for several)
+  --listen PORT      the synthesizer's MIDI output: its patch dumps and its
+                     own parameter changes keep Qorv's copy of its sound current
+  --patch FILE       start from this sound (a .syx, .jep or .106 file), sent
+                     to the synthesizer once at the start
+  --pick NAME|INDEX  which of FILE's patches, when it holds several (a name,
+                     or the number qorv list shows)
   --channel N        the MIDI channel (1-16) the synthesizer listens on; 1 if
                      not given
   --map FILE         learned mappings, as MIDI > Controllers > Export Map...
@@ -167,7 +185,10 @@ The default map, on every channel:
                      over the default map
   --no-default-map   only the mappings of --map
   --no-thru          pass no notes or other music to the synthesizer
-  --verbose          one line per translated change: CC 107 ch 1 -> VCF Freq 64
+  --verbose          one line per translated change: CC 107 ch 1 -> VCF Freq 64.
+                     A standard output nobody reads never holds the translation
+                     up: lines it cannot take are dropped, counted at the end,
+                     and the status is then 1
 )help"},
         {"restore", R"help(Usage: qorv restore LIBRARY.106 --to PORT --from PORT [--start A11]
                     [--rows FIRST-LAST] [--channel N] [--timeout SECONDS]
@@ -183,6 +204,11 @@ and the next one follows by itself. One that differs is named parameter by
 parameter and the patch is sent again, three sends in all; then the memory
 counts as differing and the guide goes on. At a terminal, a line "s" skips a
 memory and "r" sends its patch again; any other standard input is not read.
+
+A dump that comes back the same within 200 ms of the send is the link's own
+echo (a MIDI thru, a merge, MIDI IN connected to MIDI OUT), never an answer:
+when nothing else comes, the advice says so. The sequencer's through port
+given as both --to and --from is refused before anything is sent.
 
 Set MEMORY PROTECT to OFF and the MIDI FUNCTION switch to III first. No answer
 within SECONDS says what to check and stops, as Ctrl+C does; either way the

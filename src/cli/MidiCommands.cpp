@@ -69,7 +69,7 @@ int sendCommand (const std::vector<std::string>& words, Console& console)
         console.error (path, whyNot);
         return exitFailure;
     }
-    const PatchModel* patch = choosePatch (patches, arguments.value ("patch"), whyNot);
+    const PatchModel* patch = choosePatch (patches, arguments.value ("patch"), "--patch ", whyNot);
     if (patch == nullptr)
     {
         console.error (path, whyNot);

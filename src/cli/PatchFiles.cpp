@@ -83,30 +83,6 @@ bool readPatchFile (const std::string& path, std::vector<PatchModel>& patches, s
     return false;
 }
 
-const PatchModel*
-choosePatch (const std::vector<PatchModel>& patches, const std::optional<std::string>& wanted, std::string& whyNot)
-{
-    if (!wanted)
-    {
-        if (patches.size() == 1)
-            return &patches.front();
-        whyNot = "holds " + counted (patches.size(), "patch", "patches") +
-                 ": choose one with --patch NAME or INDEX (qorv list shows them)";
-        return nullptr;
-    }
-    const auto named = std::find_if (
-        patches.begin(), patches.end(), [&wanted] (const PatchModel& patch) { return patch.name == *wanted; });
-    if (named != patches.end())
-        return &*named;
-    const bool digitsOnly = !wanted->empty() && wanted->size() <= 9 &&
-                            std::all_of (wanted->begin(), wanted->end(), [] (char c) { return c >= '0' && c <= '9'; });
-    const size_t index = digitsOnly ? std::stoul (*wanted) : 0;
-    if (index >= 1 && index <= patches.size())
-        return &patches[index - 1];
-    whyNot = "has no patch named or numbered '" + *wanted + "' (qorv list shows them)";
-    return nullptr;
-}
-
 bool readNamedPatch (const std::string& word, PatchModel& patch, std::string& whyNot)
 {
     const auto isFile = [] (const std::string& path)
@@ -151,7 +127,7 @@ bool readNamedPatch (const std::string& word, PatchModel& patch, std::string& wh
         whyNot = "holds " + counted (patches.size(), "patch", "patches") + ": name one as " + path + ":NAME";
         return false;
     }
-    const PatchModel* chosen = choosePatch (patches, name, whyNot);
+    const PatchModel* chosen = choosePatch (patches, name, path + ":", whyNot);
     if (chosen == nullptr)
         return false;
     patch = *chosen;
@@ -164,5 +140,31 @@ int valuesToCorrect (const PatchModel& patch)
     for (size_t i = 0; i < patch.data.size(); ++i)
         count += PatchBits::correctedValue (static_cast<int> (i), patch.data[i]) != patch.data[i] ? 1 : 0;
     return count;
+}
+
+const PatchModel* choosePatch (const std::vector<PatchModel>& patches,
+                               const std::optional<std::string>& wanted,
+                               const std::string& option,
+                               std::string& whyNot)
+{
+    if (!wanted)
+    {
+        if (patches.size() == 1)
+            return &patches.front();
+        whyNot = "holds " + counted (patches.size(), "patch", "patches") + ": choose one with " + option +
+                 "NAME or INDEX (qorv list shows them)";
+        return nullptr;
+    }
+    const auto named = std::find_if (
+        patches.begin(), patches.end(), [&wanted] (const PatchModel& patch) { return patch.name == *wanted; });
+    if (named != patches.end())
+        return &*named;
+    const bool digitsOnly = !wanted->empty() && wanted->size() <= 9 &&
+                            std::all_of (wanted->begin(), wanted->end(), [] (char c) { return c >= '0' && c <= '9'; });
+    const size_t index = digitsOnly ? std::stoul (*wanted) : 0;
+    if (index >= 1 && index <= patches.size())
+        return &patches[index - 1];
+    whyNot = "has no patch named or numbered '" + *wanted + "' (qorv list shows them)";
+    return nullptr;
 }
 } // namespace QorvCli

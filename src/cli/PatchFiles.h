@@ -32,11 +32,14 @@ bool readPatchFile (const std::string& path, std::vector<PatchModel>& patches, s
     it is a readable regular file. */
 std::string whyNotReadable (const std::string& path);
 
-/** The patch `wanted` names among a file's: a patch of exactly that name,
-    else the number qorv list shows before it; the only patch when none is
-    named. nullptr, with why in words, when there is no such patch. */
-const PatchModel*
-choosePatch (const std::vector<PatchModel>& patches, const std::optional<std::string>& wanted, std::string& whyNot);
+/** The patch a word names: a patch of exactly that name, else the number
+    `qorv list` shows before it; the only patch when none is named. Nothing,
+    with why in words, when it names none; `option` is what names one, as
+    that text says it ("--patch ", "Bank.syx:"). */
+const PatchModel* choosePatch (const std::vector<PatchModel>& patches,
+                               const std::optional<std::string>& wanted,
+                               const std::string& option,
+                               std::string& whyNot);
 
 /** One patch named on a command line: a file that holds one patch, or
     FILE:NAME (FILE:NUMBER) for one of a file's patches; a colon belongs to

@@ -68,6 +68,7 @@ namespace
                 case Event::unanswered:
                 case Event::finished:
                 case Event::stopped:
+                case Event::refused:
                     break;
             }
             if (event != Event::differed)
@@ -240,6 +241,11 @@ int restoreCommand (const std::vector<std::string>& words, Console& console)
     // Listening first, so no answer can come before it is heard.
     engine.openInput (input->endpoint);
     engine.openOutput (output->endpoint);
+    if (const auto why = RestoreGuide::whyNotStart (synthesizer))
+    {
+        console.error (displayText (input->name) + " (" + addressOf (input->endpoint) + ")", *why);
+        return exitFailure;
+    }
 
     const auto& entries = guide.entries();
     TypedLines typed;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <sstream>
+#include <string_view>
 
 namespace
 {
@@ -129,7 +130,10 @@ std::optional<std::vector<ControllerMap::Assignment>> ControllerMap::parse (cons
                                                                             std::string& problem)
 {
     std::vector<Assignment> result;
-    std::istringstream lines (text);
+    // Editors on other systems start a UTF-8 file with a byte-order mark; it is no part of the first line.
+    constexpr std::string_view byteOrderMark = "\xEF\xBB\xBF";
+    const bool marked = text.compare (0, byteOrderMark.size(), byteOrderMark) == 0;
+    std::istringstream lines (marked ? text.substr (byteOrderMark.size()) : text);
     std::string line;
     int lineNumber = 0;
     const auto refuse = [&] (const std::string& why)

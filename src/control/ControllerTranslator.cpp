@@ -29,8 +29,9 @@ ControllerTranslator::controlChange (int channel, int controller, int value, Edi
             return {Kind::notLearnable, *learning};
         const PanelControl learned = *learning;
         learning.reset();
+        const ControllerMap before = controllerMap;
         controllerMap.learn (channel, controller, learned);
-        lastPositions[static_cast<size_t> (channel)][static_cast<size_t> (controller)] = -1;
+        forgetPositionsChangedSince (before);
         announce (Change::learned);
         return {Kind::learned, learned};
     }
@@ -38,6 +39,8 @@ ControllerTranslator::controlChange (int channel, int controller, int value, Edi
     const auto control = controllerMap.find (channel, controller);
     if (!control)
         return {};
+    if (!session.canMoveControl (*control))
+        return {Kind::byteUnknown, *control};
     const int position = PanelControls::positionFromController (*control, value);
     if (!reaches (channel, controller, *control, position))
         return {Kind::heldBack, *control};
@@ -51,7 +54,8 @@ bool ControllerTranslator::reaches (int channel, int controller, PanelControl co
     if (!softTakeoverOn)
         return true;
 
-    const int shown = PanelControls::position (control, session.activePatch().data);
+    // The sound must not jump on the synthesizer, which may have moved on from the panel.
+    const int shown = PanelControls::position (control, session.synthesizerSound());
     if (position == shown || previous == shown)
         return true; // there, or it was there the last time and moves on from it
     // It passed the control's position between the last move and this one.
@@ -72,17 +76,30 @@ void ControllerTranslator::cancelLearning()
     announce (Change::learningCancelled);
 }
 
+void ControllerTranslator::forgetPositionsChangedSince (const ControllerMap& before)
+{
+    // Where a controller stood says nothing about a control it did not drive then.
+    for (int channel = 0; channel < 16; ++channel)
+        for (int controller = 0; controller < 128; ++controller)
+            if (before.find (channel, controller) != controllerMap.find (channel, controller))
+                lastPositions[static_cast<size_t> (channel)][static_cast<size_t> (controller)] = -1;
+}
+
 bool ControllerTranslator::forget (PanelControl control)
 {
+    const ControllerMap before = controllerMap;
     if (!controllerMap.forget (control))
         return false;
+    forgetPositionsChangedSince (before);
     announce (Change::mapChanged);
     return true;
 }
 
 void ControllerTranslator::forgetAll()
 {
+    const ControllerMap before = controllerMap;
     controllerMap.forgetAll();
+    forgetPositionsChangedSince (before);
     announce (Change::mapChanged);
 }
 
@@ -91,14 +108,18 @@ bool ControllerTranslator::importMap (const std::string& text, std::string& prob
     auto assignments = ControllerMap::parse (text, problem);
     if (!assignments)
         return false;
+    const ControllerMap before = controllerMap;
     controllerMap.replaceLearned (std::move (*assignments));
+    forgetPositionsChangedSince (before);
     announce (Change::mapChanged);
     return true;
 }
 
 void ControllerTranslator::setUsesDefaultMap (bool on)
 {
+    const ControllerMap before = controllerMap;
     controllerMap.setUsesDefaultMap (on);
+    forgetPositionsChangedSince (before);
     announce (Change::mapChanged);
 }
 

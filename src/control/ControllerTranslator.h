@@ -31,15 +31,16 @@ public:
     {
         enum class Kind
         {
-            moved,       // the control moved; its byte went out as a parameter change
-            unchanged,   // mapped, but the control already stood there
-            heldBack,    // soft takeover: the controller has not reached the control yet
-            notMapped,   // nothing answers to this control change
-            learned,     // it was mapped to the control that was learning
-            notLearnable // it came while learning, but this controller cannot be learned
+            moved,        // the control moved; its byte went out as a parameter change
+            unchanged,    // mapped, but the control already stood there
+            heldBack,     // soft takeover: the controller has not reached the control yet
+            notMapped,    // nothing answers to this control change
+            learned,      // it was mapped to the control that was learning
+            notLearnable, // it came while learning, but this controller cannot be learned
+            byteUnknown   // its control shares a byte whose other bits the synthesizer's copy lacks: nothing sent
         };
         Kind kind = Kind::notMapped;
-        PanelControl control = PanelControl::lfoRate; // moved, unchanged, heldBack, learned
+        PanelControl control = PanelControl::lfoRate; // moved, unchanged, heldBack, learned, byteUnknown
     };
 
     explicit ControllerTranslator (EditSession& sessionToEdit) : session (sessionToEdit) {}
@@ -77,12 +78,14 @@ private:
     void announce (Change change);
     /** Soft takeover's rule for a controller that went to `position`; notes the position for the next move. */
     bool reaches (int channel, int controller, PanelControl control, int position);
+    /** Forgets the last position of each controller that drives something else than under `before`. */
+    void forgetPositionsChangedSince (const ControllerMap& before);
 
     EditSession& session;
     ControllerMap controllerMap;
     std::optional<PanelControl> learning;
     bool softTakeoverOn = false;
-    /** Where each controller last was, as a position of the control it moved; -1 when unknown. */
+    /** Where each controller last was, as a position of the control it drives; -1 when unknown. */
     std::array<std::array<int16_t, 128>, 16> lastPositions = blankPositions();
 
     static std::array<std::array<int16_t, 128>, 16> blankPositions();

@@ -141,9 +141,19 @@ int positionCount (PanelControl control)
     return 2;
 }
 
+bool sharesItsByte (PanelControl control)
+{
+    const Kind kind = rowOf (control).kind;
+    return kind != Kind::level && kind != Kind::rawByte;
+}
+
 int positionFromController (PanelControl control, int controllerValue)
 {
     const int value = std::clamp (controllerValue, 0, 127);
+    const Row& row = rowOf (control);
+    // The byte it writes, so that a raw byte's position is compared with the byte the patch holds.
+    if (row.kind == Kind::rawByte)
+        return correctedValue (row.byteIndex, static_cast<uint8_t> (value));
     const int positions = positionCount (control);
     if (positions == 128)
         return value;

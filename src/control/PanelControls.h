@@ -76,12 +76,21 @@ int byteIndex (PanelControl control);
     3 for a choice, 2 for a switch or a button. */
 int positionCount (PanelControl control);
 
+/** Whether its byte holds other controls too (the HPF, the switches, the DCO
+    buttons and choices): moving it keeps their bits, so it needs the byte as
+    the synthesizer holds it. False for a level and a raw byte, which write
+    their whole byte. */
+bool sharesItsByte (PanelControl control);
+
 /** The position a controller value 0-127 selects: the value itself for a
-    level or a raw byte, equal quarters for the HPF (0-31 is 0), equal thirds
-    for a choice, and for a switch or a button on (1) at 64 and above. */
+    level, the byte it makes for a raw byte (the bits the synthesizer does not
+    define cleared, so 0-31 for the switches byte), equal quarters for the HPF
+    (0-31 is 0), equal thirds for a choice, and for a switch or a button on
+    (1) at 64 and above. */
 int positionFromController (PanelControl control, int controllerValue);
 
-/** The position the patch shows: for a button, 1 while it is the lit one (or its bit is set). */
+/** The position the patch shows: for a button, 1 while it is the lit one (or its bit is set); for a raw byte, the byte.
+ */
 int position (PanelControl control, const std::array<uint8_t, PatchBits::numBytes>& data);
 
 /** The byte that putting the control at `position` makes, or nothing when

@@ -10,6 +10,7 @@ class EngineSynthesizer final : public RestoreGuide::Synthesizer
 public:
     explicit EngineSynthesizer (MidiEngine& midiEngine) : engine (midiEngine) {}
     void sendPatch (const PatchModel& patch, int memory) override { engine.sendPatch (patch, memory); }
+    bool loopsBack() const override { return engine.inputIsOutputsLoop(); }
 
 private:
     MidiEngine& engine;

@@ -214,6 +214,9 @@ std::vector<MidiPlatform::Port> AlsaMidiPlatform::listPorts (unsigned requiredCa
         const int client = snd_seq_client_info_get_client (clientInfo);
         if (client == SND_SEQ_CLIENT_SYSTEM || client == sequencer->client)
             continue;
+        // A kernel client with no sound card behind it is the sequencer's own through port.
+        const bool cardless = snd_seq_client_info_get_type (clientInfo) == SND_SEQ_KERNEL_CLIENT &&
+                              snd_seq_client_info_get_card (clientInfo) < 0;
         snd_seq_port_info_set_client (portInfo, client);
         snd_seq_port_info_set_port (portInfo, -1);
         while (snd_seq_query_next_port (sequencer->handle, portInfo) >= 0)
@@ -221,9 +224,11 @@ std::vector<MidiPlatform::Port> AlsaMidiPlatform::listPorts (unsigned requiredCa
             const unsigned caps = snd_seq_port_info_get_capability (portInfo);
             if ((caps & SND_SEQ_PORT_CAP_NO_EXPORT) != 0 || (caps & requiredCapabilities) != requiredCapabilities)
                 continue;
+            const unsigned bothWays = SND_SEQ_PORT_CAP_READ | SND_SEQ_PORT_CAP_WRITE;
             ports.push_back ({snd_seq_client_info_get_name (clientInfo),
                               snd_seq_port_info_get_name (portInfo),
-                              endpointOf (client, snd_seq_port_info_get_port (portInfo))});
+                              endpointOf (client, snd_seq_port_info_get_port (portInfo)),
+                              cardless && (caps & bothWays) == bothWays});
         }
     }
     return ports;

@@ -31,6 +31,7 @@ public:
             manualDump,
             paramChange,
             controlChange, // from a control input
+            passThrough,   // from a control input, for the synthesizer once the control changes before it are sent
             anyMessage
         };
         Kind kind = Kind::patchDump;
@@ -40,7 +41,7 @@ public:
         int channel = 0; // a control change
         int controller = 0;
         int controllerValue = 0;
-        std::vector<uint8_t> bytes; // any message, as received
+        std::vector<uint8_t> bytes; // any message as received; a passing one on the synthesizer's channel
     };
 
     /** Many whole banks of dumps; only a flood beyond anything a synthesizer

@@ -12,15 +12,19 @@ MessageThreadDelivery::~MessageThreadDelivery()
     stopTimer();
 }
 
-void MessageThreadDelivery::add (DeliveryQueue::Received message)
+bool MessageThreadDelivery::add (DeliveryQueue::Received message)
 {
     bool post = false;
+    bool queued = false;
     {
         const std::lock_guard<std::mutex> guard (lock);
+        const size_t droppedBefore = queue.droppedCount();
         post = queue.add (std::move (message));
+        queued = queue.droppedCount() == droppedBefore;
     }
     if (post)
         postDrain();
+    return queued;
 }
 
 void MessageThreadDelivery::addSetupChange (uint32_t removedEndpoint)

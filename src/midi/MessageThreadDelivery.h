@@ -24,7 +24,8 @@ public:
     /** Whatever was posted and runs later does nothing. Destroy it only once no thread adds any more. */
     ~MessageThreadDelivery() override;
 
-    void add (DeliveryQueue::Received message);
+    /** Queues a message; false when the queue is full and drops it. */
+    bool add (DeliveryQueue::Received message);
     void addSetupChange (uint32_t removedEndpoint);
     /** Forgets what waits; nothing of it is delivered. */
     void clear();

@@ -28,7 +28,7 @@ std::vector<MidiEngine::DeviceInfo> deviceList (const std::vector<MidiPlatform::
     std::vector<MidiEngine::DeviceInfo> devices;
     devices.reserve (ports.size());
     for (const auto& port : ports)
-        devices.push_back ({displayName (port), port.endpoint});
+        devices.push_back ({displayName (port), port.endpoint, port.loopsBack});
     return devices;
 }
 } // namespace
@@ -78,6 +78,11 @@ public:
         if (change.has_value())
             platform->setSource (*change);
         owner.inputEndpoint = input.openEndpoint();
+        inputLoopsBack = false;
+        if (owner.inputEndpoint != 0)
+            for (const auto& port : platform->sources())
+                if (port.endpoint == owner.inputEndpoint)
+                    inputLoopsBack = port.loopsBack;
     }
 
     void applyOutput (ChosenDevice::Change change)
@@ -106,11 +111,20 @@ public:
     std::atomic<bool> watching{false};   // read by the receive thread
     std::atomic<bool> passThrough{true}; // read by the receive thread
     std::atomic<bool> outputOpen{false}; // read by the receive thread
-    MidiEngine::MessageWatcher watcher;  // message thread only
+    /** How the control inputs keep their order: what they play waits for their control changes' translations. */
+    struct ControlOrder
+    {
+        std::atomic<int> onItsWay{0}; // control changes and passing messages handed over and not yet handled
+        bool translating = false;     // message thread: a control change's callback runs
+    };
+    // Shared, so that a control change's callback that ends the engine leaves it behind safely.
+    const std::shared_ptr<ControlOrder> controlOrder = std::make_shared<ControlOrder>();
+    MidiEngine::MessageWatcher watcher; // message thread only
     ChosenDevice input;
     ChosenDevice output;
     ChosenDevice controller;
     bool closed = false;
+    bool inputLoopsBack = false; // the open input is a through port
 
     MidiEngineImpl (const MidiEngineImpl&) = delete;
     MidiEngineImpl& operator= (const MidiEngineImpl&) = delete;
@@ -166,19 +180,22 @@ private:
 
     /** On the receive thread: a control change goes over to the message
         thread to be translated; what a keyboard plays goes straight on to the
-        synthesizer, so that it is not late. */
+        synthesizer, so that it is not late, unless a control change before it
+        is still on its way: then it follows that one over, so that it never
+        overtakes the parameter change made of it. */
     void handleControlMessage (const uint8_t* message, size_t length)
     {
+        using Kind = DeliveryQueue::Received::Kind;
         switch (ControllerMessages::route (message, length))
         {
             case ControllerMessages::Route::translate:
             {
                 DeliveryQueue::Received received;
-                received.kind = DeliveryQueue::Received::Kind::controlChange;
+                received.kind = Kind::controlChange;
                 received.channel = message[0] & 0x0F;
                 received.controller = message[1];
                 received.controllerValue = message[2];
-                delivery.add (std::move (received));
+                sendOver (std::move (received));
                 break;
             }
             case ControllerMessages::Route::passThrough:
@@ -186,12 +203,28 @@ private:
                 {
                     const auto moved =
                         ControllerMessages::onChannel (message, channel.load (std::memory_order_relaxed));
-                    platform->send (moved.data(), moved.size(), MidiPlatform::Delivery::inOrder);
+                    if (controlOrder->onItsWay.load (std::memory_order_acquire) == 0)
+                    {
+                        platform->send (moved.data(), moved.size(), MidiPlatform::Delivery::inOrder);
+                        break;
+                    }
+                    DeliveryQueue::Received received;
+                    received.kind = Kind::passThrough;
+                    received.bytes.assign (moved.begin(), moved.end());
+                    sendOver (std::move (received));
                 }
                 break;
             case ControllerMessages::Route::stop:
                 break;
         }
+    }
+
+    /** On the receive thread: a message of a control input over to the message thread, counted until handled. */
+    void sendOver (DeliveryQueue::Received received)
+    {
+        controlOrder->onItsWay.fetch_add (1, std::memory_order_relaxed);
+        if (!delivery.add (std::move (received)))
+            controlOrder->onItsWay.fetch_sub (1, std::memory_order_release);
     }
 
     /** On the message thread. */
@@ -213,8 +246,22 @@ private:
                     owner.onParamReceived (message.paramNumber, message.paramValue);
                 break;
             case Kind::controlChange:
+            {
+                // Counted down once its parameter change is sent: the passing messages after it may go then.
+                const auto order = controlOrder;
                 if (owner.onControlChange)
+                {
+                    order->translating = true;
                     owner.onControlChange (message.channel, message.controller, message.controllerValue);
+                    order->translating = false;
+                }
+                order->onItsWay.fetch_sub (1, std::memory_order_release);
+                break;
+            }
+            case Kind::passThrough:
+                if (passThrough.load (std::memory_order_relaxed))
+                    sendBytes (message.bytes.data(), message.bytes.size(), MidiPlatform::Delivery::inOrder);
+                controlOrder->onItsWay.fetch_sub (1, std::memory_order_release);
                 break;
             case Kind::anyMessage:
                 if (watcher)
@@ -341,6 +388,11 @@ bool MidiEngine::passesThrough() const
     return impl->passThrough.load();
 }
 
+bool MidiEngine::inputIsOutputsLoop() const
+{
+    return inputEndpoint != 0 && inputEndpoint == outputEndpoint && impl->inputLoopsBack;
+}
+
 std::string MidiEngine::chosenInputName() const
 {
     return impl->input.name();
@@ -381,7 +433,11 @@ void MidiEngine::sendParameterChange (int paramNumber, int value)
 {
     const auto message =
         JunoMessages::buildParamChange (impl->channel.load (std::memory_order_relaxed), paramNumber, value);
-    impl->sendBytes (message.data(), message.size(), MidiPlatform::Delivery::latestPerParameter);
+    // Made of a control change, it goes before whatever the controllers played after that.
+    impl->sendBytes (message.data(),
+                     message.size(),
+                     impl->controlOrder->translating ? MidiPlatform::Delivery::translatedParameter
+                                                     : MidiPlatform::Delivery::latestPerParameter);
 }
 
 void MidiEngine::sendNoteOn (int channel, int note, int velocity)

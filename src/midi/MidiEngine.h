@@ -24,6 +24,7 @@ public:
     {
         std::string name;
         uint32_t endpoint = 0;
+        bool loopsBack = false; // a through port: what is sent to it comes straight back out of it
     };
 
     // Run on the message thread; an empty one drops what it would have received.
@@ -95,6 +96,8 @@ public:
     std::string chosenOutputName() const;
     std::string chosenControllerName() const;
     bool isInputOpen() const { return inputEndpoint != 0; }
+    /** The open input and output are one through port: everything sent comes straight back in. */
+    bool inputIsOutputsLoop() const;
     bool isOutputOpen() const { return outputEndpoint != 0; }
 
     /** Whether notes, pitch bend, modulation, sustain and the channel-mode

@@ -20,15 +20,18 @@ public:
     {
         std::string deviceName; // empty when the port has no device
         std::string portName;
-        uint32_t endpoint = 0; // never 0 for a listed port
+        uint32_t endpoint = 0;  // never 0 for a listed port
+        bool loopsBack = false; // a through port: what is sent to it comes straight back out of it
     };
 
     /** How a message may be handled while it waits for a slow link. */
     enum class Delivery
     {
-        inOrder,           // notes, bend, controllers: never dropped, never reordered among themselves
-        latestWins,        // a whole-patch dump: replaces a dump and every parameter change still waiting
-        latestPerParameter // a parameter change: replaces a waiting change of the same parameter, in its place
+        inOrder,            // notes, bend, controllers: never dropped, never reordered among themselves
+        latestWins,         // a whole-patch dump: replaces a dump and every parameter change still waiting
+        latestPerParameter, // a parameter change: replaces a waiting change of the same parameter, in its place
+        translatedParameter // as latestPerParameter, made of a control input's control change: nothing that
+                            // passes through after it (the controller's notes) leaves before it
     };
 
     /** Gets what the platform receives. Its calls come from the platform's

@@ -61,11 +61,27 @@ bool EditSession::canErase (int row) const
 //==============================================================================
 // The panel's edits of the active patch
 
+void EditSession::sendSound (const PatchModel& sound)
+{
+    output.sendPatch (sound);
+    synthesizer.sent();
+}
+
+std::array<uint8_t, PatchBits::numBytes> EditSession::synthesizerSound() const
+{
+    return synthesizer.sound (shownPatch().data);
+}
+
+bool EditSession::canMoveControl (PanelControl control) const
+{
+    return !PanelControls::sharesItsByte (control) || synthesizer.knows (PanelControls::byteIndex (control));
+}
+
 void EditSession::finishPanelEdit()
 {
     if (active.onChange)
         active.onChange();
-    output.sendPatch (active);
+    sendSound (active);
     announce (SessionChange::patchEdited);
 }
 
@@ -117,9 +133,13 @@ bool EditSession::followControl (PanelControl control, int position, Clock::time
 
 bool EditSession::applyControl (PanelControl control, int position, Clock::time_point now, bool send)
 {
-    const auto change = PanelControls::apply (control, position, active.data);
+    if (send && !canMoveControl (control))
+        return false;
+    // What goes out keeps the synthesizer's own bits of the byte; a move it heard already keeps the panel's.
+    const auto base = send ? synthesizerSound() : active.data;
+    const auto change = PanelControls::apply (control, position, base);
     const auto index = change ? static_cast<size_t> (change->byteIndex) : 0;
-    if (!change || active.data[index] == change->value)
+    if (!change || (active.data[index] == change->value && base[index] == change->value))
         return false;
 
     const bool continuesRun =
@@ -133,7 +153,10 @@ bool EditSession::applyControl (PanelControl control, int position, Clock::time_
     if (active.onChange)
         active.onChange();
     if (send)
+    {
         output.sendParameter (change->byteIndex, change->value);
+        synthesizer.sent (change->byteIndex);
+    }
     announce (SessionChange::controlMoved);
     return true;
 }
@@ -198,7 +221,7 @@ void EditSession::undo()
     controlRun.reset();
     active.data = undoSteps.pop().data;
     announce (SessionChange::patchReloaded);
-    output.sendPatch (active);
+    sendSound (active);
 }
 
 void EditSession::evolve()
@@ -206,19 +229,19 @@ void EditSession::evolve()
     pushUndoStep();
     active.randomize();
     announce (SessionChange::patchReloaded);
-    output.sendPatch (active);
+    sendSound (active);
 }
 
 void EditSession::resend()
 {
-    output.sendPatch (shownPatch());
+    sendSound (shownPatch());
 }
 
 void EditSession::setComparing (bool held)
 {
     comparing = held;
     announce (SessionChange::comparisonChanged);
-    output.sendPatch (shownPatch());
+    sendSound (shownPatch());
 }
 
 //==============================================================================
@@ -230,7 +253,7 @@ void EditSession::makeActive (const PatchModel& source)
     stored = active;
     clearHistory();
     announce (SessionChange::activePatchReplaced);
-    output.sendPatch (active);
+    sendSound (active);
 }
 
 bool EditSession::activateRow (int row)
@@ -407,11 +430,13 @@ void EditSession::offerReceived (const PatchModel& received, const std::string& 
 
 void EditSession::patchReceived (const PatchModel& received)
 {
+    synthesizer.heard (received.data);
     offerReceived (received, received.name);
 }
 
 void EditSession::manualPatchReceived (const PatchModel& received)
 {
+    synthesizer.heard (received.data);
     const std::string name = received.name.empty() ? manualPatchName : received.name;
     if (!syncManual)
     {
@@ -429,11 +454,14 @@ void EditSession::manualPatchReceived (const PatchModel& received)
 
 bool EditSession::paramReceived (int paramNumber, int value)
 {
-    if (paramNumber > switchesIndex || paramNumber < 0 || !syncControlChanges)
+    if (paramNumber > switchesIndex || paramNumber < 0)
+        return false;
+    const uint8_t corrected = correctedValue (paramNumber, static_cast<uint8_t> (value));
+    synthesizer.heard (paramNumber, corrected);
+    if (!syncControlChanges)
         return false;
     pushUndoStep();
-    const auto index = static_cast<size_t> (paramNumber);
-    active.data[index] = correctedValue (static_cast<int> (index), static_cast<uint8_t> (value));
+    active.data[static_cast<size_t> (paramNumber)] = corrected;
     announce (SessionChange::patchReloaded);
     return true;
 }

@@ -4,6 +4,7 @@
 #include "patch/LibraryModel.h"
 #include "patch/PatchModel.h"
 #include "session/EditHistory.h"
+#include "session/SynthesizerCopy.h"
 
 #include <chrono>
 #include <cstddef>
@@ -109,10 +110,28 @@ public:
     /** A switch moved: one bit of the switches byte, as one UNDO step. */
     void setSwitchBit (uint8_t bit, bool set);
 
+    // What the synthesizer holds
+    /** Its sound as far as the session knows: what the session sent, but for
+        the bytes heard from the synthesizer since, whatever the sync options. */
+    std::array<uint8_t, PatchBits::numBytes> synthesizerSound() const;
+    /** Whether the session knows the byte: at first it does (it holds the
+        sound it sends), until forgetSynthesizerSound(); then once the byte is
+        sent or heard. */
+    bool knowsSynthesizerByte (int byteIndex) const { return synthesizer.knows (byteIndex); }
+    /** The synthesizer plays a sound set before the session (a command that
+        starts without sending): every byte is unknown until sent or heard. */
+    void forgetSynthesizerSound() { synthesizer.forget(); }
+    /** Whether moveControl can move the control now: one that shares its byte
+        with other controls needs that byte known, or it would send the
+        session's guess of their bits. */
+    bool canMoveControl (PanelControl control) const;
+
     // Edits from outside the panel: a controller, a host's automation
-    /** Puts a control at a position (see PanelControls); the changed byte goes
-        out as one parameter change, not a dump. Nothing happens when the patch
-        would not change. Returns whether it changed. */
+    /** Puts a control at a position (see PanelControls), keeping the other
+        bits of its byte as the synthesizer holds them; the byte goes out as
+        one parameter change, not a dump, and the active patch takes it.
+        Nothing happens when neither would change, or while canMoveControl()
+        says no. Returns whether it changed. */
     bool moveControl (PanelControl control, int position, Clock::time_point now);
     /** As moveControl, for a move the synthesizer has heard already (a host's
         automation that went out with its audio): the patch, the panel and UNDO
@@ -220,6 +239,8 @@ private:
     void clearHistory();
     /** A typed name cut to maxTypedNameBytes, never inside a UTF-8 sequence. */
     static std::string limitTypedName (const std::string& name);
+    /** The one way a dump leaves: what the synthesizer holds follows. */
+    void sendSound (const PatchModel& sound);
     /** The change hook, the dump, then the news: every panel edit ends here. */
     void finishPanelEdit();
     void makeActive (const PatchModel& source);
@@ -250,5 +271,6 @@ private:
         Clock::time_point lastMove;
     };
     std::optional<ControlRun> controlRun;
+    SynthesizerCopy synthesizer;
     PanelControl lastMoved = PanelControl::lfoRate;
 };

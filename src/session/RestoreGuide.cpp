@@ -95,6 +95,7 @@ void RestoreGuide::sendCurrent (TimePoint now)
     lastSend = now;
     unanswered = false;
     lastOtherMemory.reset();
+    echoHeard = false;
     announce (Event::sent);
 }
 
@@ -112,10 +113,22 @@ void RestoreGuide::moveOn (TimePoint now)
     announce (Event::finished);
 }
 
+std::optional<std::string> RestoreGuide::whyNotStart (const Synthesizer& synth)
+{
+    if (synth.loopsBack())
+        return loopAdvice;
+    return std::nullopt;
+}
+
 void RestoreGuide::start (TimePoint now)
 {
     if (currentPhase != Phase::setUp && currentPhase != Phase::stopped)
         return;
+    if (whyNotStart (synthesizer))
+    {
+        announce (Event::refused);
+        return;
+    }
     if (index >= allEntries.size())
     {
         currentPhase = Phase::finished;
@@ -136,6 +149,11 @@ void RestoreGuide::dumpReceived (const PatchModel& received, int memory, TimePoi
     {
         // Most often the patch the synthesizer leaves; telling of it helps only when no answer comes.
         lastOtherMemory = memory;
+        return;
+    }
+    if (received.sameSound (entry.target.patch) && now - lastSend < echoTime)
+    {
+        echoHeard = true;
         return;
     }
     if (received.sameSound (entry.target.patch))
@@ -254,10 +272,13 @@ std::string RestoreGuide::noAnswerAdvice (int channel) const
     if (entry == nullptr)
         return {};
     const std::string memory = SynthMemory::name (entry->target.memory);
+    // Another memory heard is the synthesizer's own doing, whatever else came back.
     if (lastOtherMemory)
         return "The synthesizer sent " + SynthMemory::name (*lastOtherMemory) + " but not " + memory +
                ": check that WRITE took " + SynthMemory::buttons (entry->target.memory) + ", and select " + memory +
                " once more.";
+    if (echoHeard)
+        return echoAdvice;
     return "No answer from the synthesizer for " + memory +
            ". Check the MIDI cable from its MIDI OUT to Qorv's input, that its MIDI FUNCTION switch is at III, and "
            "that it sends on MIDI channel " +

@@ -29,6 +29,8 @@ public:
         virtual ~Synthesizer() = default;
         /** Sends the patch as one dump whose patch number is the memory, 0 to 127. */
         virtual void sendPatch (const PatchModel& patch, int memory) = 0;
+        /** Whether what is sent comes straight back in, as one through port chosen both ways does. */
+        virtual bool loopsBack() const { return false; }
     };
 
     /** One patch and the memory it goes into. */
@@ -79,7 +81,8 @@ public:
         gaveUp,     // it counts as differing after the sends allowed; moving on follows
         skipped,    // passed over; moving on follows
         wentBack,   // the previous memory is current again; its send follows
-        unanswered, // the answer time passed without its answer
+        unanswered, // the answer time passed without its answer (see onlyEchoes)
+        refused,    // start() sent nothing: see whyNotStart
         finished,
         stopped
     };
@@ -105,6 +108,19 @@ public:
 
     static constexpr const char* setUpAdvice =
         "On the synthesizer, set MEMORY PROTECT to OFF and the MIDI FUNCTION switch to III.";
+    static constexpr const char* echoAdvice =
+        "Your own dumps come straight back: MIDI IN seems to be connected to MIDI OUT, a thru or a merge. Choose the "
+        "synthesizer's own ports.";
+    static constexpr const char* loopAdvice = "MIDI IN and MIDI OUT are one through port, which sends your own dumps "
+                                              "straight back. Choose the synthesizer's own ports.";
+
+    /** A dump the same as the one sent that comes sooner than this after the
+        send is the link's echo (a thru, a merge, a loop), never an answer:
+        nobody presses WRITE and a memory's buttons that fast. */
+    static constexpr Clock::duration echoTime = std::chrono::milliseconds (200);
+
+    /** Why nothing can be written through this synthesizer's link, or nothing when it can. */
+    static std::optional<std::string> whyNotStart (const Synthesizer& synthesizer);
 
     /** The patches of `rows` (places in `patches`, from 0) in that order, into
         consecutive memories from `firstMemory`; as many as fit up to B88. */
@@ -121,10 +137,12 @@ public:
     std::function<void (Event)> onChange;
 
     // What the user does, and what the synthesizer does
-    /** From the set-up (or after a stop): sends the current memory's patch and waits for its answer. */
+    /** From the set-up (or after a stop): sends the current memory's patch and
+        waits for its answer; sends nothing (Event::refused) while whyNotStart says why. */
     void start (TimePoint now);
     /** A patch dump from the synthesizer, numbered `memory`. Only one numbered
-        as the current memory, while waiting, is its answer. */
+        as the current memory, while waiting, and not the link's echo of the
+        send (see echoTime), is its answer. */
     void dumpReceived (const PatchModel& received, int memory, TimePoint now);
     void sendAgain (TimePoint now);
     void skip (TimePoint now);
@@ -146,13 +164,16 @@ public:
     int sendsOfCurrent() const { return sends; }
     /** The answer time passed without an answer, and nothing was sent since (a stop keeps it so). */
     bool isUnanswered() const { return unanswered; }
+    /** Since the last send, only the link's echo of it came back as the current memory. */
+    bool onlyEchoes() const { return echoHeard; }
     bool canGoBack() const;
     Summary summary() const;
 
     // What the user is told
     /** "Press WRITE, then bank A, group 1, number 1; then select A11." */
     std::string instruction() const;
-    /** What to check when no answer came, `channel` 0 to 15 being the one Qorv listens on. */
+    /** What to check when no answer came, `channel` 0 to 15 being the one Qorv
+        listens on; echoAdvice when only the link's echo came. */
     std::string noAnswerAdvice (int channel) const;
     /** "VCF Freq sent 64, came back 60; Attack sent 3, came back 5" */
     static std::string differenceText (const std::vector<Difference>& differences);
@@ -179,4 +200,5 @@ private:
     TimePoint lastSend{};
     bool unanswered = false;
     std::optional<int> lastOtherMemory; // a memory heard since the last send that was not the current one
+    bool echoHeard = false;
 };

@@ -135,3 +135,97 @@ TEST_F (ControllerSequencerTest, ASweepOfFourParametersIsCoalescedInOrderAtTheLi
     EXPECT_EQ ((std::array<int, 4>{active[0], active[1], active[5], active[6]}), sweep.lastValues())
         << "the session ends at the last values";
 }
+
+TEST_F (ControllerSequencerTest, AControlChangeWrittenTogetherWithANoteReachesTheSynthesizerBeforeIt)
+{
+    // Automation at a note's start: CC 107 (VCF Freq) and the note in one write, twenty times.
+    ASSERT_TRUE (peer.isOpen());
+    for (uint8_t i = 0; i < 20; ++i)
+    {
+        controller.write ({0xB0, 107, static_cast<uint8_t> (40 + i), 0x90, static_cast<uint8_t> (60 + i), 100});
+        ASSERT_TRUE (waitForArrivals (2u * (i + 1u))) << "pair " << int (i);
+    }
+    const auto messages = peer.messages();
+    ASSERT_EQ (messages.size(), 40u);
+    for (uint8_t i = 0; i < 20; ++i)
+    {
+        EXPECT_EQ (messages[2u * i], paramChange (5, static_cast<uint8_t> (40 + i))) << "pair " << int (i);
+        EXPECT_EQ (messages[2u * i + 1], (Bytes{0x92, static_cast<uint8_t> (60 + i), 100})) << "pair " << int (i);
+    }
+}
+
+TEST_F (ControllerSequencerTest, PitchBendAboveTheLinksRateNeitherHoldsBackAParameterChangeNorFallsBehind)
+{
+    // 3 s of pitch bend at 1,500 messages a second (the link carries 1,042), a knob moved half-way.
+    ASSERT_TRUE (peer.isOpen());
+    constexpr auto floodLength = 3s;
+    constexpr uint8_t lastBend = 0x55;
+    Clock::time_point knobMoved{}, floodEnded{};
+    std::atomic<bool> done{false};
+    std::thread flood (
+        [&]
+        {
+            const auto start = Clock::now();
+            bool knob = false;
+            for (int tick = 0;; ++tick)
+            {
+                std::this_thread::sleep_until (start + tick * 2ms);
+                const auto now = Clock::now();
+                if (now - start >= floodLength)
+                    break;
+                Bytes bends;
+                for (int i = 0; i < 3; ++i)
+                    bends.insert (bends.end(), {0xE0, 0, static_cast<uint8_t> ((tick * 3 + i) % 0x50)});
+                if (!knob && now - start >= floodLength / 2)
+                {
+                    bends.insert (bends.end(), {0xB0, 107, 33});
+                    knobMoved = Clock::now();
+                    knob = true;
+                }
+                controller.write (bends);
+            }
+            controller.write ({0xE0, 0, lastBend});
+            floodEnded = Clock::now();
+            done = true;
+        });
+    const auto lastBendIn = [&]
+    {
+        for (const auto& message : peer.messages())
+            if (message == Bytes{0xE2, 0, lastBend})
+                return true;
+        return false;
+    };
+    const bool arrived = pumpMessagesUntil ([&] { return done && lastBendIn(); }, 20000);
+    flood.join();
+    ASSERT_TRUE (arrived);
+    std::this_thread::sleep_for (100ms);
+    ASSERT_TRUE (runPostedMessages());
+
+    const auto arrivals = peer.arrivals();
+    Clock::time_point parameterIn{}, lastBendAt{};
+    size_t bends = 0;
+    for (const auto& arrival : arrivals)
+    {
+        if (arrival.message == paramChange (5, 33))
+            parameterIn = arrival.at;
+        if (arrival.message == Bytes{0xE2, 0, lastBend})
+            lastBendAt = arrival.at;
+        bends += arrival.message[0] == 0xE2;
+    }
+    ASSERT_NE (parameterIn, Clock::time_point{}) << "the parameter change arrived";
+    EXPECT_EQ (arrivals.back().message, (Bytes{0xE2, 0, lastBend})) << "the last bend is the last thing";
+    std::printf ("Pitch bend flood: %zu bends arrived of 4,500; the parameter change %.1f ms after its control "
+                 "change, the last bend %.1f ms after the flood ended; at most %ld bytes ahead of the link; %zu "
+                 "bytes lost\n",
+                 bends,
+                 ms (parameterIn - knobMoved),
+                 ms (lastBendAt - floodEnded),
+                 peer.mostBytesAheadOfTheLink (knobMoved - floodLength / 2),
+                 peer.lostBytes());
+    EXPECT_EQ (peer.lostBytes(), 0u);
+    if (timingMeansSomething)
+    {
+        EXPECT_LE (parameterIn - knobMoved, 100ms);
+        EXPECT_LE (lastBendAt - floodEnded, 150ms);
+    }
+}

@@ -42,6 +42,12 @@ std::vector<LinkPeer::Bytes> LinkPeer::messages() const
     return result;
 }
 
+void LinkPeer::send (Bytes bytes)
+{
+    const std::lock_guard<std::mutex> guard (lock);
+    toSend.push_back (std::move (bytes));
+}
+
 size_t LinkPeer::arrivalCount() const
 {
     const std::lock_guard<std::mutex> guard (lock);
@@ -94,8 +100,10 @@ void LinkPeer::run (std::string device)
             static_cast<long> (dinBytesPerSecond * std::chrono::duration<double> (now - start).count()) -
             static_cast<long> (consumed);
         const auto bytes = allowance > 0 ? port.read (static_cast<size_t> (std::min (allowance, 4096L))) : Bytes{};
+        std::vector<Bytes> sending;
         {
             const std::lock_guard<std::mutex> guard (lock);
+            sending.swap (toSend);
             lost += status.lostBytes;
             samples.push_back ({now, consumed + status.waiting});
             consumed += bytes.size();
@@ -103,6 +111,8 @@ void LinkPeer::run (std::string device)
             if (stopping)
                 return;
         }
+        for (const auto& message : sending)
+            port.write (message);
         std::this_thread::sleep_for (std::chrono::milliseconds (1));
     }
 }

@@ -28,6 +28,8 @@ public:
 
     /** Whether the port could be opened; wait a moment after construction. */
     bool isOpen() const;
+    /** The synthesizer sends these bytes (its dumps, its panel's parameter changes), soon, from its thread. */
+    void send (Bytes bytes);
     std::vector<Arrival> arrivals() const;
     /** The messages that arrived, in order, without their times. */
     std::vector<Bytes> messages() const;
@@ -54,6 +56,7 @@ private:
     bool stopping = false;
     std::vector<Arrival> received;
     std::vector<Sample> samples;
+    std::vector<Bytes> toSend;
     size_t lost = 0;
     std::thread thread; // last: starts once everything it uses exists
 };

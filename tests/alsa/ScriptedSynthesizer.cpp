@@ -71,6 +71,8 @@ void ScriptedSynthesizer::run()
             std::this_thread::sleep_for (std::chrono::milliseconds (2));
             continue;
         }
+        if (echoing)
+            port.write (bytes);
         for (const uint8_t byte : bytes)
         {
             {
@@ -120,8 +122,7 @@ void ScriptedSynthesizer::take (const Bytes& message)
         }
         selected = number;
     }
-    // An owner's hands take a moment; the answer must not come before Qorv listens for it.
-    std::this_thread::sleep_for (std::chrono::milliseconds (30));
+    std::this_thread::sleep_for (answerDelay);
     if (leaving >= 0)
         send (leaving, leavingSound);
     const bool damage = answer == Answer::damagedAlways || (answer == Answer::damagedOnce && given == 0);

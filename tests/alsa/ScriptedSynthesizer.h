@@ -4,6 +4,7 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <mutex>
@@ -17,7 +18,9 @@
     writes it into the memory the dump is numbered as and selects that
     memory; the synthesizer then sends the patch it leaves and the one it
     enters, as the instrument does with MIDI FUNCTION III. How it answers a
-    memory is scripted: exactly, with a damaged copy, or not at all. */
+    memory is scripted: exactly, with a damaged copy, or not at all. Its
+    owner's hands take answerDelay; an interface that merges its thru into the
+    synthesizer's output may send every byte straight back as well. */
 class ScriptedSynthesizer
 {
 public:
@@ -40,6 +43,11 @@ public:
     bool isOpen() const { return port.isOpen(); }
     /** How the memory is answered from now on; exactly unless told. */
     void script (int memory, Answer answer);
+    /** Every byte that comes in goes straight back out from now on, beside the answers. */
+    void echo (bool on) { echoing = on; }
+
+    /** From a dump to its answer: WRITE, a memory's buttons, then the memory selected. */
+    static constexpr std::chrono::milliseconds answerDelay{300};
 
     /** Every byte that has come in, in order. */
     Bytes received() const;
@@ -70,5 +78,6 @@ private:
     std::array<PatchBytes, 128> memories{};
     int selected = -1;
     std::atomic<bool> running{true};
+    std::atomic<bool> echoing{false};
     std::thread thread; // last: it uses everything above
 };

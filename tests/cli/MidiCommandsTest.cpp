@@ -397,3 +397,141 @@ TEST_F (ControlCommandTest, ASweepIsCoalescedInOrderAtTheLinksPaceAndTheLastValu
     EXPECT_LE (peer.mostBytesAheadOfTheLink (sweep.firstWrite), 7);
     EXPECT_LE (lastMs, 45.0);
 }
+
+namespace
+{
+Bytes parameterChange (uint8_t number, uint8_t value)
+{
+    return {0xF0, 0x41, 0x32, 0x02, number, value, 0xF7};
+}
+
+/** The synthesizer's sound in these tests: 4', Saw, Chorus Off; PWM Man, ENV Inverted, HPF 1. */
+std::array<uint8_t, 18> synthesizerSound()
+{
+    PatchModel patch;
+    patch.data[PatchBits::dcoFlagsIndex] =
+        PatchBits::withChorus (PatchBits::withRangeBits (PatchBits::sawBit, PatchBits::range4), PatchBits::Chorus::off);
+    patch.data[PatchBits::switchesIndex] =
+        PatchBits::withHpfPosition (PatchBits::pwmManBit | PatchBits::vcfInvertBit, 1);
+    return patch.data;
+}
+} // namespace
+
+TEST_F (ControlCommandTest, ASwitchByteIsSentOnlyOnceKnownAndThenKeepsTheSynthesizersOtherBits)
+{
+    const std::string map = "1 20 HPF\n1 21 Chorus\n";
+    writeBytes (path ("switches.map"), Bytes (map.begin(), map.end()));
+    const auto sound = synthesizerSound();
+    {
+        // Nothing heard: the switch bytes are unknown, a fader still goes.
+        auto control = startControl ({"--map", "switches.map"});
+        controller.write ({0xB0, 20, 127, 0xB0, 21, 127, 0xB0, 20, 0, 0xB0, 107, 64});
+        ASSERT_TRUE (waitForArrivals (1));
+        std::this_thread::sleep_for (300ms);
+        control->signal (SIGTERM);
+        const auto result = control->finish();
+        EXPECT_EQ (result.status, 0);
+        EXPECT_EQ (peer.messages(), std::vector<Bytes>{parameterChange (5, 64)}) << "no switch byte sent";
+        const std::string hpf =
+            "qorv: HPF sends nothing yet: HPF, PWM, ENV and VCA share one byte of the "
+            "synthesizer's sound, and Qorv does not know how the others are set. Give --listen PORT "
+            "(the synthesizer's MIDI output) and choose a patch on the synthesizer, or --patch FILE "
+            "to start from a sound of yours.\n";
+        EXPECT_NE (result.err.find (hpf), std::string::npos) << result.err;
+        EXPECT_NE (result.err.find ("qorv: Chorus sends nothing yet: Range, Square, Saw and Chorus share"),
+                   std::string::npos)
+            << result.err;
+        EXPECT_EQ (result.err.find (hpf), result.err.rfind (hpf)) << "said once";
+    }
+    {
+        // Listening to the synthesizer: its dump, then its own panel's VCA switch.
+        auto control = startControl ({"--map", "switches.map", "--listen", "16:0"});
+        EXPECT_NE (control->errors().find ("following Virtual Raw MIDI 0-0 VirMIDI 0-0 (16:0)"), std::string::npos);
+        peer.send (dump (0x30, 2, 5, sound));
+        const uint8_t switches = sound[PatchBits::switchesIndex] | PatchBits::vcaGateBit;
+        peer.send (parameterChange (17, switches));
+        std::this_thread::sleep_for (500ms); // heard and taken in
+        controller.write ({0xB0, 20, 127, 0xB0, 21, 127});
+        ASSERT_TRUE (waitForArrivals (3));
+        control->signal (SIGTERM);
+        EXPECT_EQ (control->finish().status, 0);
+        const auto messages = peer.messages();
+        EXPECT_EQ (std::vector<Bytes> (messages.begin() + 1, messages.end()),
+                   (std::vector<Bytes>{
+                       parameterChange (17, PatchBits::withHpfPosition (switches, 3)),
+                       parameterChange (
+                           16, PatchBits::withChorus (sound[PatchBits::dcoFlagsIndex], PatchBits::Chorus::two))}));
+    }
+}
+
+TEST_F (ControlCommandTest, APatchFileIsSentOnceAtTheStartAndItsSwitchesAreKept)
+{
+    const auto sound = synthesizerSound();
+    writeBytes (path ("sound.syx"), dump (0x30, 0, 0, sound));
+    const std::string map = "1 20 HPF\n";
+    writeBytes (path ("hpf.map"), Bytes (map.begin(), map.end()));
+    auto control = startControl ({"--map", "hpf.map", "--patch", "sound.syx"});
+    ASSERT_TRUE (waitForArrivals (1));
+    controller.write ({0xB0, 20, 0});
+    ASSERT_TRUE (waitForArrivals (2));
+    control->signal (SIGTERM);
+    const auto result = control->finish();
+    EXPECT_EQ (result.status, 0) << result.err;
+    EXPECT_EQ (peer.messages(),
+               (std::vector<Bytes>{dump (0x30, 2, 0, sound),
+                                   parameterChange (17, PatchBits::withHpfPosition (sound[17], 0))}));
+
+    writeBytes (path ("bank.syx"), factoryBank (factory));
+    const auto refused = runQorv (folder.root, {"control", "--to", "16:0", "--patch", "bank.syx"});
+    EXPECT_EQ (refused.status, 1);
+    EXPECT_EQ (refused.err,
+               "qorv: bank.syx: holds 128 patches: choose one with --pick NAME or INDEX (qorv list shows them)\n");
+}
+
+TEST_F (ControlCommandTest, VerboseWithAStandardOutputNobodyReadsKeepsTranslatingAndCtrlCEndsIt)
+{
+    QorvProcess control (folder.root,
+                         {"control", "--to", "16:0", "--from", "17:0", "--channel", "3", "--verbose"},
+                         {},
+                         QORV_BINARY,
+                         QorvProcess::Output::unread);
+    ASSERT_TRUE (control.waitForError ("Ctrl+C stops")) << control.errors();
+
+    // 16 faders moved 400 times each: far more lines than a pipe holds.
+    for (int round = 0; round < 400; ++round)
+    {
+        Bytes moves;
+        for (uint8_t fader = 0; fader < 16; ++fader)
+            moves.insert (moves.end(),
+                          {0xB0, static_cast<uint8_t> (102 + fader), static_cast<uint8_t> ((round + fader) % 128)});
+        controller.write (moves);
+        std::this_thread::sleep_for (2ms);
+    }
+    Bytes last;
+    for (uint8_t fader = 0; fader < 16; ++fader)
+        last.insert (last.end(), {0xB0, static_cast<uint8_t> (102 + fader), static_cast<uint8_t> (fader * 8)});
+    controller.write (last);
+
+    const auto everyFaderAtItsLastValue = [&]
+    {
+        std::array<int, 16> values;
+        values.fill (-1);
+        for (const auto& message : peer.messages())
+            if (message.size() == 7 && message[4] < 16)
+                values[message[4]] = message[5];
+        for (int fader = 0; fader < 16; ++fader)
+            if (values[static_cast<size_t> (fader)] != fader * 8)
+                return false;
+        return true;
+    };
+    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    while (!everyFaderAtItsLastValue() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for (20ms);
+    EXPECT_TRUE (everyFaderAtItsLastValue()) << "the translation went on";
+
+    control.signal (SIGINT);
+    const auto result = control.finish (15s);
+    EXPECT_EQ (result.status, 1) << "ended by itself, saying lines were lost: " << result.err;
+    EXPECT_NE (result.err.find ("qorv: stopped by SIGINT\n"), std::string::npos) << result.err;
+    EXPECT_NE (result.err.find ("qorv: standard output: nothing read it: "), std::string::npos) << result.err;
+}

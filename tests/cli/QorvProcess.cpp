@@ -23,7 +23,8 @@ std::string readText (const std::string& path)
 QorvProcess::QorvProcess (const std::string& folder,
                           const std::vector<std::string>& arguments,
                           const std::vector<std::string>& environment,
-                          const std::string& program)
+                          const std::string& program,
+                          Output outputTo)
 {
     // Outside the folder, so the program's own files there are all a test finds.
     static std::atomic<int> runs{0};
@@ -59,7 +60,20 @@ QorvProcess::QorvProcess (const std::string& folder,
         envp.push_back (setting.data());
     envp.push_back (nullptr);
 
-    const int out = ::open (outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    int out = -1;
+    if (outputTo == Output::unread)
+    {
+        int ends[2];
+        if (::pipe2 (ends, O_CLOEXEC) == 0)
+        {
+            unreadEnd = ends[0];
+            out = ends[1];
+        }
+    }
+    else
+    {
+        out = ::open (outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    }
     const int err = ::open (errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     const int in = ::open ("/dev/null", O_RDONLY | O_CLOEXEC);
     child = ::fork();
@@ -83,6 +97,8 @@ QorvProcess::~QorvProcess()
         ::kill (child, SIGKILL);
         ::waitpid (child, nullptr, 0);
     }
+    if (unreadEnd >= 0)
+        ::close (unreadEnd);
     ::unlink (outPath.c_str());
     ::unlink (errPath.c_str());
 }

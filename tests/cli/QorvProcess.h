@@ -21,13 +21,21 @@ struct QorvResult
 class QorvProcess
 {
 public:
+    /** Where standard output goes. */
+    enum class Output
+    {
+        caught, // a file, read by output()
+        unread  // a pipe nobody reads: once it is full, every write waits
+    };
+
     /** Starts `qorv ARGS...` (or `program ARGS...`) in `folder`, its working
         directory, with the environment changed by `environment` ("NAME=value"
         sets, "NAME=" with nothing after the '=' removes). */
     QorvProcess (const std::string& folder,
                  const std::vector<std::string>& arguments,
                  const std::vector<std::string>& environment = {},
-                 const std::string& program = QORV_BINARY);
+                 const std::string& program = QORV_BINARY,
+                 Output outputTo = Output::caught);
     /** Kills the program if it still runs. */
     ~QorvProcess();
 
@@ -50,6 +58,7 @@ private:
 
     std::string outPath, errPath;
     pid_t child = -1;
+    int unreadEnd = -1; // the pipe's reading end, held open and never read
     int exitStatus = -1;
     bool ended = false;
 };

@@ -7,6 +7,7 @@
 #include "QorvProcess.h"
 #include "ScriptedSynthesizer.h"
 #include "files/QorvFileIO.h"
+#include "session/RestoreGuide.h"
 #include "session/SynthMemory.h"
 
 #include <gtest/gtest.h>
@@ -331,5 +332,58 @@ TEST_F (RestoreCommandTest, AtATerminalALineRSendsAgainAndSSkips)
                std::string::npos)
         << run.shown;
     EXPECT_EQ (synth.dumpsReceived(), (std::vector<int>{0, 0, 1}));
+}
+} // namespace
+
+namespace
+{
+TEST_F (RestoreCommandTest, ItsOwnEchoChecksNothingAndSaysWhyButAnEchoBesideTheAnswersChangesNothing)
+{
+    const std::vector<std::string> fourMemories{
+        "restore", "Factory.106", "--to", "16:0", "--from", "16:0", "--rows", "1-4", "--timeout", "2"};
+    {
+        // Only a thru or a merge on the far side: every dump comes straight back, nothing answers.
+        ScriptedSynthesizer echoOnly;
+        echoOnly.echo (true);
+        for (int memory = 0; memory < 4; ++memory)
+            echoOnly.script (memory, Answer::silent);
+        const auto result = runQorv (folder.root, fourMemories);
+        EXPECT_EQ (result.status, 1);
+        EXPECT_EQ (result.err, "qorv: " + std::string (RestoreGuide::echoAdvice) + "\n");
+        EXPECT_NE (result.out.find ("Summary: 0 written and checked, 0 skipped, 0 differing, 4 not written yet (A11 "
+                                    "to A14)\n"),
+                   std::string::npos)
+            << result.out;
+    }
+    {
+        // An interface that merges its thru into the synthesizer's answers, 0.3 s after each dump.
+        ScriptedSynthesizer merged;
+        merged.echo (true);
+        const auto result = runQorv (folder.root, fourMemories);
+        EXPECT_EQ (result.status, 0) << result.out << result.err;
+        EXPECT_NE (result.out.find ("Summary: 4 written and checked, 0 skipped, 0 differing\n"), std::string::npos)
+            << result.out;
+        EXPECT_EQ (merged.dumpsReceived(), (std::vector<int>{0, 1, 2, 3})) << "each sent once";
+    }
+}
+
+TEST_F (RestoreCommandTest, TheSequencersThroughPortChosenBothWaysIsRefusedBeforeAnythingIsSent)
+{
+    // The through port's client may come only once the sequencer is first asked for its clients.
+    QorvResult ports;
+    for (int attempt = 0; attempt < 20; ++attempt)
+    {
+        ports = runQorv (folder.root, {"ports"});
+        if (ports.out.find ("14:0") != std::string::npos)
+            break;
+        std::this_thread::sleep_for (100ms);
+    }
+    ASSERT_NE (ports.out.find ("14:0  Midi Through Midi Through Port-0"), std::string::npos) << ports.out;
+
+    const auto result = runQorv (folder.root, {"restore", "Factory.106", "--to", "14:0", "--from", "14:0"});
+    EXPECT_EQ (result.status, 1);
+    EXPECT_EQ (result.out, "");
+    EXPECT_EQ (result.err,
+               "qorv: Midi Through Midi Through Port-0 (14:0): " + std::string (RestoreGuide::loopAdvice) + "\n");
 }
 } // namespace

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -162,6 +163,9 @@ TEST (ControllerMap, TheMapFileRoundTripsAndAWrongLineRefusesTheWholeFile)
     const auto read = ControllerMap::parse (text, problem);
     ASSERT_TRUE (read.has_value()) << problem;
     EXPECT_EQ (*read, map.learned());
+    const auto marked = ControllerMap::parse ("\xEF\xBB\xBF" + text, problem);
+    ASSERT_TRUE (marked.has_value()) << "a byte-order mark is no part of the first line: " << problem;
+    EXPECT_EQ (*marked, map.learned());
 
     const struct
     {
@@ -241,6 +245,143 @@ TEST_F (TranslatorTest, SoftTakeoverWaitsUntilTheControllerReachesOrPassesTheCon
     EXPECT_EQ (move (108, 50), Kind::unchanged);
     EXPECT_EQ (move (108, 55), Kind::moved);
     EXPECT_EQ (shown (6), 55);
+}
+
+TEST_F (TranslatorTest, SoftTakeoverOnARawByteComparesTheByteTheKnobMakesWithTheByteThePatchHolds)
+{
+    // A knob swept 0 to 127 on CC 118 (every bit defined) and CC 119 (bits above 31 undefined, so the
+    // byte it makes runs 0-31 four times): held back only until it meets the byte, then it follows.
+    using Kind = ControllerTranslator::Outcome::Kind;
+    const struct
+    {
+        int controller;
+        int byteIndex;
+        uint8_t held;
+    } cases[] = {{118, 16, 0x45}, {119, 17, 0x0D}};
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE ("CC " + std::to_string (c.controller));
+        translator.setSoftTakeover (true);
+        session.moveControl (c.controller == 118 ? PanelControl::dcoFlags : PanelControl::switches, c.held, now);
+        int heldBack = 0, moved = 0;
+        for (int value = 0; value <= 127; ++value)
+        {
+            const auto kind = move (c.controller, value);
+            heldBack += kind == Kind::heldBack;
+            moved += kind == Kind::moved;
+        }
+        EXPECT_EQ (heldBack, c.held) << "held back below the byte only";
+        EXPECT_EQ (moved, 127 - c.held);
+        EXPECT_EQ (shown (c.byteIndex), PatchBits::correctedValue (c.byteIndex, 127)) << "the byte follows to the end";
+    }
+}
+
+TEST_F (TranslatorTest, AControllersLastPositionIsForgottenWhenWhatItDrivesChanges)
+{
+    // VCF Freq stands at 64 and the knob was last at 60 driving something else; once it drives
+    // VCF Freq, a move to 70 passes 64 only by that old position: it must be held back.
+    using Kind = ControllerTranslator::Outcome::Kind;
+    const auto importMap = [] (ControllerTranslator& t, const std::string& text)
+    {
+        std::string problem;
+        ASSERT_TRUE (t.importMap (text, problem)) << problem;
+    };
+    const struct
+    {
+        const char* change;
+        int controller;
+        std::function<void (ControllerTranslator&)> before, after;
+    } cases[] = {
+        {"Import Map",
+         20,
+         [&] (ControllerTranslator& t) { importMap (t, "1 20 VCF Res\n"); },
+         [&] (ControllerTranslator& t) { importMap (t, "1 20 VCF Freq\n"); }},
+        {"Forget Controller", // the learned mapping goes: the default map's VCF Freq answers again
+         107,
+         [&] (ControllerTranslator& t) { importMap (t, "1 107 VCF Res\n"); },
+         [] (ControllerTranslator& t) { t.forget (PanelControl::vcfRes); }},
+        {"Use Default Map off and on",
+         107,
+         [] (ControllerTranslator&) {},
+         [] (ControllerTranslator& t)
+         {
+             t.setUsesDefaultMap (false);
+             t.setUsesDefaultMap (true);
+         }},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.change);
+        RecordingOutput out;
+        EditSession fresh{out};
+        ControllerTranslator t{fresh};
+        t.setSoftTakeover (true);
+        fresh.moveControl (PanelControl::vcfFreq, 64, now);
+        c.before (t);
+        t.controlChange (0, c.controller, 60, now += 10ms);
+        c.after (t);
+        EXPECT_EQ (t.controlChange (0, c.controller, 70, now += 10ms).kind, Kind::heldBack);
+        EXPECT_EQ (fresh.activePatch().data[5], 64);
+    }
+}
+
+TEST_F (TranslatorTest, ASharedByteTheSynthesizerHoldsUnknownSendsNothingUntilSentOrHeard)
+{
+    // qorv control's way: it starts without sending, so the synthesizer may hold anything.
+    using Kind = ControllerTranslator::Outcome::Kind;
+    using Bytes = std::vector<std::pair<int, uint8_t>>;
+    std::string problem;
+    ASSERT_TRUE (translator.importMap ("1 20 HPF\n1 21 Chorus\n", problem)) << problem;
+    session.forgetSynthesizerSound();
+
+    EXPECT_EQ (move (20, 127), Kind::byteUnknown);
+    EXPECT_EQ (move (21, 127), Kind::byteUnknown);
+    EXPECT_FALSE (session.moveControl (PanelControl::pwm, 0, now));
+    EXPECT_EQ (move (107, 30), Kind::moved) << "a fader writes its whole byte";
+    EXPECT_EQ (move (118, 0x45), Kind::moved) << "so does a raw byte, which makes it known";
+    EXPECT_EQ (move (21, 127), Kind::moved);
+    EXPECT_EQ (move (20, 127), Kind::byteUnknown) << "the switches byte is still unknown";
+    EXPECT_EQ (output.parameters,
+               (Bytes{{5, 30}, {16, 0x45}, {16, PatchBits::withChorus (0x45, PatchBits::Chorus::two)}}));
+    output.parameters.clear();
+
+    // The synthesizer's own panel moved: its switches byte, heard, keeps its bits under an HPF move.
+    const uint8_t heard = PatchBits::vcaGateBit | PatchBits::vcfInvertBit;
+    session.paramReceived (17, heard);
+    EXPECT_EQ (move (20, 127), Kind::moved);
+    EXPECT_EQ (output.parameters, (Bytes{{17, PatchBits::withHpfPosition (heard, 3)}}));
+    EXPECT_EQ (shown (17), PatchBits::withHpfPosition (heard, 3)) << "the patch takes what was sent";
+}
+
+TEST_F (TranslatorTest, WhatIsHeardFromTheSynthesizerIsWhatAMoveKeepsAndSoftTakeoverMeets)
+{
+    // The window's way: it knows the sound it sent, and Sync to Control Changes is off.
+    using Kind = ControllerTranslator::Outcome::Kind;
+    using Bytes = std::vector<std::pair<int, uint8_t>>;
+    const uint8_t panelSwitches = shown (17);
+    const uint8_t heardSwitches = PatchBits::withHpfPosition (PatchBits::vcaGateBit, 0);
+    session.paramReceived (17, heardSwitches);
+    EXPECT_EQ (shown (17), panelSwitches) << "the panel does not follow without the option";
+    EXPECT_TRUE (session.moveControl (PanelControl::hpf, 2, now));
+    EXPECT_EQ (shown (17), PatchBits::withHpfPosition (heardSwitches, 2));
+
+    // A dump heard (a memory chosen on the synthesizer): Chorus keeps its other bits.
+    PatchModel heard = initPatch();
+    heard.data[16] = PatchBits::withRangeBits (PatchBits::sawBit, PatchBits::range4);
+    heard.data[5] = 100;
+    session.patchReceived (heard);
+    EXPECT_TRUE (session.moveControl (PanelControl::chorus, 2, now));
+    EXPECT_EQ (output.parameters,
+               (Bytes{{17, PatchBits::withHpfPosition (heardSwitches, 2)},
+                      {16, PatchBits::withChorus (heard.data[16], PatchBits::Chorus::two)}}));
+
+    translator.setSoftTakeover (true);
+    EXPECT_EQ (move (107, 90), Kind::heldBack);
+    EXPECT_EQ (move (107, 101), Kind::moved) << "it passed the synthesizer's 100, not the panel's 127";
+
+    // A dump the session sends makes the panel's sound the synthesizer's again.
+    session.resend();
+    EXPECT_EQ (session.synthesizerSound(), session.activePatch().data);
 }
 
 TEST_F (TranslatorTest, LearningMapsTheNextLearnableControlChangeAndEscapeCancelsIt)

@@ -22,7 +22,9 @@ using Phase = Guide::Phase;
 struct FakeSynthesizer : Guide::Synthesizer
 {
     void sendPatch (const PatchModel& patch, int memory) override { sent.push_back ({memory, patch}); }
+    bool loopsBack() const override { return throughPort; }
     std::vector<std::pair<int, PatchModel>> sent;
+    bool throughPort = false;
 };
 
 class RestoreGuideTest : public testing::Test
@@ -194,7 +196,7 @@ TEST_F (RestoreGuideTest, BackWritesThePreviousMemoryAgainAndFromTheEndTheLastOn
     EXPECT_FALSE (guide->canGoBack());
     guide->start (t0);
     EXPECT_FALSE (guide->canGoBack()); // at the first memory
-    answer (*guide, 0, library[0], t0);
+    answer (*guide, 0, library[0], t0 + 500ms);
     guide->back (t0 + 1s);
     EXPECT_EQ (guide->currentIndex(), 0u);
     EXPECT_EQ (guide->entries()[0].state, State::notWritten);
@@ -250,6 +252,57 @@ TEST_F (RestoreGuideTest, AfterTheAnswerTimeItSaysWhatToCheckAndStopsWhenToldTo)
     EXPECT_EQ (commandLine->entries()[0].state, State::checked);
 }
 
+TEST_F (RestoreGuideTest, TheLinksOwnEchoIsNeverAnAnswerAndAloneItIsSaid)
+{
+    // Only echoes: a thru or a merge sends each dump straight back, and no synthesizer answers.
+    auto onlyEchoed = makeGuide (2);
+    onlyEchoed->start (t0);
+    answer (*onlyEchoed, 0, library[0], t0 + 4ms);
+    answer (*onlyEchoed, 0, library[0], t0 + 199ms);
+    EXPECT_EQ (onlyEchoed->entries()[0].state, State::notWritten);
+    EXPECT_TRUE (onlyEchoed->onlyEchoes());
+    onlyEchoed->tick (t0 + 10s);
+    EXPECT_EQ (onlyEchoed->noAnswerAdvice (0), Guide::echoAdvice);
+    EXPECT_EQ (onlyEchoed->summary().checked, std::vector<int>{});
+
+    // An interface that merges its thru: the echo comes beside the real answer, which still counts.
+    events.clear();
+    auto merged = makeGuide (2);
+    merged->start (t0);
+    answer (*merged, 0, library[0], t0 + 3ms);
+    answer (*merged, 0, library[0], t0 + 300ms);
+    answer (*merged, 1, library[1], t0 + 302ms); // the echo of the next send, at once
+    answer (*merged, 1, library[1], t0 + 2s);
+    EXPECT_EQ (merged->summary().checked, (std::vector<int>{0, 1}));
+    EXPECT_EQ (events, (std::vector<Event>{Event::sent, Event::checked, Event::sent, Event::checked, Event::finished}));
+
+    // What comes back changed is no echo, however soon; another memory heard says the synthesizer is there.
+    auto changed = makeGuide (1);
+    changed->start (t0);
+    answer (*changed, 0, damaged (0), t0 + 5ms);
+    EXPECT_EQ (changed->entries()[0].state, State::differing);
+    changed->sendAgain (t0 + 1s);
+    answer (*changed, 0, library[0], t0 + 1001ms);
+    answer (*changed, 7, library[7], t0 + 3s);
+    changed->tick (t0 + 11s);
+    EXPECT_NE (changed->noAnswerAdvice (0).find ("The synthesizer sent A18 but not A11"), std::string::npos);
+}
+
+TEST_F (RestoreGuideTest, AThroughPortChosenBothWaysIsRefusedBeforeAnythingIsSent)
+{
+    synth.throughPort = true;
+    auto guide = makeGuide (2);
+    EXPECT_EQ (Guide::whyNotStart (synth), std::string (Guide::loopAdvice));
+    guide->start (t0);
+    EXPECT_TRUE (synth.sent.empty());
+    EXPECT_EQ (guide->phase(), Phase::setUp);
+    EXPECT_EQ (events, std::vector<Event>{Event::refused});
+
+    synth.throughPort = false; // the synthesizer's own ports chosen
+    guide->start (t0 + 1s);
+    EXPECT_EQ (sentMemories(), std::vector<int>{0});
+}
+
 TEST_F (RestoreGuideTest, DifferencesAreNamedAsThePanelNamesThem)
 {
     PatchModel sent = library[0];
@@ -279,11 +332,11 @@ TEST_F (RestoreGuideTest, ProgressKeptAsTextResumesWhereItStoppedOnlyForTheSameP
 {
     auto guide = makeGuide (12, {}, 64);
     guide->start (t0);
-    answer (*guide, 64, library[0], t0);
-    answer (*guide, 65, damaged (1), t0);
-    guide->skip (t0);
-    guide->skip (t0);
-    answer (*guide, 67, library[3], t0);
+    answer (*guide, 64, library[0], t0 + 1s);
+    answer (*guide, 65, damaged (1), t0 + 2s);
+    guide->skip (t0 + 3s);
+    guide->skip (t0 + 4s);
+    answer (*guide, 67, library[3], t0 + 5s);
     guide->stop();
 
     const auto progress = RestoreProgress::of (*guide, "/home/me/Factory.106");

@@ -304,9 +304,11 @@ TEST_F (EngineTest, ReceivesFromAnotherThreadWhileTheChannelChanges)
 TEST_F (EngineTest, ControlInputsTranslateControlChangesAndPassWhatIsPlayedOnTheSynthesizersChannel)
 {
     engine.setMidiChannel (2);
-    engine.onControlChange = [this] (int channel, int controller, int value) {
+    engine.onControlChange = [this] (int channel, int controller, int value)
+    {
         record ("cc " + std::to_string (channel) + " " + std::to_string (controller) + " " + std::to_string (value),
                 {});
+        engine.sendParameterChange (5, value); // as the translation does
     };
     platform->clearSent();
 
@@ -314,20 +316,28 @@ TEST_F (EngineTest, ControlInputsTranslateControlChangesAndPassWhatIsPlayedOnThe
     // wheel, modulation, sustain, all notes off, a program change and a clock tick.
     ASSERT_TRUE (platform->injectControl ({0xB3, 74, 64, 0x93, 60, 100, 62, 100, 0xE3, 0, 0x50}));
     ASSERT_TRUE (platform->injectControl ({0xB3, 1, 20, 0xB3, 64, 127, 0xB3, 123, 0, 0xC3, 5, 0xF8, 0x83, 60, 0}));
+    EXPECT_TRUE (platform->sent.empty()) << "what was played after the knob waits for its parameter change";
     ASSERT_TRUE (runPostedMessages());
 
     EXPECT_EQ (deliveries, std::vector<std::string>{"cc 3 74 64"}) << "only the knob is for translation";
     EXPECT_TRUE (allOnMessageThread);
     EXPECT_EQ (platform->sent,
-               (std::vector<Bytes>{{0x92, 60, 100},
+               (std::vector<Bytes>{{0xF0, 0x41, 0x32, 0x02, 0x05, 64, 0xF7},
+                                   {0x92, 60, 100},
                                    {0x92, 62, 100},
                                    {0xE2, 0, 0x50},
                                    {0xB2, 1, 20},
                                    {0xB2, 64, 127},
                                    {0xB2, 123, 0},
                                    {0x82, 60, 0}}));
-    for (const auto how : platform->sentDelivery)
-        EXPECT_EQ (how, Delivery::inOrder);
+    EXPECT_EQ (platform->sentDelivery[0], Delivery::translatedParameter);
+    for (size_t i = 1; i < platform->sentDelivery.size(); ++i)
+        EXPECT_EQ (platform->sentDelivery[i], Delivery::inOrder);
+
+    // With no control change on its way, what is played goes straight on from the receiving thread.
+    platform->clearSent();
+    ASSERT_TRUE (platform->injectControl ({0x93, 64, 100}));
+    EXPECT_EQ (platform->sent, (std::vector<Bytes>{{0x92, 64, 100}}));
 
     // Passing through switched off, or no output: nothing is played, knobs still translate.
     platform->clearSent();

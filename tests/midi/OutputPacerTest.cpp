@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <condition_variable>
 #include <future>
@@ -175,8 +176,9 @@ TEST_F (PacerTest, FaderBurstKeepsTheLinkBusyNeverAheadOfItAndEndsWithTheLastDum
     EXPECT_LE (lastStart - start, perByte * static_cast<long> (bytesBefore - left.back().step.message.size()) + 2ms);
 }
 
-TEST_F (PacerTest, OnlyEachParametersLatestChangeWaitsInItsPlaceAndNotesPassThem)
+TEST_F (PacerTest, OnlyEachParametersLatestChangeWaitsInItsPlaceAndNotesTakeTurnsWithThem)
 {
+    // The panel's edits and a keyboard's notes: neither waits behind more than one of the other.
     submit (dump (1), Delivery::latestWins); // leaves at once
     submit (param (5, 10), Delivery::latestPerParameter);
     submit (param (6, 20), Delivery::latestPerParameter);
@@ -185,9 +187,120 @@ TEST_F (PacerTest, OnlyEachParametersLatestChangeWaitsInItsPlaceAndNotesPassThem
     submit (param (7, 30), Delivery::latestPerParameter);
     submit (note (61), Delivery::inOrder);
     drain();
-
     EXPECT_EQ (messagesLeft(),
-               (std::vector<Message>{dump (1), note (60), note (61), param (5, 11), param (6, 20), param (7, 30)}));
+               (std::vector<Message>{dump (1), param (5, 11), note (60), param (6, 20), note (61), param (7, 30)}));
+}
+
+TEST_F (PacerTest, NothingPassesAParameterChangeMadeOfAControlChangeThatCameBeforeIt)
+{
+    // A controller's knob and then its key: the note comes after the parameter change, whatever waits.
+    submit (dump (1), Delivery::latestWins); // leaves at once
+    submit (param (5, 10), Delivery::translatedParameter);
+    submit (param (6, 20), Delivery::latestPerParameter);
+    submit (param (5, 11), Delivery::latestPerParameter); // in the place of 5 = 10, and holding back as it did
+    submit (note (60), Delivery::inOrder);
+    submit (param (7, 30), Delivery::translatedParameter);
+    submit (note (61), Delivery::inOrder);
+    drain();
+    EXPECT_EQ (messagesLeft(),
+               (std::vector<Message>{dump (1), param (5, 11), note (60), param (6, 20), param (7, 30), note (61)}))
+        << "the note may pass the panel's change of parameter 6, never the knob's of 5 and 7";
+
+    // A dump that carries such a change holds back what it held back.
+    left.clear();
+    now += 1s;
+    submit (dump (2), Delivery::latestWins);
+    submit (param (5, 12), Delivery::translatedParameter);
+    submit (note (62), Delivery::inOrder);
+    submit (dump (3), Delivery::latestWins);
+    drain();
+    EXPECT_EQ (messagesLeft(), (std::vector<Message>{dump (2), dump (3), note (62)}));
+}
+
+TEST_F (PacerTest, ParameterChangesAndPassingMessagesTakeTurnsSoNeitherStarves)
+{
+    submit (dump (1), Delivery::latestWins); // leaves at once
+    for (uint8_t k = 0; k < 4; ++k)
+        submit (note (k), Delivery::inOrder);
+    // Changes that come while the notes wait go after one of them at most, then turn about.
+    for (uint8_t p = 0; p < 3; ++p)
+        submit (param (p, 1), Delivery::latestPerParameter);
+    drain();
+    EXPECT_EQ (messagesLeft(),
+               (std::vector<Message>{
+                   dump (1), note (0), param (0, 1), note (1), param (1, 1), note (2), param (2, 1), note (3)}));
+}
+
+TEST_F (PacerTest, OnlyTheLatestBendPressureAndControllerValueWaitUnlessSomethingCameAfterIt)
+{
+    const auto bend = [] (uint8_t channel, uint8_t value) { return Message{uint8_t (0xE0 | channel), 0, value}; };
+    const auto cc = [] (uint8_t controller, uint8_t value) { return Message{0xB0, controller, value}; };
+    submit (dump (1), Delivery::latestWins); // leaves at once: everything below waits
+    for (uint8_t v = 0; v < 100; ++v)
+        submit (bend (0, v), Delivery::inOrder);
+    submit (bend (1, 5), Delivery::inOrder); // another channel: its own
+    submit (cc (1, 10), Delivery::inOrder);
+    submit ({0xD0, 40}, Delivery::inOrder);
+    submit ({0xD0, 41}, Delivery::inOrder);
+    submit (cc (1, 11), Delivery::inOrder);
+    submit (bend (0, 100), Delivery::inOrder); // over bend (0, 99), past the others
+    submit (note (60), Delivery::inOrder);
+    submit (bend (0, 101), Delivery::inOrder); // after the note: not in front of it
+    submit (cc (123, 0), Delivery::inOrder);   // all notes off acts on what came before: never merged
+    submit (cc (123, 0), Delivery::inOrder);
+    submit (param (5, 64), Delivery::latestPerParameter);
+    submit (bend (0, 102), Delivery::inOrder); // after the parameter change: not in front of it
+    submit (bend (0, 103), Delivery::inOrder);
+    drain();
+
+    // The parameter change takes its turn after one passing message; the bends after it stay after it.
+    EXPECT_EQ (messagesLeft(),
+               (std::vector<Message>{dump (1),
+                                     bend (0, 100),
+                                     param (5, 64),
+                                     bend (1, 5),
+                                     cc (1, 11),
+                                     {0xD0, 41},
+                                     note (60),
+                                     bend (0, 101),
+                                     cc (123, 0),
+                                     cc (123, 0),
+                                     bend (0, 103)}));
+}
+
+TEST_F (PacerTest, AFloodOfNotesWaitsBoundedAndEveryNoteThatStartedEnds)
+{
+    // Ten seconds of notes in no time: far more than the line may hold.
+    submit (dump (1), Delivery::latestWins);
+    size_t submitted = 0;
+    for (int i = 0; i < 5000; ++i)
+    {
+        const auto key = static_cast<uint8_t> (i % 100);
+        submit ({0x90, key, 100}, Delivery::inOrder);
+        submit ({0x80, key, 0}, Delivery::inOrder);
+        submitted += 2;
+    }
+    submit (param (5, 1), Delivery::latestPerParameter);
+    drain();
+
+    const auto messages = messagesLeft();
+    size_t bytes = 0;
+    std::array<bool, 128> sounding{};
+    bool parameterLeft = false;
+    for (const auto& m : messages)
+    {
+        bytes += m.size();
+        parameterLeft = parameterLeft || m == param (5, 1);
+        if (m[0] == 0x90)
+            sounding[m[1]] = true;
+        else if (m[0] == 0x80)
+            sounding[m[1]] = false;
+    }
+    EXPECT_LT (messages.size(), submitted / 2) << "dropped, not kept for minutes";
+    const auto limitBytes = static_cast<size_t> (OutputPacer::passThroughLimit / perByte);
+    EXPECT_LE (bytes, 24 + 7 + 2 * limitBytes) << "at most twice the limit waited";
+    EXPECT_EQ (std::count (sounding.begin(), sounding.end(), true), 0) << "no note is left hanging";
+    EXPECT_TRUE (parameterLeft);
 }
 
 TEST_F (PacerTest, ADumpTakesThePlaceOfTheWaitingParameterChangesItCarries)
@@ -200,7 +313,8 @@ TEST_F (PacerTest, ADumpTakesThePlaceOfTheWaitingParameterChangesItCarries)
     submit (param (5, 12), Delivery::latestPerParameter); // after the dump: it still goes
     drain();
 
-    EXPECT_EQ (messagesLeft(), (std::vector<Message>{dump (1), note (60), dump (2), param (5, 12)}));
+    EXPECT_EQ (messagesLeft(), (std::vector<Message>{dump (1), dump (2), note (60), param (5, 12)}))
+        << "the dump in the place of the first change it carries";
 }
 
 TEST_F (PacerTest, ASweepOfFourParametersNeverFallsBehindTheLink)

@@ -7,6 +7,8 @@
 #include "files/QorvFileIO.h"
 #include "session/SynthMemory.h"
 
+#include <thread>
+
 namespace
 {
 MidiPlatform::Port juno()
@@ -70,9 +72,10 @@ protected:
         EXPECT_TRUE (runPostedMessages());
     }
 
-    /** The synthesizer sends a dump numbered `memory`. */
+    /** The synthesizer sends a dump numbered `memory`, later than the link's echo of a send could. */
     void synthesizerSends (int memory, const PatchModel& patch)
     {
+        std::this_thread::sleep_for (RestoreGuide::echoTime);
         const auto dump = JunoMessages::buildPatchDump (patch, 0, memory);
         ASSERT_TRUE (midi->inject ({dump.begin(), dump.end()}));
         ASSERT_TRUE (runPostedMessages());
@@ -139,7 +142,7 @@ TEST_F (RestoreWindowTest, TheWindowShowsThePlanAndStartsWithTheChosenRowsAndMem
     EXPECT_FALSE (restore.backButton.isEnabled());
 }
 
-TEST_F (RestoreWindowTest, WithoutTheSynthesizerChosenNothingStarts)
+TEST_F (RestoreWindowTest, WithoutTheSynthesizerChosenOrWithAThroughPortBothWaysNothingStarts)
 {
     engine().openInput (0);
     auto& restore = openRestore();
@@ -150,6 +153,18 @@ TEST_F (RestoreWindowTest, WithoutTheSynthesizerChosenNothingStarts)
     engine().openInput (1);
     EXPECT_TRUE (pumpMessagesUntil ([&] { return restore.startButton.isEnabled(); }))
         << "the window sees the menu's choice";
+
+    // The sequencer's through port chosen both ways would answer every dump with itself.
+    const MidiPlatform::Port through{"Midi Through", "Midi Through Port-0", 2, true};
+    midi->inputs.push_back (through);
+    midi->outputs.push_back (through);
+    engine().openInput (2);
+    engine().openOutput (2);
+    EXPECT_TRUE (pumpMessagesUntil ([&] { return !restore.startButton.isEnabled(); }));
+    EXPECT_NE (textOf (restore.note).find (RestoreGuide::loopAdvice), std::string::npos) << textOf (restore.note);
+    click (restore.startButton);
+    EXPECT_EQ (restore.guide(), nullptr);
+    EXPECT_TRUE (sentDumps().empty()) << "nothing is sent";
 }
 
 TEST_F (RestoreWindowTest, AnswersGoToTheGuideWhileItWaitsAndToMidiInOtherwise)

@@ -124,3 +124,22 @@ TEST_F (ControllerPanelTest, AFastSweepIsShownOnceAFrameAndEndsOnTheLastValue)
     EXPECT_TRUE (pumpMessagesUntil ([this] { return panel->voice.vcfFreqSlider.getValue() == 50; }, 200));
     EXPECT_EQ (status(), "VCF Freq: 50");
 }
+
+TEST_F (ControllerPanelTest, AControllersSwitchKeepsWhatTheSynthesizerHeldAndThePanelShowsIt)
+{
+    // Sync to Control Changes is off: the synthesizer's own VCA switch moves it, not the panel.
+    std::string problem;
+    ASSERT_TRUE (model->controllers().importMap ("1 20 HPF\n", problem)) << problem;
+    const uint8_t panelSwitches = model->session().activePatch().data[PatchBits::switchesIndex];
+    const uint8_t heard = panelSwitches ^ PatchBits::vcaGateBit;
+    const int panelVca = panel->voice.vcaModeSwitch.getPosition();
+    receive (sysex ({0xF0, 0x41, 0x32, 0x00, 0x11, heard, 0xF7}));
+    EXPECT_EQ (panel->voice.vcaModeSwitch.getPosition(), panelVca);
+    midi->clearSent();
+
+    turn (20, 127); // HPF to 3
+    const uint8_t sent = PatchBits::withHpfPosition (heard, 3);
+    EXPECT_EQ (midi->sent, std::vector<Bytes>{paramChange (17, sent)}) << "the synthesizer's VCA kept";
+    EXPECT_EQ (panel->voice.hpfSlider.getValue(), 3);
+    EXPECT_NE (panel->voice.vcaModeSwitch.getPosition(), panelVca) << "the panel shows what the synthesizer now has";
+}
