@@ -156,13 +156,16 @@ void MainWindow::saveState()
     settings.setValue (AppState::Keys::scale, static_cast<int> (scaleFactors[scaleIndex] * 100.0f));
     settings.setValue (AppState::Keys::syncManual, panel.session().syncsManualMode());
     settings.setValue (AppState::Keys::syncCC, panel.session().syncsControlChanges());
-    recentLibraries.storeIn (settings, AppState::Keys::recentLibraries);
-    storeControllerSettings();
-    if (!awaitingRecoveryAnswer)
-    {
-        const auto& currentFile = panel.session().currentFile();
+    // While the recovery question waits nothing is open: the last session's library and patch stay.
+    const bool sessionOpened = !awaitingRecoveryAnswer;
+    const auto& currentFile = panel.session().currentFile();
+    if (sessionOpened)
         settings.setValue (AppState::Keys::lastLibrary,
                            currentFile.empty() ? juce::String() : RecentLibraries::toStored (currentFile));
+    recentLibraries.storeIn (settings, AppState::Keys::recentLibraries);
+    storeControllerSettings();
+    if (sessionOpened)
+    {
         // Sound edits not yet stored with SAVE come back at the next start.
         settings.setValue (AppState::Keys::activePatch, toStored (panel.session().activePatch()));
         settings.setValue (AppState::Keys::storedPatch, toStored (panel.session().storedPatch()));
