@@ -45,6 +45,7 @@ void PatchBar::showEditState()
 
 void PatchBar::showControl (const juce::String& name, const juce::String& value)
 {
+    statusLabel.setTooltip ({});
     statusLabel.setText (name + ": " + value, juce::dontSendNotification);
     controlTimer.callback = [this] { statusLabel.setText (PanelText::statusIdleText, juce::dontSendNotification); };
     controlTimer.startTimer (statusRevertMs);
@@ -56,14 +57,56 @@ void PatchBar::showMessage (const juce::String& text)
     controlTimer.stopTimer();
     messageTimer.stopTimer();
     waitingMessages.clear();
+    statusLabel.setTooltip ({});
     statusLabel.setText (text, juce::dontSendNotification);
 }
 
 void PatchBar::showMessages (const juce::StringArray& texts)
 {
+    statusLabel.setTooltip ({});
     waitingMessages = texts;
     messageTimer.callback = [this] { showNextMessage(); };
     showNextMessage();
+}
+
+juce::StringArray PatchBar::partsThatFit (const juce::String& text) const
+{
+    // No narrower than this: STATUS may squeeze a text, but not past reading.
+    constexpr float readableScale = 0.8f;
+    const auto font = statusLabel.getFont();
+    const auto room =
+        static_cast<float> (statusLabel.getBorderSize().subtractedFrom (statusLabel.getLocalBounds()).getWidth()) /
+        readableScale;
+    juce::StringArray parts;
+    juce::String part;
+    for (const auto& word : juce::StringArray::fromTokens (text, " ", ""))
+    {
+        if (word.isEmpty())
+            continue;
+        const auto longer = part.isEmpty() ? word : part + " " + word;
+        if (part.isNotEmpty() && font.getStringWidthFloat (longer) > room)
+        {
+            parts.add (part);
+            part = word;
+        }
+        else
+        {
+            part = longer;
+        }
+    }
+    if (part.isNotEmpty())
+        parts.add (part);
+    return parts;
+}
+
+void PatchBar::showInParts (const juce::String& text)
+{
+    auto parts = partsThatFit (text);
+    if (parts.size() > 1)
+        parts.add (parts[0]);
+    controlTimer.stopTimer(); // an earlier edit's return to dashes must not cut it short
+    showMessages (parts);
+    statusLabel.setTooltip (text);
 }
 
 void PatchBar::showNextMessage()
