@@ -2,6 +2,7 @@
 
 #include "files/QorvFileIO.h"
 #include "midi/AlsaMidiPlatform.h"
+#include "plugin/XConnection.h"
 
 #include <sys/stat.h>
 
@@ -51,6 +52,7 @@ PluginShared::PluginShared (juce::AudioProcessor& processor) : parameters (proce
 PluginDocument::PluginDocument (PluginShared& sharedParts)
     : shared (sharedParts), editor (std::make_unique<EditorModel> (ownSequencerClient()))
 {
+    XConnection::closeWhileNoWindowIsOpen();
     editor->addListener (*this);
     sessionBytes = correctedBytes (editor->session().shownPatch());
     applyWay();
@@ -84,6 +86,7 @@ void PluginDocument::timerCallback()
     const auto now = EditSession::Clock::now();
     auto& session = editor->session();
     const bool host = shared.throughHost.load();
+    const juce::ScopedValueSetter<bool> following (takingHostMoves, true);
     shared.parameters.takeMovesForSession (
         [&] (PanelControl control, int position)
         {
@@ -103,8 +106,9 @@ void PluginDocument::sessionChanged (SessionChange change)
 {
     auto& session = editor->session();
     sessionBytes = correctedBytes (session.shownPatch());
-    // A project waiting to be applied has set the parameters already; the session is about to follow it.
-    if (!shared.project.isRestoreWaiting())
+    // The host's own moves are in its parameters already, perhaps newer ones than the session took;
+    // a project waiting to be applied has set them too, and the session is about to follow it.
+    if (!takingHostMoves && !shared.project.isRestoreWaiting())
         // A panel edit is a gesture a host can record; UNDO, EVOLVE or another patch move the parameters too.
         shared.parameters.showPatch (session.activePatch().data, change == SessionChange::patchEdited);
     stateChanged();

@@ -123,6 +123,7 @@ private:
     InstanceRegistry::Binding binding;
     juce::String currentNotice;
     bool used = false;
+    bool takingHostMoves = false; // the session follows the host: its parameters need not be told
     bool wasThroughHost = false;
     int projectOpenCountdown = 0; // timer ticks until "Send When the Project Opens" sends
     /** The session's sound as it last went to the line: a switch byte's change carries only the bits it changed. */

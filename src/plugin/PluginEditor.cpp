@@ -1,6 +1,7 @@
 #include "plugin/PluginEditor.h"
 
 #include "plugin/PluginProcessor.h"
+#include "plugin/XConnection.h"
 #include "ui/PanelText.h"
 
 namespace
@@ -91,6 +92,8 @@ QorvPluginEditor::QorvPluginEditor (QorvPluginProcessor& processorToShow)
 QorvPluginEditor::~QorvPluginEditor()
 {
     plugin.onOptionsChanged = nullptr;
+    // Once the host has taken the window down too, nothing keeps the X server's connection.
+    juce::MessageManager::callAsync ([] { XConnection::closeWhileNoWindowIsOpen(); });
 }
 
 void QorvPluginEditor::paint (juce::Graphics& g)

@@ -31,6 +31,7 @@ std::array<uint8_t, PatchBits::numBytes> patchBytesOf (const std::optional<Plugi
 QorvPluginProcessor::QorvPluginProcessor()
     : AudioProcessor (BusesProperties().withOutput ("Output", juce::AudioChannelSet::stereo(), true))
 {
+    shared.parameters.announceFromAudioThread (wrapperType == wrapperType_LV2);
     MessageThreadCall::runAndWait ([this] { messageSide = std::make_shared<PluginDocument> (shared); });
 }
 
@@ -77,6 +78,7 @@ void QorvPluginProcessor::processBlock (juce::AudioBuffer<float>& audio, juce::M
         if (const auto position = head->getPosition())
             playing = position->getIsPlaying();
     const bool recallNow = shared.recall.transport (playing);
+    shared.parameters.announceShown();
 
     // The track's own MIDI stays in the buffer and passes through unchanged.
     if (!shared.throughHost.load (std::memory_order_relaxed))

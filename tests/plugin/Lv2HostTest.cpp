@@ -11,8 +11,18 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <thread>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
 
 namespace
 {
@@ -91,6 +101,69 @@ void automateAll (Lv2Test::Instance& instance, int step)
     for (const auto& [id, positions] : parameters)
         instance.automate (id, plainValue (positions, (step + 13 * i++) % 128));
 }
+
+/** An X server of the test's own, which it can take away. */
+class PrivateXServer
+{
+public:
+    PrivateXServer()
+    {
+        int numberPipe[2];
+        if (::pipe (numberPipe) != 0)
+            return;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init (&actions);
+        posix_spawn_file_actions_adddup2 (&actions, numberPipe[1], 3);
+        posix_spawn_file_actions_addopen (&actions, 2, "/dev/null", O_WRONLY, 0);
+        const char* arguments[] = {
+            "Xvfb", "-displayfd", "3", "-nolisten", "tcp", "-screen", "0", "640x480x24", nullptr};
+        if (posix_spawnp (&server, "Xvfb", &actions, nullptr, const_cast<char**> (arguments), environ) != 0)
+            server = -1;
+        posix_spawn_file_actions_destroy (&actions);
+        ::close (numberPipe[1]);
+        char number[16] = {};
+        // The number comes once the server takes connections; the pipe stays open while it runs.
+        numberFrom = numberPipe[0];
+        const auto got = ::read (numberFrom, number, sizeof (number) - 1);
+        if (got > 0)
+            display = ":" + std::to_string (std::atoi (number));
+        // Taking connections, as xdpyinfo sees it.
+        const auto probe = "xdpyinfo -display " + display + " >/dev/null 2>&1";
+        for (int wait = 0; wait < 100 && !display.empty() && std::system (probe.c_str()) != 0; ++wait)
+            std::this_thread::sleep_for (std::chrono::milliseconds (50));
+    }
+    ~PrivateXServer() { end(); }
+
+    /** How many windows are on the server: JUCE makes one of its own as it connects. */
+    int windowCount() const
+    {
+        const auto command = "xwininfo -root -children -display " + display + " 2>/dev/null";
+        FILE* output = ::popen (command.c_str(), "r");
+        if (output == nullptr)
+            return -1;
+        char line[512];
+        int count = 0;
+        while (std::fgets (line, sizeof (line), output) != nullptr)
+            if (std::sscanf (line, " %d child", &count) == 1)
+                break;
+        ::pclose (output);
+        return count;
+    }
+
+    void end()
+    {
+        if (server <= 0)
+            return;
+        ::kill (server, SIGKILL);
+        ::waitpid (server, nullptr, 0);
+        ::close (numberFrom);
+        server = -1;
+    }
+
+    pid_t server = -1;
+    int numberFrom = -1;
+    std::string display;
+};
 
 class Lv2HostTest : public testing::Test
 {
@@ -210,4 +283,27 @@ TEST_F (Lv2HostTest, OneSecondOfAllTwentyFourParametersMovingEveryBlockStaysWith
     EXPECT_LE (bytes, 3125u + JunoMessages::patchDumpSize) << "a second of a DIN link, and one dump's burst";
     EXPECT_GT (bytes, 3000u) << "and the link is used";
     EXPECT_EQ (sameByteTwice, 0) << "one message per changed byte per block";
+}
+
+TEST_F (Lv2HostTest, TheHostCarriesOnWhenTheXServerGoesAwayWhileNoWindowIsOpen)
+{
+    const std::string previousDisplay = std::getenv ("DISPLAY") != nullptr ? std::getenv ("DISPLAY") : "";
+    PrivateXServer xServer;
+    ASSERT_FALSE (xServer.display.empty()) << "Xvfb did not start";
+    ::setenv ("DISPLAY", xServer.display.c_str(), 1);
+    {
+        // The first instance starts the plugin's message thread, which JUCE connects to this server.
+        auto instance = host.instantiate();
+        ASSERT_NE (instance, nullptr);
+        runFor (*instance, 300);
+        EXPECT_EQ (xServer.windowCount(), 0) << "no window open: no connection, not even JUCE's own hidden window";
+        xServer.end();
+        runFor (*instance, 1000); // Xlib's default would have ended this process by now
+        instance->automate ("vcfFreq", 77.0f);
+        runFor (*instance, 200);
+        const auto own = stateOf (instance->savedText());
+        ASSERT_TRUE (own.has_value());
+        EXPECT_EQ (own->active.data[5], 77) << "the plugin goes on working";
+    }
+    ::setenv ("DISPLAY", previousDisplay.c_str(), 1);
 }
