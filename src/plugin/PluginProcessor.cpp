@@ -92,6 +92,8 @@ void QorvPluginProcessor::processBlock (juce::AudioBuffer<float>& audio, juce::M
 
     auto& line = shared.line;
     line.startBlock();
+    if (vst3Answer.sysexDropped())
+        line.writtenWasLost();
     shared.parameters.takeMovesForAudio ([&line] (PanelControl control, int position)
                                          { line.hostMoved (control, position); });
     if (recallNow)

@@ -7,6 +7,7 @@ JUCE_BEGIN_IGNORE_WARNINGS_GCC_LIKE ("-Wnon-virtual-dtor", "-Wshadow")
 
 #include <array>
 #include <cstring>
+#include <utility>
 
 namespace Vst3CompleteSysex
 {
@@ -97,10 +98,13 @@ namespace
         }
         bool hasStaged() const { return stagedCount > 0; }
 
-        void endBlock()
+        /** Ends the block; true when staged messages were never written (the host disabled the event output). */
+        bool endBlock()
         {
             host = nullptr;
-            stagedCount = 0; // never written: the host disabled the event output
+            const bool dropped = stagedCount > 0;
+            stagedCount = 0;
+            return dropped;
         }
 
     private:
@@ -187,9 +191,13 @@ public:
         data.outputEvents = &events;
         const auto result = inner.process (data);
         data.outputEvents = hostList;
-        events.endBlock();
+        if (events.endBlock())
+            dropped = true;
         return result;
     }
+
+    /** Whether messages were dropped since the last call. */
+    bool takeDropped() { return std::exchange (dropped, false); }
 
     bool stage (const uint8_t* message, size_t size, int sample, bool& first)
     {
@@ -200,10 +208,17 @@ public:
 private:
     Vst::IAudioProcessor& inner;
     CompletingEventList events;
+    bool dropped = false; // the audio thread's
 };
 
 Answer::Answer() = default;
 Answer::~Answer() = default;
+
+bool Answer::sysexDropped()
+{
+    auto* const wrapping = processor.load (std::memory_order_acquire);
+    return wrapping != nullptr && wrapping->takeDropped();
+}
 
 bool Answer::addSysex (const uint8_t* message, size_t size, int sample, juce::MidiBuffer& midi)
 {

@@ -38,6 +38,8 @@ public:
         format, or a host that did not ask for the processor here): write it
         the usual way. */
     bool addSysex (const uint8_t* message, size_t size, int sample, juce::MidiBuffer& midi);
+    /** On the audio thread: whether SysEx given since the last call never reached the host. */
+    bool sysexDropped();
 
     Answer (const Answer&) = delete;
     Answer& operator= (const Answer&) = delete;

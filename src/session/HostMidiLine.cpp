@@ -108,6 +108,12 @@ void HostMidiLine::sendWholePatch()
     dumpDue = true;
 }
 
+void HostMidiLine::writtenWasLost()
+{
+    lastSent.fill (-1);
+    dumpDue = true;
+}
+
 void HostMidiLine::finishBlock (double seconds, Sink& sink)
 {
     const double earned = std::max (0.0, seconds) * linkBytesPerSecond;

@@ -64,6 +64,9 @@ public:
     void hostMoved (PanelControl control, int position);
     /** The whole patch, at the next chance (a recall as playback starts). */
     void sendWholePatch();
+    /** What was written never reached the synthesizer (the host dropped it):
+        it may hold anything, and gets the whole patch at the next chance. */
+    void writtenWasLost();
     /** Writes what may leave in a block of `seconds`; the rest waits for later blocks. */
     void finishBlock (double seconds, Sink& sink);
 
