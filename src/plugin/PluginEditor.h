@@ -65,13 +65,15 @@ public:
 
     MainComponent panel;
 
+    /** Load Library...'s file, once chosen: loaded, or STATUS says why not. */
+    void libraryChosen (const juce::File& file);
+
 private:
     void showOptions();
     void showNotice (const juce::String& text);
     void fillOutputList();
     void outputChosen();
     void chooseLibrary();
-    void libraryChosen (const juce::File& file);
 
     PluginDocument& plugin;
     /** The devices as the output list shows them now: a choice picks from these, whatever came or went since. */

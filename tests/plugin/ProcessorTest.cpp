@@ -10,6 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdlib>
 #include <thread>
 #include <vector>
@@ -326,4 +329,53 @@ TEST (PluginAlsaErrors, AnInstanceLeavesTheHostsErrorHandlerAsItWas)
     }
     EXPECT_EQ (snd_lib_error, hostsOwnErrorHandler);
     snd_lib_error_set_handler (nullptr);
+}
+
+TEST_F (ProcessorTest, ALibraryThatCannotBeReadSaysWhyAndAPipeIsNeverWaitedOn)
+{
+    const auto folder = juce::File::getSpecialLocation (juce::File::tempDirectory)
+                            .getChildFile ("qorv-plugin-libraries-" + juce::String (getpid()));
+    folder.deleteRecursively();
+    ASSERT_TRUE (folder.createDirectory());
+    const auto path = [&] (const char* name) { return folder.getChildFile (name); };
+    ASSERT_TRUE (path ("Folder.106").createDirectory());
+    ASSERT_EQ (::mkfifo (path ("Pipe.106").getFullPathName().toRawUTF8(), 0600), 0);
+    ASSERT_TRUE (juce::File ("/dev/zero").createSymbolicLink (path ("Zero.106"), false));
+    {
+        juce::FileOutputStream huge (path ("Huge.106"));
+        ASSERT_TRUE (huge.openedOk());
+    }
+    ASSERT_EQ (::truncate (path ("Huge.106").getFullPathName().toRawUTF8(), 1 << 30), 0); // 1 GB, sparse
+    ASSERT_TRUE (path ("Text.106").replaceWithText ("not a library"));
+
+    const struct
+    {
+        const char* name;
+        const char* why;
+    } unreadable[] = {
+        {"Folder.106", "is a folder, not a file"},
+        {"Pipe.106", "is not a regular file"},
+        {"Zero.106", "is not a regular file"},
+        {"Huge.106", "is larger than 256 MB, more than any patch file"},
+        {"Text.106", "is not a Qorv library (.106)"},
+    };
+    QorvPluginEditor editor (processor);
+    auto& status = editor.panel.patchBar.statusLabel;
+    for (const auto& file : unreadable)
+    {
+        editor.libraryChosen (path (file.name));
+        EXPECT_EQ (status.getTooltip(), juce::String ("Load failed: ") + file.name + " " + file.why);
+
+        PluginState state;
+        state.libraryPath = path (file.name).getFullPathName().toStdString();
+        const auto bytes = state.toBytes();
+        processor.setStateInformation (bytes.data(), static_cast<int> (bytes.size()));
+        EXPECT_EQ (processor.document().notice(), juce::String ("Library not read: ") + file.name + " " + file.why);
+    }
+    PluginState gone;
+    gone.libraryPath = path ("Gone.106").getFullPathName().toStdString();
+    const auto bytes = gone.toBytes();
+    processor.setStateInformation (bytes.data(), static_cast<int> (bytes.size()));
+    EXPECT_EQ (processor.document().notice(), "Library not found: Gone.106");
+    folder.deleteRecursively();
 }
