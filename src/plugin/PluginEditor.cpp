@@ -39,6 +39,8 @@ QorvPluginEditor::QorvPluginEditor (QorvPluginProcessor& processorToShow)
     outputList.setTooltip ("The synthesizer's MIDI output, through Qorv's own sequencer client");
     wayList.setTooltip ("How messages reach the synthesizer");
     controlButton.setClickingTogglesState (true);
+    // Lit while the port is on, as the panel's own buttons light up.
+    controlButton.setColour (juce::TextButton::buttonOnColourId, juce::Colour (0xffc8641e));
     controlButton.setTooltip ("The \"Qorv Control\" port: controllers connected to it move the panel");
     for (juce::Component* child : std::initializer_list<juce::Component*>{&outputList,
                                                                           &channelList,

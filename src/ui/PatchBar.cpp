@@ -45,6 +45,13 @@ void PatchBar::showEditState()
 
 void PatchBar::showControl (const juce::String& name, const juce::String& value)
 {
+    if (!repeatedParts.isEmpty())
+    {
+        // A reason going round gives way; start-up notices still waiting do not.
+        messageTimer.stopTimer();
+        waitingMessages.clear();
+        repeatedParts.clear();
+    }
     statusLabel.setTooltip ({});
     statusLabel.setText (name + ": " + value, juce::dontSendNotification);
     controlTimer.callback = [this] { statusLabel.setText (PanelText::statusIdleText, juce::dontSendNotification); };
@@ -57,12 +64,14 @@ void PatchBar::showMessage (const juce::String& text)
     controlTimer.stopTimer();
     messageTimer.stopTimer();
     waitingMessages.clear();
+    repeatedParts.clear();
     statusLabel.setTooltip ({});
     statusLabel.setText (text, juce::dontSendNotification);
 }
 
 void PatchBar::showMessages (const juce::StringArray& texts)
 {
+    repeatedParts.clear();
     statusLabel.setTooltip ({});
     waitingMessages = texts;
     messageTimer.callback = [this] { showNextMessage(); };
@@ -101,21 +110,24 @@ juce::StringArray PatchBar::partsThatFit (const juce::String& text) const
 
 void PatchBar::showInParts (const juce::String& text)
 {
-    auto parts = partsThatFit (text);
-    if (parts.size() > 1)
-        parts.add (parts[0]);
+    const auto parts = partsThatFit (text);
     controlTimer.stopTimer(); // an earlier edit's return to dashes must not cut it short
     showMessages (parts);
+    // Round and round until the next message: whenever one looks, the reason is going by.
+    if (parts.size() > 1)
+        repeatedParts = parts;
     statusLabel.setTooltip (text);
 }
 
 void PatchBar::showNextMessage()
 {
     if (waitingMessages.isEmpty())
+        waitingMessages = repeatedParts;
+    if (waitingMessages.isEmpty())
         return;
     statusLabel.setText (waitingMessages[0], juce::dontSendNotification);
     waitingMessages.remove (0);
-    if (!waitingMessages.isEmpty())
+    if (!waitingMessages.isEmpty() || !repeatedParts.isEmpty())
         messageTimer.startTimer (statusRevertMs);
 }
 

@@ -29,8 +29,8 @@ public:
     void showMessages (const juce::StringArray& texts);
     /** A text longer than STATUS holds (a plugin's reason for refusing a
         state), in parts that each fit at a size that can be read, one after
-        another and back to the first, which stays; the whole text is STATUS's
-        tooltip until the next message. */
+        another, round and round until the next message or control; the whole
+        text is STATUS's tooltip meanwhile. */
     void showInParts (const juce::String& text);
     /** The parts showInParts shows, in order. */
     juce::StringArray partsThatFit (const juce::String& text) const;
@@ -58,6 +58,7 @@ private:
 
     ControlTimer messageTimer;
     juce::StringArray waitingMessages;
+    juce::StringArray repeatedParts; // showInParts' parts, while they go round
     EditSession& session;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (PatchBar)

@@ -120,6 +120,18 @@ TEST_F (ProcessorTest, ARefusedStateSaysSoInStatusAndASecondInstanceOnOneDeviceA
     EXPECT_GT (parts.size(), 1);
     EXPECT_EQ (parts.joinIntoString (" "), reason) << "every word of it";
     EXPECT_EQ (status.getText(), parts[0]);
+    // Whenever one looks, the reason is going by: every part, then the first again, not stuck.
+    juce::StringArray shown{status.getText()};
+    for (int change = 0; change < parts.size(); ++change)
+    {
+        const auto before = status.getText();
+        for (int wait = 0; wait < 100 && status.getText() == before; ++wait)
+            juce::MessageManager::getInstance()->runDispatchLoopUntil (100);
+        shown.add (status.getText());
+    }
+    auto expected = parts;
+    expected.add (parts[0]);
+    EXPECT_EQ (shown, expected);
 
     processor.document().chooseOutputDevice ("Juno-106");
     QorvPluginProcessor second;
