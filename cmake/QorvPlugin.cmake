@@ -34,6 +34,16 @@ get_target_property(QORV_WARNING_FLAGS qorv_warnings INTERFACE_COMPILE_OPTIONS)
 set_source_files_properties(${QORV_PLUGIN_SOURCES} PROPERTIES COMPILE_OPTIONS "${QORV_WARNING_FLAGS}")
 
 target_include_directories(QorvPlugin PRIVATE ${PROJECT_SOURCE_DIR}/src)
+
+# The LV2 entry point is ours: JUCE's, renamed, behind a check of the state
+# text that JUCE 7.0.5 would read unchecked (src/plugin/lv2/Lv2StateGuard.cpp).
+set_source_files_properties(${JUCE_MODULES_DIR}/juce_audio_plugin_client/juce_audio_plugin_client_LV2.cpp
+    TARGET_DIRECTORY QorvPlugin_LV2
+    PROPERTIES COMPILE_DEFINITIONS lv2_descriptor=qorvJuceLv2Descriptor)
+target_sources(QorvPlugin_LV2 PRIVATE ${PROJECT_SOURCE_DIR}/src/plugin/lv2/Lv2StateGuard.cpp)
+set_source_files_properties(${PROJECT_SOURCE_DIR}/src/plugin/lv2/Lv2StateGuard.cpp
+    TARGET_DIRECTORY QorvPlugin_LV2
+    PROPERTIES COMPILE_OPTIONS "${QORV_WARNING_FLAGS}")
 target_compile_definitions(QorvPlugin
     PUBLIC
         # Debian's JUCE 7.0.5 writes a URI relative to the bundle, which hosts refuse.

@@ -16,7 +16,7 @@ test_packages=(
     alsa-utils qemu-system-x86 busybox-static cpio kmod xz-utils strace groff-base
     # The package's checks, and the plugin in LV2's tools, jalv on JACK and Ardour.
     lintian binutils python3
-    lv2-dev lilv-utils sordi jalv jackd2 ardour
+    lv2-dev lilv-utils liblilv-dev sordi jalv jackd2 ardour
 )
 
 packages=("${run_packages[@]}")

@@ -4,7 +4,10 @@
 #   1. the core unit tests under AddressSanitizer and UndefinedBehaviorSanitizer,
 #   2. every fuzzer for a bounded number of runs,
 #   3. the MIDI engine's tests under ThreadSanitizer, the sequencer tests included,
-#   4. the full build (program, panel, engine, tools, benchmarks) and all its
+#   4. the LV2 plugin made, automated and deleted on a host's own thread 1,000
+#      times, under ThreadSanitizer and under AddressSanitizer with
+#      UndefinedBehaviorSanitizer (only the plugin and its bare lilv host are built),
+#   5. the full build (program, panel, engine, tools, benchmarks) and all its
 #      tests, the sequencer tests inside a small virtual machine among them.
 # Every build treats a warning in Qorv's own code as an error.
 set -euo pipefail
@@ -61,6 +64,15 @@ stage "MIDI engine under ThreadSanitizer"
 # Only the engine's own tests: the core's are single-threaded and run under the address sanitizer.
 build build-tsan -DCMAKE_BUILD_TYPE=Debug -DQORV_SCOPE=midi -DQORV_SANITIZE=thread "-DQORV_TESTS=support;midi;alsa"
 ctest --test-dir build-tsan --output-on-failure
+
+stage "The LV2 plugin's lifetime on a host's thread under ThreadSanitizer, then AddressSanitizer"
+for sanitizers in thread address,undefined; do
+    dir=build-plugin-${sanitizers%%,*}
+    cmake -S . -B "$dir" -G Ninja "${launcher[@]}" -DQORV_WARNINGS_AS_ERRORS=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DQORV_SANITIZE="$sanitizers"
+    cmake --build "$dir" --target qorv_plugin_lv2_tests
+    ctest --test-dir "$dir" --output-on-failure -R '^qorv_plugin_lv2_lifetime$'
+done
 
 stage "Full build and test suite"
 build build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQORV_BUILD_BENCHMARKS=ON

@@ -20,6 +20,7 @@ enum Tag : uint8_t
     wayTag = 5,
     recallTag = 6,
     libraryPathTag = 7,
+    controlPortTag = 8,
 };
 
 constexpr uint8_t sendWhenOpensBit = 0x01;
@@ -94,6 +95,7 @@ std::vector<uint8_t> PluginState::toBytes() const
              static_cast<uint8_t> ((sendWhenProjectOpens ? sendWhenOpensBit : 0) |
                                    (sendAtEveryStart ? sendAtEveryStartBit : 0)));
     putText (body, libraryPathTag, libraryPath);
+    putByte (body, controlPortTag, controlPort ? 1 : 0);
 
     std::vector<uint8_t> image (magic, magic + magicSize);
     putLittle (image, currentVersion, 2);
@@ -174,6 +176,11 @@ std::optional<PluginState> PluginState::fromBytes (const uint8_t* bytes, size_t 
                     return refuse ("the saved state is damaged");
                 state.sendWhenProjectOpens = (value[0] & sendWhenOpensBit) != 0;
                 state.sendAtEveryStart = (value[0] & sendAtEveryStartBit) != 0;
+                break;
+            case controlPortTag:
+                if (length != 1 || value[0] > 1)
+                    return refuse ("the saved state is damaged");
+                state.controlPort = value[0] == 1;
                 break;
             default:
                 break; // a field a later revision added: skipped

@@ -24,7 +24,8 @@
     name), 3 output device name, 4 channel (1 byte, 0-15), 5 the way to the
     synthesizer (1 byte: 0 the plugin's own sequencer client, 1 through the
     host), 6 recall options (1 byte: bit 0 send when the project opens, bit 1
-    send at every start), 7 library path. Fields 1 and 2 are required; a field
+    send at every start), 7 library path, 8 the control port (1 byte: 0 closed,
+    1 open; open when the field is missing). Fields 1 and 2 are required; a field
     of a tag this version does not know is skipped, so a later version may add
     some. A later version number, a wrong CRC, a truncated or malformed field
     is refused whole. Plain C++ over bytes: parse everything, then hand over. */
@@ -49,6 +50,7 @@ struct PluginState
     bool sendWhenProjectOpens = false;
     bool sendAtEveryStart = false;
     std::string libraryPath; // as the file system spells it; empty: none
+    bool controlPort = true; // the "Qorv Control" port, open while the instance is used
 
     std::vector<uint8_t> toBytes() const;
 

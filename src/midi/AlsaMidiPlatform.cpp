@@ -1,11 +1,17 @@
 #include "midi/AlsaMidiPlatform.h"
 
+// alsa/error.h declares snd_lib_error_set_local outside its extern "C" block.
+extern "C"
+{
 #include <alsa/asoundlib.h>
+}
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <cstdarg>
 #include <mutex>
 
 namespace
@@ -32,26 +38,47 @@ int portOf (uint32_t endpoint)
     (a machine without a sequencer would show one at every start). Qorv says
     what matters itself, through unavailableReason(). */
 void ignoreAlsaError (const char*, int, const char*, int, const char*, ...) {}
+void ignoreLocalAlsaError (const char*, int, const char*, int, const char*, va_list) {}
 
-/** Hands the sound library's error handler back as this code is unloaded (a
-    plugin taken out of a host): left pointing into unloaded code, the next
-    error the library reports anywhere in the process would crash it. */
+/** Hands the sound library's error handler back as this code is unloaded:
+    left pointing into unloaded code, the next error the library reports
+    anywhere in the process would crash it. */
 struct ErrorHandlerRelease
 {
     ~ErrorHandlerRelease()
     {
         if (snd_lib_error == ignoreAlsaError)
-            snd_lib_error_set_handler (nullptr);
+            snd_lib_error_set_handler (previous);
     }
+    snd_lib_error_handler_t previous = nullptr;
 };
 
-void silenceAlsaErrors()
+void silenceAlsaErrorsForTheProcess()
 {
     // The handler is the whole process's; every sound library user in it is spared the noise.
     static std::once_flag once;
     static ErrorHandlerRelease release;
-    std::call_once (once, [] { snd_lib_error_set_handler (ignoreAlsaError); });
+    std::call_once (once,
+                    []
+                    {
+                        release.previous = snd_lib_error;
+                        snd_lib_error_set_handler (ignoreAlsaError);
+                    });
 }
+
+/** Silences the library's errors on this thread only, while it lives: the
+    process's handler (a host's own) stays as it is. */
+class ThreadSilence
+{
+public:
+    ThreadSilence() : previous (snd_lib_error_set_local (ignoreLocalAlsaError)) {}
+    ~ThreadSilence() { snd_lib_error_set_local (previous); }
+    ThreadSilence (const ThreadSilence&) = delete;
+    ThreadSilence& operator= (const ThreadSilence&) = delete;
+
+private:
+    snd_local_error_handler_t previous;
+};
 
 std::string unavailableBecause (int error)
 {
@@ -90,10 +117,13 @@ bool isAnnouncement (int eventType)
 struct AlsaMidiPlatform::Sequencer
 {
     /** The open sequencer, or nothing with the (negative) error in `error`. */
-    static std::unique_ptr<Sequencer> open (const char* name, const char* clientName, int& error)
+    static std::unique_ptr<Sequencer> open (const char* name, const char* clientName, bool withControlPort, int& error)
     {
         auto seq = std::make_unique<Sequencer>();
-        error = snd_seq_open (&seq->handle, name, SND_SEQ_OPEN_DUPLEX, SND_SEQ_NONBLOCK);
+        {
+            const ThreadSilence silence;
+            error = snd_seq_open (&seq->handle, name, SND_SEQ_OPEN_DUPLEX, SND_SEQ_NONBLOCK);
+        }
         if (error < 0)
         {
             seq->handle = nullptr;
@@ -109,11 +139,8 @@ struct AlsaMidiPlatform::Sequencer
                                                    "QorvOut",
                                                    SND_SEQ_PORT_CAP_READ | SND_SEQ_PORT_CAP_SUBS_READ,
                                                    SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_APPLICATION);
-        seq->controlPort = snd_seq_create_simple_port (seq->handle,
-                                                       "Qorv Control",
-                                                       SND_SEQ_PORT_CAP_WRITE | SND_SEQ_PORT_CAP_SUBS_WRITE,
-                                                       SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_APPLICATION);
-        for (const int result : {seq->client, seq->inPort, seq->outPort, seq->controlPort})
+        seq->controlPort = withControlPort ? seq->createControlPort() : noPort;
+        for (const int result : {seq->client, seq->inPort, seq->outPort, withControlPort ? seq->controlPort.load() : 0})
             if (result < 0)
             {
                 error = result;
@@ -132,6 +159,14 @@ struct AlsaMidiPlatform::Sequencer
         // Appearing, vanishing and changing clients and ports are announced here.
         snd_seq_connect_from (seq->handle, seq->inPort, SND_SEQ_CLIENT_SYSTEM, SND_SEQ_PORT_SYSTEM_ANNOUNCE);
         return seq;
+    }
+
+    int createControlPort()
+    {
+        return snd_seq_create_simple_port (handle,
+                                           "Qorv Control",
+                                           SND_SEQ_PORT_CAP_WRITE | SND_SEQ_PORT_CAP_SUBS_WRITE,
+                                           SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_APPLICATION);
     }
 
     Sequencer() = default;
@@ -153,17 +188,24 @@ struct AlsaMidiPlatform::Sequencer
     int client = -1;
     int inPort = -1;
     int outPort = -1;
-    int controlPort = -1;
+    static constexpr int noPort = -1;
+    std::atomic<int> controlPort{noPort};       // noPort while closed; the receive thread reads it
     snd_midi_event_t* encoder = nullptr;        // pacing thread only
     snd_midi_event_t* decoder = nullptr;        // receive thread only
     snd_midi_event_t* controlDecoder = nullptr; // receive thread only
 };
 
 AlsaMidiPlatform::AlsaMidiPlatform (const char* sequencerName, const char* clientName)
+    : AlsaMidiPlatform (sequencerName, clientName, Setup{})
 {
-    silenceAlsaErrors();
+}
+
+AlsaMidiPlatform::AlsaMidiPlatform (const char* sequencerName, const char* clientName, Setup setup)
+{
+    if (setup.silenceWholeProcess)
+        silenceAlsaErrorsForTheProcess();
     int error = 0;
-    sequencer = Sequencer::open (sequencerName, clientName, error);
+    sequencer = Sequencer::open (sequencerName, clientName, setup.controlPort, error);
     if (sequencer == nullptr)
     {
         whyUnavailable = unavailableBecause (error);
@@ -185,7 +227,27 @@ int AlsaMidiPlatform::clientNumber() const
 
 uint32_t AlsaMidiPlatform::controlPortEndpoint() const
 {
-    return sequencer != nullptr ? endpointOf (sequencer->client, sequencer->controlPort) : 0;
+    if (sequencer == nullptr)
+        return 0;
+    const int port = sequencer->controlPort.load();
+    return port >= 0 ? endpointOf (sequencer->client, port) : 0;
+}
+
+void AlsaMidiPlatform::setControlPortOpen (bool open)
+{
+    if (sequencer == nullptr || open == (sequencer->controlPort.load() >= 0))
+        return;
+    if (open)
+    {
+        const int port = sequencer->createControlPort();
+        sequencer->controlPort.store (port >= 0 ? port : Sequencer::noPort);
+    }
+    else
+    {
+        // Deleting the port ends every subscription to it; what it already received is dropped.
+        const int port = sequencer->controlPort.exchange (Sequencer::noPort);
+        snd_seq_delete_simple_port (sequencer->handle, port);
+    }
 }
 
 std::vector<MidiPlatform::Port> AlsaMidiPlatform::sources() const
@@ -247,14 +309,15 @@ void AlsaMidiPlatform::setSource (uint32_t endpoint)
 
 void AlsaMidiPlatform::connectControlSource (uint32_t endpoint)
 {
-    if (sequencer != nullptr && endpoint != 0)
-        snd_seq_connect_from (sequencer->handle, sequencer->controlPort, clientOf (endpoint), portOf (endpoint));
+    if (sequencer != nullptr && endpoint != 0 && sequencer->controlPort.load() >= 0)
+        snd_seq_connect_from (sequencer->handle, sequencer->controlPort.load(), clientOf (endpoint), portOf (endpoint));
 }
 
 void AlsaMidiPlatform::disconnectControlSource (uint32_t endpoint)
 {
-    if (sequencer != nullptr && endpoint != 0)
-        snd_seq_disconnect_from (sequencer->handle, sequencer->controlPort, clientOf (endpoint), portOf (endpoint));
+    if (sequencer != nullptr && endpoint != 0 && sequencer->controlPort.load() >= 0)
+        snd_seq_disconnect_from (
+            sequencer->handle, sequencer->controlPort.load(), clientOf (endpoint), portOf (endpoint));
 }
 
 void AlsaMidiPlatform::setDestination (uint32_t endpoint)
@@ -392,7 +455,7 @@ void AlsaMidiPlatform::drainInput()
             continue;
         }
         const bool fromSynthesizer = endpointOf (event->source.client, event->source.port) == source.load();
-        if (event->dest.port == sequencer->controlPort)
+        if (event->dest.port == sequencer->controlPort.load (std::memory_order_relaxed))
         {
             // Whoever connected, but never the synthesizer: its own messages must not come back to it.
             if (!fromSynthesizer)
@@ -414,8 +477,9 @@ void AlsaMidiPlatform::passOn (const snd_seq_event_t& event, void (Receiver::*ha
     }
     uint8_t bytes[16];
     // Each port's events are decoded on their own: a control port's running status is not the synthesizer's.
-    snd_midi_event_t* decoder =
-        event.dest.port == sequencer->controlPort ? sequencer->controlDecoder : sequencer->decoder;
+    snd_midi_event_t* decoder = event.dest.port == sequencer->controlPort.load (std::memory_order_relaxed)
+                                    ? sequencer->controlDecoder
+                                    : sequencer->decoder;
     const long length = snd_midi_event_decode (decoder, bytes, sizeof (bytes), &event);
     if (length > 0)
         (receiver->*handler) (bytes, static_cast<size_t> (length));

@@ -21,8 +21,20 @@ struct snd_seq_event;
 class AlsaMidiPlatform final : public MidiPlatform
 {
 public:
+    /** What a client of this process is given besides its input and output. */
+    struct Setup
+    {
+        /** The "Qorv Control" port from the start; a plugin opens it once it is used. */
+        bool controlPort = true;
+        /** Whether the sound library's error texts are silenced for the whole
+            process (Qorv's own). A plugin leaves its host's handler alone and
+            silences only its own opening of the sequencer. */
+        bool silenceWholeProcess = true;
+    };
+
     /** Opens the named sequencer ("default" is the system's own). */
     explicit AlsaMidiPlatform (const char* sequencerName = "default", const char* clientName = "Qorv");
+    AlsaMidiPlatform (const char* sequencerName, const char* clientName, Setup setup);
     ~AlsaMidiPlatform() override;
 
     /** Whether the sequencer could be opened. */
@@ -32,6 +44,7 @@ public:
     /** Our own client's number, or -1 when the sequencer is not open. */
     int clientNumber() const;
     uint32_t controlPortEndpoint() const override;
+    void setControlPortOpen (bool open) override;
 
     std::vector<Port> sources() const override;
     std::vector<Port> destinations() const override;

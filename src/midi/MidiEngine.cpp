@@ -367,6 +367,15 @@ uint32_t MidiEngine::controlPortEndpoint() const
     return impl->platform->controlPortEndpoint();
 }
 
+void MidiEngine::setControlPortOpen (bool open)
+{
+    if (impl->closed)
+        return;
+    impl->platform->setControlPortOpen (open);
+    if (open && impl->controller.openEndpoint() != 0)
+        impl->platform->connectControlSource (impl->controller.openEndpoint());
+}
+
 void MidiEngine::addControlSource (uint32_t endpoint)
 {
     if (!impl->closed && endpoint != 0)

@@ -87,8 +87,12 @@ public:
     void openController (uint32_t endpoint);
     /** Chooses the controller device by name, as chooseInput() does the input. */
     void chooseController (const std::string& name);
-    /** Where the control port is, as a source would connect to it; 0 without MIDI. */
+    /** Where the control port is, as a source would connect to it; 0 without MIDI or while it is closed. */
     uint32_t controlPortEndpoint() const;
+    /** Opens or closes the control port (open from the start unless the
+        platform was made without it). Closing it ends every connection to
+        it; opening it again connects the controller device again. */
+    void setControlPortOpen (bool open);
     /** Connects one more source to the control port, for as long as it is there. */
     void addControlSource (uint32_t endpoint);
     /** The chosen devices' names, which the settings store; empty when none is chosen. */

@@ -70,6 +70,8 @@ public:
     virtual void setSource (uint32_t endpoint) = 0;
     /** Where the control port is, for others to connect to (0: nowhere). */
     virtual uint32_t controlPortEndpoint() const { return 0; }
+    /** Opens or closes the control port; closing it ends every connection to it. */
+    virtual void setControlPortOpen (bool) {}
     /** Connects a source to the control port, which anything else may connect to as well. */
     virtual void connectControlSource (uint32_t endpoint) = 0;
     virtual void disconnectControlSource (uint32_t endpoint) = 0;

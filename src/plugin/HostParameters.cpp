@@ -146,10 +146,31 @@ void HostParameters::showPatch (const std::array<uint8_t, PatchBits::numBytes>& 
             continue;
         auto& parameter = *parameters[static_cast<size_t> (i)];
         const float value = static_cast<const PanelParameter&> (parameter).normalisedFor (position);
+        if (fromAudioThread.load())
+        {
+            parameter.setValue (value);
+            shownUnannounced.fetch_or (uint32_t{1} << i, std::memory_order_acq_rel);
+            continue;
+        }
         if (asGesture)
             parameter.beginChangeGesture();
         parameter.setValueNotifyingHost (value);
         if (asGesture)
             parameter.endChangeGesture();
+    }
+}
+
+void HostParameters::announceShown()
+{
+    uint32_t bits = shownUnannounced.exchange (0, std::memory_order_acq_rel);
+    if (bits == 0)
+        return;
+    const juce::ScopedValueSetter<bool> showing (showingPatch, true);
+    while (bits != 0)
+    {
+        const int index = __builtin_ctz (bits);
+        bits &= bits - 1;
+        auto& parameter = *parameters[static_cast<size_t> (index)];
+        parameter.sendValueChangedMessageToListeners (parameter.getValue());
     }
 }

@@ -27,8 +27,17 @@ public:
 
     /** Shows a patch in the parameters without taking it for a host's move;
         `asGesture` reports each change as a gesture, so a host can record it
-        (an edit on the panel). Message thread. */
+        (an edit on the panel). Any thread but the audio thread. */
     void showPatch (const std::array<uint8_t, PatchBits::numBytes>& data, bool asGesture);
+
+    /** Whether a shown patch reaches the host only from the audio thread's
+        next block (announceShown), not from the thread that shows it. JUCE's
+        LV2 client needs it: its parameter listener reads a flag its audio
+        thread writes, unguarded, and the host's thread deletes that listener
+        while the plugin still lives; its host knows no gestures either. */
+    void announceFromAudioThread (bool on) { fromAudioThread = on; }
+    /** The audio thread, once a block: tells the host of the values shown since the last. */
+    void announceShown();
 
     /** Each waiting move: calls `moved (control, position)` and empties the slot.
         One call for the audio thread's slots, one for the message thread's. */
@@ -62,5 +71,7 @@ private:
     std::array<std::atomic<int16_t>, count> positions{};
     std::atomic<uint32_t> waitingForAudio{0};
     std::atomic<uint32_t> waitingForSession{0};
+    std::atomic<uint32_t> shownUnannounced{0};
+    std::atomic<bool> fromAudioThread{false};
     static_assert (count <= 32, "one bit a parameter");
 };

@@ -1,6 +1,7 @@
 #include "plugin/PluginEditor.h"
 
 #include "plugin/PluginProcessor.h"
+#include "plugin/XConnection.h"
 #include "ui/PanelText.h"
 
 namespace
@@ -27,8 +28,8 @@ void QorvPluginEditor::DeviceList::showPopup()
 }
 
 QorvPluginEditor::QorvPluginEditor (QorvPluginProcessor& processorToShow)
-    : AudioProcessorEditor (processorToShow), showMenu (showMenuBeside), panel (processorToShow.model()),
-      plugin (processorToShow)
+    : AudioProcessorEditor (processorToShow), showMenu (showMenuBeside), panel (processorToShow.document().model()),
+      plugin (processorToShow.document())
 {
     for (int n = 1; n <= 16; ++n)
         channelList.addItem ("Ch " + juce::String (n), n);
@@ -37,8 +38,19 @@ QorvPluginEditor::QorvPluginEditor (QorvPluginProcessor& processorToShow)
     outputList.setTextWhenNothingSelected ("No output");
     outputList.setTooltip ("The synthesizer's MIDI output, through Qorv's own sequencer client");
     wayList.setTooltip ("How messages reach the synthesizer");
-    for (juce::Component* child : std::initializer_list<juce::Component*>{
-             &outputList, &channelList, &wayList, &sendButton, &recallButton, &loadButton, &sizeButton, &panel})
+    controlButton.setClickingTogglesState (true);
+    // Lit while the port is on, as the panel's own buttons light up.
+    controlButton.setColour (juce::TextButton::buttonOnColourId, juce::Colour (0xffc8641e));
+    controlButton.setTooltip ("The \"Qorv Control\" port: controllers connected to it move the panel");
+    for (juce::Component* child : std::initializer_list<juce::Component*>{&outputList,
+                                                                          &channelList,
+                                                                          &wayList,
+                                                                          &sendButton,
+                                                                          &recallButton,
+                                                                          &loadButton,
+                                                                          &controlButton,
+                                                                          &sizeButton,
+                                                                          &panel})
         addAndMakeVisible (child);
 
     outputList.beforeShowing = [this] { fillOutputList(); };
@@ -46,8 +58,8 @@ QorvPluginEditor::QorvPluginEditor (QorvPluginProcessor& processorToShow)
     channelList.onChange = [this] { plugin.setChannel (channelList.getSelectedId() - 1); };
     wayList.onChange = [this]
     {
-        plugin.setWay (wayList.getSelectedId() == throughHostItem ? QorvPluginProcessor::Way::throughHost
-                                                                  : QorvPluginProcessor::Way::direct);
+        plugin.setWay (wayList.getSelectedId() == throughHostItem ? PluginDocument::Way::throughHost
+                                                                  : PluginDocument::Way::direct);
     };
     sendButton.onClick = [this] { plugin.sendNow(); };
     recallButton.onClick = [this]
@@ -71,6 +83,7 @@ QorvPluginEditor::QorvPluginEditor (QorvPluginProcessor& processorToShow)
                   });
     };
     loadButton.onClick = [this] { chooseLibrary(); };
+    controlButton.onClick = [this] { plugin.setControlPort (controlButton.getToggleState()); };
     plugin.onOptionsChanged = [this] { showOptions(); };
 
     setWantsKeyboardFocus (true);
@@ -81,6 +94,8 @@ QorvPluginEditor::QorvPluginEditor (QorvPluginProcessor& processorToShow)
 QorvPluginEditor::~QorvPluginEditor()
 {
     plugin.onOptionsChanged = nullptr;
+    // Once the host has taken the window down too, nothing keeps the X server's connection.
+    juce::MessageManager::callAsync ([] { XConnection::closeWhileNoWindowIsOpen(); });
 }
 
 void QorvPluginEditor::paint (juce::Graphics& g)
@@ -96,13 +111,14 @@ void QorvPluginEditor::resized()
         c.setBounds (strip.removeFromLeft (width));
         strip.removeFromLeft (4);
     };
-    const int spare = juce::jmax (0, strip.getWidth() - 640);
+    const int spare = juce::jmax (0, strip.getWidth() - 740);
     take (outputList, 170 + spare / 2);
     take (channelList, 64);
     take (wayList, 130 + spare / 4);
     take (sendButton, 50);
     take (recallButton, 58);
     take (loadButton, 102 + spare / 4);
+    take (controlButton, 96);
     take (sizeButton, juce::jmax (40, strip.getWidth()));
 }
 
@@ -147,18 +163,20 @@ void QorvPluginEditor::fillOutputList()
     const auto& chosen = plugin.outputDevice();
     const auto& engine = plugin.model().engine();
     int chosenItem = chosen.empty() ? disabledItem : 0;
-    const auto devices = engine.getOutputDevices();
-    for (size_t i = 0; i < devices.size(); ++i)
+    listedDevices.clear();
+    for (const auto& device : engine.getOutputDevices())
     {
-        const int item = firstDeviceItem + static_cast<int> (i);
-        outputList.addItem (toDisplayString (devices[i].name), item);
-        if (chosenItem == 0 && devices[i].name == chosen)
+        const int item = firstDeviceItem + static_cast<int> (listedDevices.size());
+        listedDevices.push_back (device.name);
+        outputList.addItem (toDisplayString (device.name), item);
+        if (chosenItem == 0 && device.name == chosen)
             chosenItem = item;
     }
     if (chosenItem == 0)
     {
         // Chosen, but not there now: kept by name, and shown so.
-        chosenItem = firstDeviceItem + static_cast<int> (devices.size());
+        chosenItem = firstDeviceItem + static_cast<int> (listedDevices.size());
+        listedDevices.push_back (chosen);
         outputList.addItem (toDisplayString (chosen) + " (not connected)", chosenItem);
     }
     outputList.setSelectedId (chosenItem, juce::dontSendNotification);
@@ -174,21 +192,31 @@ void QorvPluginEditor::outputChosen()
         plugin.chooseOutputDevice ({});
         return;
     }
-    const auto devices = plugin.model().engine().getOutputDevices();
+    // The list as it was shown when the choice was made, not as the devices are now.
     const auto index = static_cast<size_t> (item - firstDeviceItem);
-    if (index < devices.size())
-        plugin.chooseOutputDevice (devices[index].name);
+    if (item >= firstDeviceItem && index < listedDevices.size())
+        plugin.chooseOutputDevice (listedDevices[index]);
 }
 
 void QorvPluginEditor::showOptions()
 {
     fillOutputList();
     channelList.setSelectedId (plugin.channel() + 1, juce::dontSendNotification);
-    wayList.setSelectedId (plugin.way() == QorvPluginProcessor::Way::throughHost ? throughHostItem : directItem,
+    wayList.setSelectedId (plugin.way() == PluginDocument::Way::throughHost ? throughHostItem : directItem,
                            juce::dontSendNotification);
-    outputList.setEnabled (plugin.way() == QorvPluginProcessor::Way::direct);
-    if (plugin.notice().isNotEmpty())
-        panel.showStatusMessage (plugin.notice());
+    outputList.setEnabled (plugin.way() == PluginDocument::Way::direct);
+    controlButton.setToggleState (plugin.wantsControlPort(), juce::dontSendNotification);
+    if (plugin.notice() != shownNotice)
+    {
+        shownNotice = plugin.notice();
+        if (shownNotice.isNotEmpty())
+            showNotice (shownNotice);
+    }
+}
+
+void QorvPluginEditor::showNotice (const juce::String& text)
+{
+    panel.patchBar.showInParts (text);
 }
 
 void QorvPluginEditor::chooseLibrary()
@@ -201,13 +229,16 @@ void QorvPluginEditor::chooseLibrary()
         juce::FileBrowserComponent::openMode | juce::FileBrowserComponent::canSelectFiles,
         [safe = juce::Component::SafePointer<QorvPluginEditor> (this)] (const juce::FileChooser& chooser)
         {
-            if (safe == nullptr || chooser.getResult() == juce::File())
-                return;
-            const auto file = chooser.getResult();
-            std::string whyNot;
-            if (safe->plugin.loadLibrary (toModelString (file.getFullPathName()), whyNot))
-                safe->panel.showStatusMessage (file.getFileNameWithoutExtension());
-            else
-                safe->panel.showStatusMessage ("Load failed: " + file.getFileName());
+            if (safe != nullptr && chooser.getResult() != juce::File())
+                safe->libraryChosen (chooser.getResult());
         });
+}
+
+void QorvPluginEditor::libraryChosen (const juce::File& file)
+{
+    std::string whyNot;
+    if (plugin.loadLibrary (toModelString (file.getFullPathName()), whyNot))
+        panel.showStatusMessage (file.getFileNameWithoutExtension());
+    else
+        showNotice ("Load failed: " + file.getFileName() + " " + toDisplayString (whyNot));
 }

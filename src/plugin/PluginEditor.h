@@ -7,8 +7,11 @@
 
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 class QorvPluginProcessor;
+class PluginDocument;
 
 /** The plugin's window: Qorv's panel at one of its four sizes under a strip of
     what the menu bar holds in the program: the output device and channel, the
@@ -43,6 +46,7 @@ public:
     juce::TextButton sendButton{"Send"};
     juce::TextButton recallButton{"Recall"};
     juce::TextButton loadButton{"Load Library..."};
+    juce::TextButton controlButton{"Qorv Control"};
     juce::TextButton sizeButton{"Size"};
 
     /** The recall options' menu: "Send When the Project Opens", "Send at Every Start". */
@@ -61,14 +65,22 @@ public:
 
     MainComponent panel;
 
+    /** Load Library...'s file, once chosen: loaded, or STATUS says why not. */
+    void libraryChosen (const juce::File& file);
+
 private:
     void showOptions();
+    void showNotice (const juce::String& text);
     void fillOutputList();
     void outputChosen();
     void chooseLibrary();
 
-    QorvPluginProcessor& plugin;
+    PluginDocument& plugin;
+    /** The devices as the output list shows them now: a choice picks from these, whatever came or went since. */
+    std::vector<std::string> listedDevices;
+    juce::String shownNotice;
     std::unique_ptr<juce::FileChooser> libraryChooser;
+    juce::TooltipWindow tooltips{this};
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (QorvPluginEditor)
 };

@@ -7,6 +7,7 @@ JUCE_BEGIN_IGNORE_WARNINGS_GCC_LIKE ("-Wnon-virtual-dtor", "-Wshadow")
 
 #include <array>
 #include <cstring>
+#include <utility>
 
 namespace Vst3CompleteSysex
 {
@@ -23,8 +24,15 @@ namespace
     constexpr uint8_t sysexStart = 0xF0;
     constexpr uint8_t sysexEnd = 0xF7;
 
+    /** The marker the plugin puts before its block's events: JUCE writes it
+        first (it alone has a sample before the block) and only when the host
+        takes the plugin's events, so it stands for "write the staged SysEx now". */
+    constexpr uint8_t markerMessage[] = {0xD0, 0x00};
+    constexpr int markerSample = -1;
+
     /** The host's event list, as JUCE's wrapper writes into it: each SysEx
-        data event is written again with its F0 and F7 around it. */
+        data event is written again with its F0 and F7 around it, and the
+        plugin's own SysEx, staged during the block, goes in at the marker. */
     class CompletingEventList final : public Vst::IEventList
     {
     public:
@@ -32,6 +40,7 @@ namespace
         {
             host = &hostList;
             used = 0;
+            stagedCount = 0;
         }
 
         tresult PLUGIN_API queryInterface (const TUID iid, void** object) override
@@ -53,6 +62,11 @@ namespace
 
         tresult PLUGIN_API addEvent (Vst::Event& event) override
         {
+            if (event.sampleOffset == markerSample)
+            {
+                writeStaged();
+                return kResultOk;
+            }
             if (event.type != Vst::Event::kDataEvent || event.data.type != Vst::DataEvent::kMidiSysEx ||
                 (event.data.size > 0 && event.data.bytes[0] == sysexStart))
                 return host->addEvent (event);
@@ -72,32 +86,57 @@ namespace
             return host->addEvent (completed);
         }
 
-        /** A whole message of the plugin's own, straight into the host's list. */
-        bool addWhole (const uint8_t* message, size_t size, int sample)
+        /** A whole message of the plugin's own, kept until JUCE writes the block's events. */
+        bool stage (const uint8_t* message, size_t size, int sample)
         {
-            if (host == nullptr || used + size > bytes.size())
+            if (host == nullptr || used + size > bytes.size() || stagedCount == staged.size())
                 return false;
-            uint8* kept = bytes.data() + used;
-            std::memcpy (kept, message, size);
+            std::memcpy (bytes.data() + used, message, size);
+            staged[stagedCount++] = {used, size, sample};
             used += size;
-            Vst::Event event{};
-            event.busIndex = 0;
-            event.sampleOffset = sample;
-            event.flags = Vst::Event::kIsLive;
-            event.type = Vst::Event::kDataEvent;
-            event.data.size = static_cast<uint32> (size);
-            event.data.type = Vst::DataEvent::kMidiSysEx;
-            event.data.bytes = kept;
-            host->addEvent (event);
             return true;
         }
+        bool hasStaged() const { return stagedCount > 0; }
 
-        void endBlock() { host = nullptr; }
+        /** Ends the block; true when staged messages were never written (the host disabled the event output). */
+        bool endBlock()
+        {
+            host = nullptr;
+            const bool dropped = stagedCount > 0;
+            stagedCount = 0;
+            return dropped;
+        }
 
     private:
+        struct Staged
+        {
+            size_t offset;
+            size_t size;
+            int sample;
+        };
+
+        void writeStaged()
+        {
+            for (size_t i = 0; i < stagedCount; ++i)
+            {
+                Vst::Event event{};
+                event.busIndex = 0;
+                event.sampleOffset = staged[i].sample;
+                event.flags = Vst::Event::kIsLive;
+                event.type = Vst::Event::kDataEvent;
+                event.data.size = static_cast<uint32> (staged[i].size);
+                event.data.type = Vst::DataEvent::kMidiSysEx;
+                event.data.bytes = bytes.data() + staged[i].offset;
+                host->addEvent (event);
+            }
+            stagedCount = 0;
+        }
+
         Vst::IEventList* host = nullptr;
         std::array<uint8, 65536> bytes{}; // the block's completed messages, valid until the next block
         size_t used = 0;
+        std::array<Staged, 1024> staged{};
+        size_t stagedCount = 0;
     };
 } // namespace
 
@@ -152,23 +191,44 @@ public:
         data.outputEvents = &events;
         const auto result = inner.process (data);
         data.outputEvents = hostList;
-        events.endBlock();
+        if (events.endBlock())
+            dropped = true;
         return result;
     }
 
-    bool addSysex (const uint8_t* message, size_t size, int sample) { return events.addWhole (message, size, sample); }
+    /** Whether messages were dropped since the last call. */
+    bool takeDropped() { return std::exchange (dropped, false); }
+
+    bool stage (const uint8_t* message, size_t size, int sample, bool& first)
+    {
+        first = !events.hasStaged();
+        return events.stage (message, size, sample);
+    }
 
 private:
     Vst::IAudioProcessor& inner;
     CompletingEventList events;
+    bool dropped = false; // the audio thread's
 };
 
 Answer::Answer() = default;
 Answer::~Answer() = default;
 
-bool Answer::addSysex (const uint8_t* message, size_t size, int sample)
+bool Answer::sysexDropped()
 {
-    return processor != nullptr && processor->addSysex (message, size, sample);
+    auto* const wrapping = processor.load (std::memory_order_acquire);
+    return wrapping != nullptr && wrapping->takeDropped();
+}
+
+bool Answer::addSysex (const uint8_t* message, size_t size, int sample, juce::MidiBuffer& midi)
+{
+    auto* const wrapping = processor.load (std::memory_order_acquire);
+    bool first = false;
+    if (wrapping == nullptr || !wrapping->stage (message, size, sample, first))
+        return false;
+    if (first)
+        midi.addEvent (markerMessage, static_cast<int> (sizeof (markerMessage)), markerSample);
+    return true;
 }
 
 int32_t Answer::query (juce::AudioPlayHead* playHead, const char* interfaceId, void** object)
@@ -176,15 +236,17 @@ int32_t Answer::query (juce::AudioPlayHead* playHead, const char* interfaceId, v
     *object = nullptr;
     if (!FUnknownPrivate::iidEqual (interfaceId, audioProcessorId))
         return -1;
-    if (processor == nullptr)
+    const std::lock_guard<std::mutex> guard (creation);
+    if (owned == nullptr)
     {
         // JUCE's VST3 wrapper is the processor's play head and its audio processor at once.
         auto* juceProcessor = dynamic_cast<Vst::IAudioProcessor*> (playHead);
         if (juceProcessor == nullptr)
             return -1;
-        processor = std::make_unique<Processor> (*juceProcessor);
+        owned = std::make_unique<Processor> (*juceProcessor);
+        processor.store (owned.get(), std::memory_order_release);
     }
-    return processor->queryInterface (interfaceId, object);
+    return owned->queryInterface (interfaceId, object);
 }
 } // namespace Vst3CompleteSysex
 

@@ -45,6 +45,14 @@ void PatchBar::showEditState()
 
 void PatchBar::showControl (const juce::String& name, const juce::String& value)
 {
+    if (!repeatedParts.isEmpty())
+    {
+        // A reason going round gives way; start-up notices still waiting do not.
+        messageTimer.stopTimer();
+        waitingMessages.clear();
+        repeatedParts.clear();
+    }
+    statusLabel.setTooltip ({});
     statusLabel.setText (name + ": " + value, juce::dontSendNotification);
     controlTimer.callback = [this] { statusLabel.setText (PanelText::statusIdleText, juce::dontSendNotification); };
     controlTimer.startTimer (statusRevertMs);
@@ -56,23 +64,70 @@ void PatchBar::showMessage (const juce::String& text)
     controlTimer.stopTimer();
     messageTimer.stopTimer();
     waitingMessages.clear();
+    repeatedParts.clear();
+    statusLabel.setTooltip ({});
     statusLabel.setText (text, juce::dontSendNotification);
 }
 
 void PatchBar::showMessages (const juce::StringArray& texts)
 {
+    repeatedParts.clear();
+    statusLabel.setTooltip ({});
     waitingMessages = texts;
     messageTimer.callback = [this] { showNextMessage(); };
     showNextMessage();
 }
 
+juce::StringArray PatchBar::partsThatFit (const juce::String& text) const
+{
+    // No narrower than this: STATUS may squeeze a text, but not past reading.
+    constexpr float readableScale = 0.8f;
+    const auto font = statusLabel.getFont();
+    const auto room =
+        static_cast<float> (statusLabel.getBorderSize().subtractedFrom (statusLabel.getLocalBounds()).getWidth()) /
+        readableScale;
+    juce::StringArray parts;
+    juce::String part;
+    for (const auto& word : juce::StringArray::fromTokens (text, " ", ""))
+    {
+        if (word.isEmpty())
+            continue;
+        const auto longer = part.isEmpty() ? word : part + " " + word;
+        if (part.isNotEmpty() && font.getStringWidthFloat (longer) > room)
+        {
+            parts.add (part);
+            part = word;
+        }
+        else
+        {
+            part = longer;
+        }
+    }
+    if (part.isNotEmpty())
+        parts.add (part);
+    return parts;
+}
+
+void PatchBar::showInParts (const juce::String& text)
+{
+    const auto parts = partsThatFit (text);
+    controlTimer.stopTimer(); // an earlier edit's return to dashes must not cut it short
+    showMessages (parts);
+    // Round and round until the next message: whenever one looks, the reason is going by.
+    if (parts.size() > 1)
+        repeatedParts = parts;
+    statusLabel.setTooltip (text);
+}
+
 void PatchBar::showNextMessage()
 {
+    if (waitingMessages.isEmpty())
+        waitingMessages = repeatedParts;
     if (waitingMessages.isEmpty())
         return;
     statusLabel.setText (waitingMessages[0], juce::dontSendNotification);
     waitingMessages.remove (0);
-    if (!waitingMessages.isEmpty())
+    if (!waitingMessages.isEmpty() || !repeatedParts.isEmpty())
         messageTimer.startTimer (statusRevertMs);
 }
 

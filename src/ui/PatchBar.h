@@ -27,6 +27,13 @@ public:
     void showMessage (const juce::String& text);
     /** Messages in STATUS one after another, two seconds each; the last one stays. */
     void showMessages (const juce::StringArray& texts);
+    /** A text longer than STATUS holds (a plugin's reason for refusing a
+        state), in parts that each fit at a size that can be read, one after
+        another, round and round until the next message or control; the whole
+        text is STATUS's tooltip meanwhile. */
+    void showInParts (const juce::String& text);
+    /** The parts showInParts shows, in order. */
+    juce::StringArray partsThatFit (const juce::String& text) const;
 
     /** One-shot timer that puts STATUS back to dashes. */
     class ControlTimer : public juce::Timer
@@ -51,6 +58,7 @@ private:
 
     ControlTimer messageTimer;
     juce::StringArray waitingMessages;
+    juce::StringArray repeatedParts; // showInParts' parts, while they go round
     EditSession& session;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (PatchBar)

@@ -21,6 +21,7 @@ PluginState everyField()
     state.sendWhenProjectOpens = true;
     state.sendAtEveryStart = true;
     state.libraryPath = "/home/me/caf\xE9.106";
+    state.controlPort = false;
     return state;
 }
 } // namespace
@@ -40,6 +41,7 @@ TEST (PluginState, EveryFieldComesBackAsItWasKept)
     EXPECT_EQ (back->way, PluginState::Way::throughHost);
     EXPECT_TRUE (back->sendWhenProjectOpens && back->sendAtEveryStart);
     EXPECT_EQ (back->libraryPath, kept.libraryPath);
+    EXPECT_FALSE (back->controlPort);
     EXPECT_EQ (back->toBytes(), bytes) << "written again, the same bytes";
 }
 

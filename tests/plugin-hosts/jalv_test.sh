@@ -88,4 +88,31 @@ kill -0 "$jalv_pid" 2>/dev/null || failed "jalv ended while playing"
 others=$(messages | grep -v '^[89]0 3c 40$' || true)
 [ -z "$others" ] || failed "the MIDI output carried more than the notes: $(sort -u <<<"$others" | tr '\n' ';')"
 echo "out of the plugin: $(messages | wc -l) messages, all of them the notes sent in (90 3c 40, 80 3c 40)"
+
+# A state as jalv keeps one, with the damaged text.
+mkdir -p "$work/damaged"
+cat >"$work/damaged/manifest.ttl" <<END
+@prefix lv2: <http://lv2plug.in/ns/lv2core#> .
+@prefix pset: <http://lv2plug.in/ns/ext/presets#> .
+@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .
+<state.ttl> a pset:Preset ; lv2:appliesTo <$uri> ; rdfs:seeAlso <state.ttl> .
+END
+cat >"$work/damaged/state.ttl" <<END
+@prefix lv2: <http://lv2plug.in/ns/lv2core#> .
+@prefix pset: <http://lv2plug.in/ns/ext/presets#> .
+@prefix state: <http://lv2plug.in/ns/ext/state#> .
+<> a pset:Preset ; lv2:appliesTo <$uri> ; state:state [ <$uri:StateString> "-1.ABCDEFGH" ] .
+END
+damaged_client=qorv-jalv-damaged
+mkfifo "$work/damaged-input"
+exec 4<>"$work/damaged-input"
+LV2_PATH=$(dirname "$bundle") jalv -x -n "$damaged_client" -l "$work/damaged" "$uri" <"$work/damaged-input" 3>&- 4>&- \
+    >"$work/jalv-damaged.log" 2>&1 &
+started+=($!)
+damaged_pid=$!
+damaged_loaded() { jack_lsp | grep -qx "$damaged_client:out" || ! kill -0 "$damaged_pid" 2>/dev/null; }
+wait_until 60 damaged_loaded || failed "jalv did not load the plugin with the damaged state in 60 s"
+sleep 1
+kill -0 "$damaged_pid" 2>/dev/null || failed "jalv ended on the damaged state"
+echo "jalv loaded the damaged state and runs on"
 echo "PASS"

@@ -1,11 +1,13 @@
 #!/usr/bin/env python3
-"""Usage: plugin_state.py SESSION.ardour PLUGIN_URI [SYX_OUT]
+"""Usage: plugin_state.py SESSION.ardour PLUGIN_URI [SYX_OUT | --text]
 
 Reads the state an Ardour session saved for the one Qorv LV2 plugin in it,
 checks it against docs/plugin-state.md (the magic, the version, the length,
 the CRC-32, every field inside the body) and prints it one field a line, so
 two saves can be compared as text. With SYX_OUT, also writes the active patch
-as a Juno-106 patch dump, for `qorv list --params` to name its values.
+as a Juno-106 patch dump, for `qorv list --params` to name its values. With
+--text, prints the state file's path and the StateString as it is kept,
+unchecked, one a line.
 
 Ardour keeps an LV2 plugin's state in plugins/ID/STATE-DIR/state.ttl, where
 the session file's Processor names ID and STATE-DIR. JUCE's LV2 wrapper keeps
@@ -22,7 +24,7 @@ from pathlib import Path
 
 JUCE_BASE64 = ".ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+"
 FIELD_NAMES = {1: "active patch", 2: "stored version", 3: "output device", 4: "channel",
-               5: "way", 6: "recall options", 7: "library"}
+               5: "way", 6: "recall options", 7: "library", 8: "control port"}
 PATCH_BYTES = 18
 
 
@@ -91,7 +93,7 @@ def describe(tag, value):
         if len(value) < PATCH_BYTES:
             raise BadState(f"{FIELD_NAMES[tag]} holds {len(value)} bytes")
         return f"{value[:PATCH_BYTES].hex(' ')} name={value[PATCH_BYTES:].decode('utf-8', 'replace')!r}"
-    if tag in (4, 5, 6):
+    if tag in (4, 5, 6, 8):
         return str(value[0]) if len(value) == 1 else f"bad length {len(value)}"
     if tag in (3, 7):
         return repr(value.decode("utf-8", "replace"))
@@ -112,6 +114,10 @@ def main(arguments):
         match = re.search(r'<' + re.escape(arguments[1]) + r':StateString>\s+"([^"]*)"', path.read_text())
         if not match:
             raise BadState(f"no StateString in {path}")
+        if arguments[2:] == ["--text"]:
+            print(path)
+            print(match.group(1))
+            return 0
         state = fields(decode_juce_base64(match.group(1)))
     except (BadState, OSError, ElementTree.ParseError) as error:
         print(f"unreadable plugin state: {error}", file=sys.stderr)

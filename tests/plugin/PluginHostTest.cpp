@@ -359,7 +359,7 @@ TEST_P (PluginHostTest, AFreshInstanceRestoredFromTheSavedStateShowsTheSamePatch
                100);
 }
 
-TEST_P (PluginHostTest, ADamagedOrLaterStateIsRefusedAndTheInitPatchKept)
+TEST_P (PluginHostTest, ARefusedStateShowsTheInitPatchAndIsWrittenBackAsItCameUntilSomethingChanges)
 {
     const auto good = throughHostState().toBytes();
     auto damaged = good;
@@ -367,16 +367,33 @@ TEST_P (PluginHostTest, ADamagedOrLaterStateIsRefusedAndTheInitPatchKept)
     auto later = good;
     later[8] = 2;
     const Bytes notOurs{'h', 'e', 'l', 'l', 'o'};
+    const int initVcfFreq = PatchModel().data[5];
     for (const auto& refused : {damaged, later, notOurs})
     {
         restore (*plugin, good);
         restore (*plugin, refused);
         const auto saved = qorvState (*plugin);
+        // The VST3 host keeps JUCE's own bytes after ours; a refused state's own length is unknown there.
+        ASSERT_GE (saved.size(), refused.size());
+        EXPECT_EQ (Bytes (saved.begin(), saved.begin() + static_cast<long> (refused.size())), refused)
+            << "the project's bytes, not an Init patch over them";
+        if (!isVst3())
+        {
+            EXPECT_EQ (saved.size(), refused.size());
+        }
+        auto* vcfFreq = parameterNamed (*plugin, "VCF Freq");
+        EXPECT_EQ (vcfFreq->getText (vcfFreq->getValue(), 100).getIntValue(), initVcfFreq) << "the Init patch shows";
+        EXPECT_TRUE (runBlock().empty()) << "and nothing is sent";
+
+        automate (*plugin, "Sub Level", 100, 128);
+        runBlock();
+        juce::Thread::sleep (200); // the plugin's message thread follows the move
         std::string why;
-        const auto kept = PluginState::fromBytes (saved.data(), saved.size(), why);
-        ASSERT_TRUE (kept.has_value()) << why;
-        EXPECT_TRUE (kept->active.sameSound (PatchModel())) << "an Init patch";
-        EXPECT_TRUE (runBlock().empty()) << "and nothing sent";
+        const auto changed = qorvState (*plugin);
+        const auto own = PluginState::fromBytes (changed.data(), changed.size(), why);
+        ASSERT_TRUE (own.has_value()) << why << ": once something changed, the plugin's own state";
+        EXPECT_EQ (own->active.data[15], 100);
+        EXPECT_EQ (own->active.data[5], initVcfFreq);
     }
 }
 
@@ -402,6 +419,7 @@ TEST_P (PluginHostTest, TheAudioCallbackNeverAllocatesOverTenThousandBlocksOfAut
 {
     restore (*plugin, throughHostState().toBytes());
     auto parameters = plugin->getParameters();
+    parameters.removeIf ([] (auto* parameter) { return parameter->getName (100) == "Bypass"; });
     juce::MidiBuffer midi;
     midi.ensureSize (4096);
     size_t allocations = 0;
@@ -420,8 +438,8 @@ TEST_P (PluginHostTest, TheAudioCallbackNeverAllocatesOverTenThousandBlocksOfAut
         messages += static_cast<size_t> (midi.getNumEvents());
     }
     EXPECT_EQ (allocations, 0u);
-    // JUCE's LV2 host hands parameter moves over in batches, its VST3 host with every block.
-    EXPECT_GT (messages, isVst3() ? 10000u : 100u) << "the automation went out";
+    // As fast as a DIN link carries them: 13 seconds of 64-sample blocks at 48 kHz hold 5,952 parameter changes.
+    EXPECT_GT (messages, 5000u) << "the automation went out";
 }
 
 TEST_P (PluginHostTest, TheWindowIsThePanelUnderItsStripAndComesBackAsItWas)

@@ -152,11 +152,13 @@ public:
     tresult PLUGIN_API getEvent (int32, Vst::Event&) override { return kResultFalse; }
     tresult PLUGIN_API addEvent (Vst::Event& event) override
     {
+        ++count;
         if (event.type == Vst::Event::kDataEvent && event.data.type == Vst::DataEvent::kMidiSysEx)
             sysex.emplace_back (event.data.bytes, event.data.bytes + event.data.size);
         return kResultOk;
     }
     std::vector<Bytes> sysex;
+    int count = 0; // every event, SysEx or not
 };
 
 std::string utf8Of (const Vst::String128 text)
@@ -174,7 +176,7 @@ template <typename Interface> Interface* create (IPluginFactory& factory, const 
 }
 } // namespace
 
-TEST (RawVst3, TheOutputEventListGetsEachAutomatedParameterChangeWholeFromF0ToF7)
+TEST (RawVst3, TheOutputEventListGetsEachAutomatedParameterChangeWholeFromF0ToF7AndNothingWhileItsBusIsOff)
 {
     const std::string binary = std::string (QORV_VST3_BUNDLE) + "/Contents/x86_64-linux/Qorv.so";
     void* library = dlopen (binary.c_str(), RTLD_NOW | RTLD_LOCAL);
@@ -273,6 +275,33 @@ TEST (RawVst3, TheOutputEventListGetsEachAutomatedParameterChangeWholeFromF0ToF7
     change.value = 64.0 / 127.0;
     ASSERT_EQ (runBlock(), kResultOk);
     EXPECT_EQ (events.sysex, (std::vector<Bytes>{{0xF0, 0x41, 0x32, 0x02, 0x05, 0x40, 0xF7}}));
+
+    // The host turns the plugin's event output off: nothing goes there, not even a marker of ours.
+    const auto setEventOutput = [&] (bool on)
+    {
+        processor->setProcessing (false);
+        component->setActive (false);
+        component->activateBus (Vst::kEvent, Vst::kOutput, 0, on);
+        component->setActive (true);
+        processor->setProcessing (true);
+    };
+    setEventOutput (false);
+    events = {};
+    change.value = 100.0 / 127.0;
+    for (int block = 0; block < 40; ++block)
+        ASSERT_EQ (runBlock(), kResultOk);
+    EXPECT_EQ (events.count, 0);
+
+    // On again: what was lost comes whole, with the move made meanwhile.
+    setEventOutput (true);
+    change.active = false;
+    for (int block = 0; block < 40 && events.sysex.empty(); ++block)
+        ASSERT_EQ (runBlock(), kResultOk);
+    ASSERT_EQ (events.sysex.size(), 1u);
+    const auto& dump = events.sysex[0];
+    ASSERT_EQ (dump.size(), 24u);
+    EXPECT_EQ (dump[2], 0x30) << "a patch dump";
+    EXPECT_EQ (dump[5 + 5], 100) << "VCF Freq as the host last moved it";
 
     processor->setProcessing (false);
     component->setActive (false);
