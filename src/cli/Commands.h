@@ -22,4 +22,6 @@ int captureCommand (const std::vector<std::string>& words, Console& console);
 int monitorCommand (const std::vector<std::string>& words, Console& console);
 int restoreCommand (const std::vector<std::string>& words, Console& console);
 int controlCommand (const std::vector<std::string>& words, Console& console);
+int recordCommand (const std::vector<std::string>& words, Console& console);
+int previewsCommand (const std::vector<std::string>& words, Console& console);
 } // namespace QorvCli

@@ -32,6 +32,8 @@ namespace
         {"monitor", &monitorCommand},
         {"restore", &restoreCommand},
         {"control", &controlCommand},
+        {"record", &recordCommand},
+        {"previews", &previewsCommand},
     };
 
     Command findCommand (const std::string& name)
