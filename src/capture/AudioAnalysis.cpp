@@ -98,6 +98,92 @@ size_t endOfLastLoudSample (const float* samples, size_t count, size_t from, dou
     return from;
 }
 
+double frequency (const float* samples, size_t count, double sampleRate)
+{
+    std::vector<double> crossings;
+    for (size_t i = 1; i < count; ++i)
+        if (samples[i - 1] < 0.0f && samples[i] >= 0.0f)
+            // Where the line between the two samples crosses zero.
+            crossings.push_back (static_cast<double> (i - 1) + samples[i - 1] / (samples[i - 1] - samples[i]));
+    if (crossings.size() < 3)
+        return 0.0;
+    std::vector<double> periods;
+    for (size_t i = 1; i < crossings.size(); ++i)
+        periods.push_back (crossings[i] - crossings[i - 1]);
+    auto sorted = periods;
+    std::nth_element (sorted.begin(), sorted.begin() + static_cast<std::ptrdiff_t> (sorted.size() / 2), sorted.end());
+    const double typical = sorted[sorted.size() / 2];
+    // A click or a burst of noise splits a period in two; such periods are left out, whole.
+    double sum = 0.0;
+    size_t kept = 0;
+    for (const double period : periods)
+        if (std::abs (period - typical) <= 0.1 * typical)
+        {
+            sum += period;
+            ++kept;
+        }
+    return kept == 0 || sum <= 0.0 ? 0.0 : static_cast<double> (kept) * sampleRate / sum;
+}
+
+int countClicks (const float* samples, size_t count, double sampleRate)
+{
+    if (count < 3)
+        return 0;
+    std::vector<float> curvature (count - 2);
+    for (size_t i = 2; i < count; ++i)
+        curvature[i - 2] = std::abs (samples[i] - 2.0f * samples[i - 1] + samples[i - 2]);
+    auto sorted = curvature;
+    std::nth_element (sorted.begin(), sorted.begin() + static_cast<std::ptrdiff_t> (sorted.size() / 2), sorted.end());
+    const float threshold = 20.0f * sorted[sorted.size() / 2] + 1e-5f;
+    const auto deadTime = static_cast<size_t> (0.002 * sampleRate);
+    int clicks = 0;
+    for (size_t i = 0; i < curvature.size();)
+    {
+        if (curvature[i] > threshold)
+        {
+            ++clicks;
+            i += deadTime;
+        }
+        else
+            ++i;
+    }
+    return clicks;
+}
+
+double toneLevelDb (const float* samples, size_t count, double sampleRate, double frequency, double cents)
+{
+    if (count < 2 || frequency <= 0.0)
+        return silenceDb;
+    double windowSum = 0.0;
+    std::vector<double> windowed (count);
+    for (size_t i = 0; i < count; ++i)
+    {
+        const double hann =
+            0.5 - 0.5 * std::cos (2.0 * M_PI * static_cast<double> (i) / static_cast<double> (count - 1));
+        windowed[i] = samples[i] * hann;
+        windowSum += hann;
+    }
+    double strongest = 0.0;
+    for (double offset = -cents; offset <= cents + 1e-9; offset += 5.0)
+    {
+        const double step = 2.0 * M_PI * frequency * std::pow (2.0, offset / 1200.0) / sampleRate;
+        // The DFT's oscillator turned by one step a sample, without a sine per sample.
+        const double c = std::cos (step), s = std::sin (step);
+        double re = 0.0, im = 0.0, zr = 1.0, zi = 0.0;
+        for (size_t i = 0; i < count; ++i)
+        {
+            re += windowed[i] * zr;
+            im -= windowed[i] * zi;
+            const double turned = zr * c - zi * s;
+            zi = zr * s + zi * c;
+            zr = turned;
+        }
+        strongest = std::max (strongest, std::sqrt (re * re + im * im));
+    }
+    // A sine of amplitude A gives A/2 of the window's sum; its RMS is A/sqrt 2.
+    return toDb (2.0 * strongest / windowSum / std::sqrt (2.0));
+}
+
 bool isClipped (const float* samples, size_t count, int run)
 {
     int inARow = 0;

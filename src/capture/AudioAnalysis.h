@@ -53,6 +53,17 @@ std::optional<size_t> findOnset (const float* samples,
     `thresholdDb`; `from` when there is none. */
 size_t endOfLastLoudSample (const float* samples, size_t count, size_t from, double thresholdDb);
 
+/** The pitch of a steady tone by its rising zero crossings, in Hz; 0 for fewer than three. */
+double frequency (const float* samples, size_t count, double sampleRate);
+
+/** Clicks in a steady tone: samples whose second difference stands far out
+    of the tone's own (20 times its median), at most one every 2 ms. */
+int countClicks (const float* samples, size_t count, double sampleRate);
+
+/** The amplitude of the strongest sine within `cents` of `frequency`, in dB
+    RMS, by a Hann-windowed DFT in 5-cent steps. */
+double toneLevelDb (const float* samples, size_t count, double sampleRate, double frequency, double cents);
+
 /** Whether the signal hit full scale: `run` samples in a row at 0.999 or more. */
 bool isClipped (const float* samples, size_t count, int run = 3);
 

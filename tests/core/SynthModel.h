@@ -38,6 +38,7 @@ public:
         higher at 127 (adjacent values 0.28 semitones apart, told apart in 50 ms). */
     static double markerFrequency (int vcfFreq) { return 200.0 * std::pow (2.0, vcfFreq * 3.0 / 127.0); }
 
+    /** A scale fault turns about 1 kHz, so it leaves the tuning there alone. */
     static double frequencyOf (int vcfFreq, const VoiceTraits& voice)
     {
         const double nominal = markerFrequency (vcfFreq);
@@ -104,7 +105,9 @@ private:
         // A level of 0 gives 2 ms: the flush's Release 0 silences a ringing voice at once.
         const double attack = gateMode ? 0.0005 : std::max (0.0005, patch[11] / 127.0 * 1.5);
         const double release = gateMode ? 0.002 : std::max (0.002, patch[14] / 127.0 * 5.0);
-        const double frequency = frequencyOf (patch[5], trait);
+        // VCF KYBD 127 makes the whistle follow the key fully.
+        const double frequency =
+            frequencyOf (patch[5], trait) * std::pow (2.0, (voice.note - 60) / 12.0 * patch[9] / 127.0);
         const bool silent = isSilent (patch, trait);
         const bool waves = (patch[16] & 0x18) != 0 || patch[15] > 0 || patch[4] > 0;
         const double whistle = patch[6] >= trait.resonanceOnset ? 0.3 + 0.7 * (patch[6] - trait.resonanceOnset) /
