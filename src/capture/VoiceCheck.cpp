@@ -118,6 +118,14 @@ void VoiceCheck::plan()
     // Every action was added in the order of its time, which the check keeps.
 }
 
+int VoiceCheck::notesPlayed() const
+{
+    int notes = 0;
+    for (size_t i = 0; i < next; ++i)
+        notes += actions[i].kind == Action::noteOn ? 1 : 0;
+    return notes;
+}
+
 double VoiceCheck::seconds() const
 {
     return endsAt;
@@ -262,6 +270,7 @@ void VoiceCheck::analyse()
         if (figures.sounded)
             frequencies.push_back (figures.frequency);
     const double centre = median (frequencies);
+    centreHz = centre;
     std::vector<double> levels;
     for (const auto& figures : notes)
         levels.push_back (figures.levelDb);

@@ -76,6 +76,10 @@ public:
     const VoiceVerdicts::Report& report() const { return result; }
     /** "No audio from the synthesizer ..." when nothing sounded; empty otherwise. */
     const std::string& problem() const { return why; }
+    /** The median voice's pitch at the first filter point, once finished; 0 when nothing sounded. */
+    double referenceHz() const { return centreHz; }
+    /** Notes played so far: with the rotation, which voice the next note goes to. */
+    int notesPlayed() const;
     /** The captured audio, for a live view. */
     const CaptureTape* tape() const { return capture.get(); }
 
@@ -125,4 +129,5 @@ private:
     Phase currentPhase = Phase::setUp;
     VoiceVerdicts::Report result;
     std::string why;
+    double centreHz = 0.0;
 };

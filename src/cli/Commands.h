@@ -24,4 +24,5 @@ int restoreCommand (const std::vector<std::string>& words, Console& console);
 int controlCommand (const std::vector<std::string>& words, Console& console);
 int recordCommand (const std::vector<std::string>& words, Console& console);
 int previewsCommand (const std::vector<std::string>& words, Console& console);
+int voicecheckCommand (const std::vector<std::string>& words, Console& console);
 } // namespace QorvCli

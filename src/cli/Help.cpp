@@ -21,6 +21,7 @@ given). The commands work without the window or a display:
   record LIB.106 --to P --from PCM  record a preview of each patch from the
                                     synthesizer's audio output
   previews LIB.106 --verify|--prune check or tidy a library's previews
+  voicecheck --to PORT --from PCM   check the health of the synthesizer's voices
 
   qorv COMMAND --help               a command's options
   qorv --version                    the version
@@ -250,6 +251,30 @@ Looks after the previews recorded for a library, in the folder beside it
              cut short, renamed, or no preview at all). Status 1 when any is.
   --prune    removes the previews of sounds no patch of the library has any
              more (after patches were edited or erased)
+)help"},
+        {"voicecheck", R"help(Usage: qorv voicecheck --to PORT --from PCM [--channel N] [--json]
+
+Checks the health of the synthesizer's six voices from its audio output, in
+about 35 seconds. A test patch whose filter whistles by itself (waves off,
+resonance high, keyboard follow 0, VCA Gate) plays 18 single notes on
+different keys; the voices take them in turn, and their own pitch and level
+tell which voice played which (voice 1 played the first note). Then the
+filter at a second point, a resonance ramp on each voice, a pass with the
+resonance at 0 (the output should be silent) and a six-note chord.
+
+For each voice it reports, against the median of the voices: the level (dead
+below -20 dB, weak below -3 dB), the filter's tuning in cents at both points
+(off-tune beyond 25 cents between them, off-scale when the interval differs
+by more than 5 %), where the resonance starts to whistle, clicks a second
+(crackle above 2), noise and a thump at the gate with the resonance at 0,
+each verdict with its number and the median; and how many voices the chord
+sounds. When the voices sound alike they cannot be told apart, and it says so.
+The status is 0 when the check was done, whatever it found.
+
+  --to PORT     the output to the synthesizer, as for qorv send
+  --from PCM    the audio input the synthesizer's output is connected to
+  --channel N   the MIDI channel (1-16) of the synthesizer; 1 if not given
+  --json        the report as one JSON object
 )help"},
     };
 } // namespace

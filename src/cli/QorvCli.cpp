@@ -34,6 +34,7 @@ namespace
         {"control", &controlCommand},
         {"record", &recordCommand},
         {"previews", &previewsCommand},
+        {"voicecheck", &voicecheckCommand},
     };
 
     Command findCommand (const std::string& name)

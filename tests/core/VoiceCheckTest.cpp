@@ -1,4 +1,5 @@
 #include "capture/VoiceCheck.h"
+#include "capture/TrimAssistant.h"
 #include "capture/VoiceVerdicts.h"
 
 #include "TakeTestSupport.h"
@@ -241,4 +242,39 @@ TEST_F (VoiceCheckTest, WithoutAudioTheCheckSaysWhatToCheck)
     const auto& report = runCheck();
     EXPECT_EQ (check.problem(), "No audio from the synthesizer: check the cable to the input and the input's level");
     EXPECT_EQ (report.chordVoices, 0);
+}
+
+TEST_F (VoiceCheckTest, TheTrimAssistantHoldsANoteOnTheChosenVoiceAndFollowsTheTrimmer)
+{
+    sound.synth.rotation = {2, 0, 1, 3, 4, 5};
+    sound.synth.traits[1].cents = 30.0; // the third voice in turn
+    const auto& report = runCheck();
+    ASSERT_TRUE (report.rotation.toldApart);
+    ASSERT_EQ (faultsOf (report), (Faults{{3, Fault::offTune}}));
+
+    TrimAssistant::Setup setup;
+    setup.voices = report.rotation.voices;
+    setup.nextVoice = check.notesPlayed() % setup.voices;
+    setup.referenceHz = check.referenceHz();
+    setup.patch = VoiceCheck::testPatch (VoiceCheck::Settings{}.lowFreq, 127, 0);
+    TrimAssistant assistant (sound, sound, setup);
+    std::vector<std::optional<double>> readings;
+    assistant.onReading = [&readings] (std::optional<double> cents) { readings.push_back (cents); };
+    assistant.hold (2, sound.now);
+    runClock (
+        sound, [&] (auto now) { assistant.tick (now); }, [&] { return readings.size() == 5; });
+    ASSERT_EQ (readings.size(), 5u);
+    ASSERT_TRUE (readings.back());
+    EXPECT_NEAR (*readings.back(), 30.0, 2.0);
+    const auto firstReading = sound.now;
+
+    // The owner turns the trimmer: the readings follow, five a second.
+    sound.synth.traits[1].cents = 3.0;
+    runClock (
+        sound, [&] (auto now) { assistant.tick (now); }, [&] { return readings.size() == 15; });
+    EXPECT_NEAR (std::chrono::duration<double> (sound.now - firstReading).count(), 2.0, 0.05);
+    ASSERT_TRUE (readings.back());
+    EXPECT_NEAR (*readings.back(), 3.0, 2.0);
+    assistant.release();
+    EXPECT_EQ (sound.sent.back().kind, MemorySound::Sent::noteOff);
 }
