@@ -196,6 +196,15 @@ juce::PopupMenu MainWindow::midiMenu()
     menu.addItem (syncCCId, "Sync to Control Changes", true, session.syncsControlChanges());
     menu.addSeparator();
     menu.addItem (writeLibraryId, "Write Library to Synthesizer...");
+    menu.addSeparator();
+    menu.addItem (recordPreviewsId, "Record Previews...");
+    menu.addItem (checkVoicesId, "Check Voices...");
+    const auto selecting = previewCommands.selectingDoes();
+    menu.addItem (selectingPlaysPreviewId, "Selecting a row plays its preview", true,
+                  selecting == PreviewCommands::Selecting::playsPreview);
+    menu.addItem (selectingSendsId, "Selecting a row sends it to the synthesizer", true,
+                  selecting == PreviewCommands::Selecting::sendsToSynthesizer);
+    menu.addItem (levelMatchedId, "Play Previews Level-Matched", true, previewCommands.isLevelMatched());
     return menu;
 }
 
@@ -265,6 +274,24 @@ void MainWindow::menuItemSelected (int menuItemID, int)
         case writeLibraryId:
             openRestoreWindow();
             return;
+        case recordPreviewsId:
+            openRecordWindow();
+            return;
+        case checkVoicesId:
+            openVoiceCheckWindow();
+            return;
+        case selectingPlaysPreviewId:
+        case selectingSendsId:
+        {
+            using Selecting = PreviewCommands::Selecting;
+            const auto chosen = menuItemID == selectingPlaysPreviewId ? Selecting::playsPreview : Selecting::sendsToSynthesizer;
+            // Choosing the ticked one again leaves selecting to select only, as it always did.
+            previewCommands.setSelecting (previewCommands.selectingDoes() == chosen ? Selecting::selects : chosen);
+            break;
+        }
+        case levelMatchedId:
+            previewCommands.setLevelMatched (!previewCommands.isLevelMatched());
+            break;
         case clearRecentId:
             recentLibraries.clear();
             break;
@@ -342,6 +369,12 @@ void MainWindow::openDeviceItem (int menuItemID)
         engine.openController (devices[index].endpoint);
     else
         engine.openOutput (devices[index].endpoint);
+}
+
+void MainWindow::sessionChanged (SessionChange change)
+{
+    if (change == SessionChange::libraryReplaced || change == SessionChange::fileStateChanged)
+        previewCommands.libraryChanged();
 }
 
 void MainWindow::controllersChanged (ControllerTranslator::Change change)

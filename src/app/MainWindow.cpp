@@ -41,7 +41,10 @@ MainWindow::MainWindow (const juce::String& name, AppState& state, std::unique_p
       panelHolder (*editor), mainComponent (panelHolder.panel.get()), appState (state),
       fileCommands (mainComponent->session(), [this] (const juce::String& message) { showStatus (message); }),
       controllerMapCommands (editor->controllers(),
-                             [this] (const juce::String& message) { mainComponent->showStatusMessage (message); })
+                             [this] (const juce::String& message) { mainComponent->showStatusMessage (message); }),
+      previewCommands (mainComponent->session(),
+                       mainComponent->bank,
+                       [this] (const juce::String& message) { mainComponent->showStatusMessage (message); })
 {
     setUsingNativeTitleBar (true);
     setMenuBar (this);
@@ -207,6 +210,16 @@ bool MainWindow::keyPressed (const juce::KeyPress& key)
     if (isCtrl (key, 'g'))
     {
         mainComponent->bank.findNext();
+        return true;
+    }
+    if (key == juce::KeyPress::spaceKey)
+    {
+        previewCommands.playSelected();
+        return true;
+    }
+    if (key == juce::KeyPress::escapeKey && previewCommands.isPlaying())
+    {
+        previewCommands.stop();
         return true;
     }
     return DocumentWindow::keyPressed (key);

@@ -3,6 +3,7 @@
 #include "app/AppState.h"
 #include "app/ControllerMapCommands.h"
 #include "app/FileCommands.h"
+#include "app/PreviewCommands.h"
 #include "app/RecentLibraries.h"
 #include "app/RestoreWindow.h"
 #include "midi/MidiPlatform.h"
@@ -61,6 +62,11 @@ public:
         importMapId = 507,
         passNotesId = 508,
         writeLibraryId = 550,
+        recordPreviewsId = 551,
+        checkVoicesId = 552,
+        selectingPlaysPreviewId = 553,
+        selectingSendsId = 554,
+        levelMatchedId = 555,
         inputOffId = 601,
         firstInputId = 602,
         lastInputId = 699,
@@ -174,6 +180,8 @@ private:
     void storeControllerSettings();
     void openDeviceItem (int menuItemID);
     void controllersChanged (ControllerTranslator::Change change) override;
+    /** The BANK list's previews follow the library's file. */
+    void sessionChanged (SessionChange change) override;
     int menuBarHeight() const;
     /** STATUS, or during start-up the notices shown once the window is. */
     void showStatus (const juce::String& message);
@@ -196,6 +204,8 @@ public:
     FileCommands fileCommands;
     ControllerMapCommands controllerMapCommands;
     RecentLibraries recentLibraries;
+    /** The BANK list's previews and their playback. */
+    PreviewCommands previewCommands;
     /** Said in STATUS when the window is shown: what start-up did and could not do. */
     juce::StringArray startUpNotices;
     /** While true, what is said in STATUS waits in startUpNotices. */

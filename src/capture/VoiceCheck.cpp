@@ -45,6 +45,15 @@ PatchModel VoiceCheck::testPatch (uint8_t vcfFreq, uint8_t resonance, uint8_t ke
     return patch;
 }
 
+VoiceCheck::Settings VoiceCheck::quickSettings()
+{
+    Settings quick;
+    quick.notesOnly = true;
+    quick.rotationNotes = 12;
+    quick.hold = 0.3;
+    return quick;
+}
+
 VoiceCheck::VoiceCheck (AudioInput& audioInput, SynthOutput& synthOutput, Settings checkSettings)
     : input (audioInput), output (synthOutput), settings (std::move (checkSettings))
 {
@@ -78,6 +87,11 @@ void VoiceCheck::plan()
     // Single notes on different keys, which the voices take in turn.
     for (int i = 0; i < s.rotationNotes; ++i, t += s.hold + s.gap)
         rotationNotes.push_back (addNote (48 + i, t, s.hold));
+    if (s.notesOnly)
+    {
+        endsAt = t + tailAfterLast;
+        return;
+    }
     add (Action::patch, t, testPatch (s.highFreq, s.resonance, 0));
     t += s.gap;
     for (int i = 0; i < 6; ++i, t += s.hold + s.gap)

@@ -42,7 +42,12 @@ public:
         double chordHold = 1.0;
         VoiceVerdicts::Fingerprint fingerprint;
         VoiceVerdicts::Limits limits;
+        /** Only the single notes (a few seconds), to warn of a dead voice before a long recording. */
+        bool notesOnly = false;
     };
+
+    /** The few seconds' check before a long recording: two rounds of single notes. */
+    static Settings quickSettings();
 
     enum class Phase
     {

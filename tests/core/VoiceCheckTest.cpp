@@ -235,6 +235,17 @@ TEST_F (VoiceCheckTest, AHealthySynthesizerGivesNoFaultAndAFullChord)
     EXPECT_NEAR (check.seconds(), 35.0, 10.0);
 }
 
+TEST_F (VoiceCheckTest, TheQuickCheckBeforeALongRecordingFindsADeadVoiceInSeconds)
+{
+    sound.synth.traits[4].levelDb = -40.0;
+    sound.synth.traits[1].cents = 8.0;
+    VoiceCheck quick (sound, sound, VoiceCheck::quickSettings());
+    EXPECT_LT (quick.seconds(), 8.0);
+    quick.start (sound.now);
+    ASSERT_TRUE (runClock (sound, [&] (auto now) { quick.tick (now); }, [&] { return quick.phase() == VoiceCheck::Phase::finished; }));
+    EXPECT_EQ (faultsOf (quick.report()), (Faults{{5, Fault::dead}}));
+}
+
 TEST_F (VoiceCheckTest, WithoutAudioTheCheckSaysWhatToCheck)
 {
     for (auto& voice : sound.synth.traits)
