@@ -200,9 +200,13 @@ juce::PopupMenu MainWindow::midiMenu()
     menu.addItem (recordPreviewsId, "Record Previews...");
     menu.addItem (checkVoicesId, "Check Voices...");
     const auto selecting = previewCommands.selectingDoes();
-    menu.addItem (selectingPlaysPreviewId, "Selecting a row plays its preview", true,
+    menu.addItem (selectingPlaysPreviewId,
+                  "Selecting a row plays its preview",
+                  true,
                   selecting == PreviewCommands::Selecting::playsPreview);
-    menu.addItem (selectingSendsId, "Selecting a row sends it to the synthesizer", true,
+    menu.addItem (selectingSendsId,
+                  "Selecting a row sends it to the synthesizer",
+                  true,
                   selecting == PreviewCommands::Selecting::sendsToSynthesizer);
     menu.addItem (levelMatchedId, "Play Previews Level-Matched", true, previewCommands.isLevelMatched());
     return menu;
@@ -284,7 +288,8 @@ void MainWindow::menuItemSelected (int menuItemID, int)
         case selectingSendsId:
         {
             using Selecting = PreviewCommands::Selecting;
-            const auto chosen = menuItemID == selectingPlaysPreviewId ? Selecting::playsPreview : Selecting::sendsToSynthesizer;
+            const auto chosen =
+                menuItemID == selectingPlaysPreviewId ? Selecting::playsPreview : Selecting::sendsToSynthesizer;
             // Choosing the ticked one again leaves selecting to select only, as it always did.
             previewCommands.setSelecting (previewCommands.selectingDoes() == chosen ? Selecting::selects : chosen);
             break;

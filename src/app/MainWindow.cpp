@@ -71,6 +71,8 @@ MainWindow::MainWindow (const juce::String& name, AppState& state, std::unique_p
 MainWindow::~MainWindow()
 {
     restoreWindow.reset(); // it gives the engine's received dumps back to the panel
+    recordWindow.reset();
+    voiceCheckWindow.reset();
     editor->removeListener (*this);
     mainComponent->midiEngine.onDevicesChanged = nullptr;
     setMenuBar (nullptr);

@@ -5,7 +5,9 @@
 #include "app/FileCommands.h"
 #include "app/PreviewCommands.h"
 #include "app/RecentLibraries.h"
+#include "app/RecordWindow.h"
 #include "app/RestoreWindow.h"
+#include "app/VoiceCheckWindow.h"
 #include "midi/MidiPlatform.h"
 #include "ui/MainComponent.h"
 
@@ -24,6 +26,7 @@
 class MainWindow : public juce::DocumentWindow,
                    public juce::MenuBarModel,
                    public RestoreProgressStore,
+                   public RecordSettingsStore,
                    private EditorModel::Listener
 {
 public:
@@ -148,6 +151,17 @@ public:
     std::optional<RestoreProgress> loadRestoreProgress() const override;
     void storeRestoreProgress (const std::optional<RestoreProgress>& progress) override;
 
+    /** MIDI > Record Previews... and MIDI > Check Voices...: open the window, or bring it to the front. */
+    void openRecordWindow();
+    void openVoiceCheckWindow();
+    std::optional<Place> loadRecordingPlace() const override;
+    void storeRecordingPlace (const std::optional<Place>& place) override;
+    std::string recordingInput() const override;
+    void storeRecordingInput (const std::string& deviceId) override;
+    TakeSettings takeSettings() const override;
+    /** What the audio windows capture from: the sound card through ALSA; tests replace it. */
+    RecordComponent::InputMaker makeAudioInput;
+
     /** Asks the application to quit, once nothing unsaved stands in the way; tests replace it. */
     std::function<void()> requestQuit;
 
@@ -176,6 +190,9 @@ private:
     juce::PopupMenu viewMenu() const;
     juce::PopupMenu midiMenu();
     juce::PopupMenu controllersMenu() const;
+    /** The previews' options, from and into the settings. */
+    void loadPreviewSettings();
+    void savePreviewSettings();
     /** Keeps the controller map and its options in the settings as soon as they change: they are the user's work. */
     void storeControllerSettings();
     void openDeviceItem (int menuItemID);
@@ -212,6 +229,9 @@ public:
     bool startingUp = false;
     /** Open while the library is being written into the synthesizer; gone before the panel. */
     std::unique_ptr<RestoreWindow> restoreWindow;
+    /** Open while previews are recorded, or the voices checked; gone before the panel. */
+    std::unique_ptr<RecordWindow> recordWindow;
+    std::unique_ptr<VoiceCheckWindow> voiceCheckWindow;
 
 private:
     /** Warnings start-up gave, shown once the window is: one shown before it would end up behind it. */

@@ -4,7 +4,9 @@
 
 #include <cmath>
 
-PreviewCommands::PreviewCommands (EditSession& editSession, BankSection& bankSection, std::function<void (const juce::String&)> status)
+PreviewCommands::PreviewCommands (EditSession& editSession,
+                                  BankSection& bankSection,
+                                  std::function<void (const juce::String&)> status)
     : session (editSession), bank (bankSection), showStatus (std::move (status))
 {
     bank.libraryList.previews = &libraryPreviews;
@@ -65,7 +67,8 @@ void PreviewCommands::playRow (int row)
     std::string whyNot;
     if (!libraryPreviews.folder()->load (info->fileName(), decoded, whyNot))
     {
-        showStatus ("Preview of \"" + toDisplayString (patch.name) + "\" unreadable: " + juce::String::fromUTF8 (whyNot.c_str()));
+        showStatus ("Preview of \"" + toDisplayString (patch.name) +
+                    "\" unreadable: " + juce::String::fromUTF8 (whyNot.c_str()));
         return;
     }
     if (!openOutput())
@@ -124,11 +127,11 @@ void PreviewCommands::audioDeviceAboutToStart (juce::AudioIODevice* device)
 }
 
 void PreviewCommands::audioDeviceIOCallbackWithContext (const float* const*,
-                                                       int,
-                                                       float* const* outputs,
-                                                       int outputCount,
-                                                       int frames,
-                                                       const juce::AudioIODeviceCallbackContext&)
+                                                        int,
+                                                        float* const* outputs,
+                                                        int outputCount,
+                                                        int frames,
+                                                        const juce::AudioIODeviceCallbackContext&)
 {
     for (int c = 0; c < outputCount; ++c)
         if (outputs[c] != nullptr)

@@ -105,6 +105,7 @@ void MainWindow::loadState()
     session.setSyncControlChanges (settings.getBoolValue (AppState::Keys::syncCC, false));
 
     recentLibraries.restoreFrom (settings, AppState::Keys::recentLibraries);
+    loadPreviewSettings();
     if (appState.problem.isNotEmpty())
         startUpNotices.add (appState.problem);
 }
@@ -161,6 +162,7 @@ void MainWindow::saveState()
                        currentFile.empty() ? juce::String() : RecentLibraries::toStored (currentFile));
     recentLibraries.storeIn (settings, AppState::Keys::recentLibraries);
     storeControllerSettings();
+    savePreviewSettings();
     // Sound edits not yet stored with SAVE come back at the next start.
     settings.setValue (AppState::Keys::activePatch, toStored (panel.session().activePatch()));
     settings.setValue (AppState::Keys::storedPatch, toStored (panel.session().storedPatch()));

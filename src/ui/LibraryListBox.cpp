@@ -52,7 +52,8 @@ void LibraryListBox::paintListBoxItem (int rowNumber, juce::Graphics& g, int wid
     if (const PreviewInfo* preview = previews != nullptr ? previews->find (patch.data) : nullptr)
     {
         nameWidth -= previewMarkWidth;
-        paintPreviewMark (g, *preview, {width - previewMarkWidth, 0, previewMarkWidth, height}, rowNumber == playingRow);
+        paintPreviewMark (
+            g, *preview, {width - previewMarkWidth, 0, previewMarkWidth, height}, rowNumber == playingRow);
     }
     g.setFont (juce::Font (
         juce::Font::getDefaultMonospacedFontName(), 11.0f, rowIsSelected ? juce::Font::bold : juce::Font::plain));
@@ -60,7 +61,10 @@ void LibraryListBox::paintListBoxItem (int rowNumber, juce::Graphics& g, int wid
     g.drawText (toDisplayString (patch.name), 4, 0, nameWidth, height, juce::Justification::centredLeft, true);
 }
 
-void LibraryListBox::paintPreviewMark (juce::Graphics& g, const PreviewInfo& preview, juce::Rectangle<int> area, bool playing)
+void LibraryListBox::paintPreviewMark (juce::Graphics& g,
+                                       const PreviewInfo& preview,
+                                       juce::Rectangle<int> area,
+                                       bool playing)
 {
     // The waveform, one line per point, then the play mark at the right.
     const auto wave = area.withTrimmedRight (12).reduced (2, 2).toFloat();

@@ -42,7 +42,8 @@ public:
     static constexpr int previewMarkWidth = 46;
 
 private:
-    static void paintPreviewMark (juce::Graphics& g, const PreviewInfo& preview, juce::Rectangle<int> area, bool playing);
+    static void
+    paintPreviewMark (juce::Graphics& g, const PreviewInfo& preview, juce::Rectangle<int> area, bool playing);
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (LibraryListBox)
 };
