@@ -531,7 +531,7 @@ void RecordComponent::refresh()
     const bool canContinue = place && place->libraryFile == file && !file.empty();
     testButton.setEnabled (!busy && !paused && inputReady && !patches.empty());
     startButton.setEnabled (!busy && !paused && inputReady && !file.empty() && !patches.empty());
-    continueButton.setVisible (canContinue);
+    continueButton.setVisible (canContinue && !busy && !paused);
     continueButton.setEnabled (!busy && !paused && inputReady);
     pauseButton.setButtonText (paused ? "Resume" : "Pause");
     pauseButton.setEnabled ((busy && recording && !testing) || paused);

@@ -24,6 +24,9 @@ namespace
 
     std::string number (double value, int decimals, bool sign = false)
     {
+        // What rounds to zero reads as zero, never "-0.0".
+        if (std::abs (value) < 0.5 * std::pow (10.0, -decimals))
+            value = 0.0;
         char text[48];
         std::snprintf (text, sizeof (text), sign ? "%+.*f" : "%.*f", decimals, value);
         return text;
