@@ -69,12 +69,14 @@ juce::PopupMenu MainWindow::fileMenu() const
     importMenu.addItem (importPresetId, "Juno Editor Preset (.jep)...");
     importMenu.addItem (mergeLibraryId, "Patches from other Library (.106)...");
     importMenu.addItem (importFolderId, "Folder...");
+    importMenu.addItem (importArchiveId, "Library with Previews (.zip)...");
     menu.addSubMenu ("Import", importMenu);
 
     juce::PopupMenu exportMenu;
     exportMenu.addItem (exportActivePatchId, "Active Patch as .syx...");
     exportMenu.addItem (exportAllPatchesId, "All Patches as .syx files...");
     exportMenu.addItem (exportBankId, "Library as SysEx Bank (.syx)...");
+    exportMenu.addItem (exportArchiveId, "Library with Previews (.zip)...");
     menu.addSubMenu ("Export", exportMenu);
 
     // Linux has no application menu to hold Quit, so the File menu does.
@@ -243,7 +245,19 @@ void MainWindow::menuItemSelected (int menuItemID, int)
             files.saveLibrary();
             return;
         case saveLibraryAsId:
-            files.chooseSaveLibraryAs();
+            // Into another folder, the previews can come along.
+            files.chooseSaveLibraryAs (
+                [window = SafePointer<MainWindow> (this), old = panel.session().currentFile()] (bool saved)
+                {
+                    if (window != nullptr && saved)
+                        window->previewArchive.offerToCopyPreviews (old);
+                });
+            return;
+        case importArchiveId:
+            previewArchive.chooseImport();
+            return;
+        case exportArchiveId:
+            previewArchive.chooseExport();
             return;
         case importSysexId:
             files.chooseSysexToImport();

@@ -44,7 +44,11 @@ MainWindow::MainWindow (const juce::String& name, AppState& state, std::unique_p
                              [this] (const juce::String& message) { mainComponent->showStatusMessage (message); }),
       previewCommands (mainComponent->session(),
                        mainComponent->bank,
-                       [this] (const juce::String& message) { mainComponent->showStatusMessage (message); })
+                       [this] (const juce::String& message) { mainComponent->showStatusMessage (message); }),
+      previewArchive (mainComponent->session(),
+                      fileCommands,
+                      previewCommands.previews(),
+                      [this] (const juce::String& message) { showStatus (message); })
 {
     setUsingNativeTitleBar (true);
     setMenuBar (this);

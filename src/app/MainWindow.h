@@ -3,6 +3,7 @@
 #include "app/AppState.h"
 #include "app/ControllerMapCommands.h"
 #include "app/FileCommands.h"
+#include "app/PreviewArchiveCommands.h"
 #include "app/PreviewCommands.h"
 #include "app/RecentLibraries.h"
 #include "app/RecordWindow.h"
@@ -46,9 +47,11 @@ public:
         importPresetId = 21,
         mergeLibraryId = 22,
         importFolderId = 23,
+        importArchiveId = 24,
         exportActivePatchId = 30,
         exportAllPatchesId = 31,
         exportBankId = 32,
+        exportArchiveId = 33,
         firstRecentId = 40,
         lastRecentId = 49,
         clearRecentId = 50,
@@ -223,6 +226,8 @@ public:
     RecentLibraries recentLibraries;
     /** The BANK list's previews and their playback. */
     PreviewCommands previewCommands;
+    /** A library with its previews as one .zip file, and copying them on Save Library as. */
+    PreviewArchiveCommands previewArchive;
     /** Said in STATUS when the window is shown: what start-up did and could not do. */
     juce::StringArray startUpNotices;
     /** While true, what is said in STATUS waits in startUpNotices. */

@@ -236,3 +236,70 @@ TEST_F (PreviewWindowsTest, CheckVoicesReportsAPlantedFaultAndSavesItAsText)
     EXPECT_EQ (juce::File (juce::String (folder.path ("voices.txt"))).loadFileAsString(),
                report + (report.endsWith ("\n") ? "" : "\n"));
 }
+
+namespace
+{
+/** Stores a made-up preview of each of the library's patches. */
+void storePreviews (const std::string& libraryPath, const std::vector<PatchModel>& patches)
+{
+    PreviewFolder folder (PreviewFolder::folderFor (libraryPath));
+    for (const auto& patch : patches)
+    {
+        PreviewInfo info;
+        info.title = patch.name;
+        info.bytes = patch.data;
+        ASSERT_TRUE (folder.store (info, std::vector<float> (9600, 0.25f)));
+    }
+}
+} // namespace
+
+TEST_F (PreviewWindowsTest, ALibraryTravelsWithItsPreviewsAsOneZipFile)
+{
+    storePreviews (libraryPath, session().library().patches);
+    const std::string zip = folder.path ("Bank.zip");
+    ASSERT_TRUE (window->previewArchive.exportArchive (zip));
+    EXPECT_EQ (panel().patchBar.statusLabel.getText(), "Exported with 3 previews");
+
+    const std::string elsewhere = folder.path ("elsewhere");
+    ASSERT_TRUE (juce::File (elsewhere).createDirectory());
+    window->previewArchive.importArchive (zip, elsewhere);
+    EXPECT_TRUE (warnings.empty());
+    EXPECT_EQ (session().currentFile(), elsewhere + "/Bank.106");
+    EXPECT_EQ (panel().patchBar.statusLabel.getText(), "Imported with 3 previews");
+    for (const auto& patch : session().library().patches)
+        EXPECT_NE (panel().bank.libraryList.previews->find (patch.data), nullptr) << patch.name;
+
+    // Never over a library that is there.
+    window->previewArchive.importArchive (zip, elsewhere);
+    ASSERT_EQ (warnings.size(), 1u);
+    EXPECT_EQ (warnings[0].title, "Import failed");
+    // An archive that is not one changes nothing.
+    writeBytes (folder.path ("bad.zip"), {'P', 'K', 3, 4, 0});
+    const std::string third = folder.path ("third");
+    ASSERT_TRUE (juce::File (third).createDirectory());
+    window->previewArchive.importArchive (folder.path ("bad.zip"), third);
+    ASSERT_EQ (warnings.size(), 2u);
+    EXPECT_EQ (juce::File (third).getNumberOfChildFiles (juce::File::findFilesAndDirectories), 0);
+    EXPECT_EQ (session().currentFile(), elsewhere + "/Bank.106");
+}
+
+TEST_F (PreviewWindowsTest, SaveLibraryAsIntoAnotherFolderOffersToCopyThePreviews)
+{
+    storePreviews (libraryPath, session().library().patches);
+    std::vector<std::string> asked;
+    window->previewArchive.askToCopy = [&asked] (const juce::String& question, std::function<void (bool)> answer)
+    {
+        asked.push_back (question.toStdString());
+        answer (true);
+    };
+    ASSERT_TRUE (juce::File (folder.path ("copy")).createDirectory());
+    window->menuItemSelected (MainWindow::saveLibraryAsId, 0);
+    ASSERT_EQ (dialogs.size(), 1u);
+    answerDialog ({folder.path ("copy/Bank.106")});
+    ASSERT_EQ (asked.size(), 1u);
+    EXPECT_NE (asked[0].find ("Copy the 3 previews"), std::string::npos) << asked[0];
+    PreviewFolder copied (folder.path ("copy/Bank.previews"));
+    copied.refresh();
+    EXPECT_EQ (copied.previews().size(), 3u);
+    EXPECT_NE (panel().bank.libraryList.previews->find (session().library().patches[0].data), nullptr);
+}
