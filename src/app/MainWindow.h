@@ -51,7 +51,7 @@ public:
         exportActivePatchId = 30,
         exportAllPatchesId = 31,
         exportBankId = 32,
-        exportArchiveId = 33,
+        exportArchiveId = 35,
         firstRecentId = 40,
         lastRecentId = 49,
         clearRecentId = 50,

@@ -303,3 +303,29 @@ TEST_F (PreviewWindowsTest, SaveLibraryAsIntoAnotherFolderOffersToCopyThePreview
     EXPECT_EQ (copied.previews().size(), 3u);
     EXPECT_NE (panel().bank.libraryList.previews->find (session().library().patches[0].data), nullptr);
 }
+
+TEST_F (PreviewWindowsTest, SelectingARowCanSendItOrPlayItsPreviewAndTheChoiceIsKept)
+{
+    auto& bank = panel().bank;
+    window->menuItemSelected (MainWindow::selectingSendsId, 3);
+    midi->clearSent();
+    bank.libraryList.listBox.selectRow (2);
+    EXPECT_EQ (session().activePatch().name, "C Pad");
+    ASSERT_EQ (sentDumps().size(), 1u);
+
+    window->menuItemSelected (MainWindow::selectingPlaysPreviewId, 3);
+    midi->clearSent();
+    bank.libraryList.listBox.selectRow (1);
+    EXPECT_EQ (session().activePatch().name, "C Pad"); // not sent
+    EXPECT_TRUE (sentDumps().empty());
+    EXPECT_EQ (panel().patchBar.statusLabel.getText(), "No preview of \"B Lead\"");
+
+    window->menuItemSelected (MainWindow::levelMatchedId, 3);
+    startWithTheSynthesizer(); // saves nothing itself: the settings as the last quit left them
+    EXPECT_EQ (window->previewCommands.selectingDoes(), PreviewCommands::Selecting::selects);
+    window->menuItemSelected (MainWindow::selectingPlaysPreviewId, 3);
+    window->menuItemSelected (MainWindow::levelMatchedId, 3);
+    restart();
+    EXPECT_EQ (window->previewCommands.selectingDoes(), PreviewCommands::Selecting::playsPreview);
+    EXPECT_FALSE (window->previewCommands.isLevelMatched());
+}
