@@ -37,8 +37,15 @@ QorvPluginEditor::QorvPluginEditor (QorvPluginProcessor& processorToShow)
     outputList.setTextWhenNothingSelected ("No output");
     outputList.setTooltip ("The synthesizer's MIDI output, through Qorv's own sequencer client");
     wayList.setTooltip ("How messages reach the synthesizer");
-    for (juce::Component* child : std::initializer_list<juce::Component*>{
-             &outputList, &channelList, &wayList, &sendButton, &recallButton, &loadButton, &sizeButton, &panel})
+    for (juce::Component* child : std::initializer_list<juce::Component*>{&outputList,
+                                                                          &channelList,
+                                                                          &wayList,
+                                                                          &sendButton,
+                                                                          &recallButton,
+                                                                          &loadButton,
+                                                                          &sizeButton,
+                                                                          &previewButton,
+                                                                          &panel})
         addAndMakeVisible (child);
 
     outputList.beforeShowing = [this] { fillOutputList(); };
@@ -71,6 +78,8 @@ QorvPluginEditor::QorvPluginEditor (QorvPluginProcessor& processorToShow)
                   });
     };
     loadButton.onClick = [this] { chooseLibrary(); };
+    previewButton.onClick = [this] { playOrStopPreview(); };
+    panel.bank.libraryList.previews = &plugin.previews();
     plugin.onOptionsChanged = [this] { showOptions(); };
 
     setWantsKeyboardFocus (true);
@@ -96,13 +105,14 @@ void QorvPluginEditor::resized()
         c.setBounds (strip.removeFromLeft (width));
         strip.removeFromLeft (4);
     };
-    const int spare = juce::jmax (0, strip.getWidth() - 640);
+    const int spare = juce::jmax (0, strip.getWidth() - 706);
     take (outputList, 170 + spare / 2);
     take (channelList, 64);
     take (wayList, 130 + spare / 4);
     take (sendButton, 50);
     take (recallButton, 58);
     take (loadButton, 102 + spare / 4);
+    take (previewButton, 62);
     take (sizeButton, juce::jmax (40, strip.getWidth()));
 }
 
@@ -113,6 +123,22 @@ void QorvPluginEditor::applySize (int index)
     panel.setTransform (juce::AffineTransform::scale (factor).translated (0.0f, static_cast<float> (stripHeight)));
     setSize (static_cast<int> (factor * MainComponent::panelWidth),
              stripHeight + static_cast<int> (factor * MainComponent::panelHeight));
+}
+
+void QorvPluginEditor::playOrStopPreview()
+{
+    if (plugin.isPlayingPreview())
+    {
+        plugin.stopPreview();
+        return;
+    }
+    const auto& session = panel.session();
+    const int row = panel.bank.libraryList.selectedRow();
+    const PatchModel& patch =
+        session.isRow (row) ? session.library().patches[static_cast<size_t> (row)] : session.activePatch();
+    std::string whyNot;
+    if (!plugin.playPreview (patch, whyNot))
+        panel.showStatusMessage (juce::String::fromUTF8 (whyNot.c_str()));
 }
 
 juce::PopupMenu QorvPluginEditor::recallMenu() const

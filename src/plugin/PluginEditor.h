@@ -44,6 +44,8 @@ public:
     juce::TextButton recallButton{"Recall"};
     juce::TextButton loadButton{"Load Library..."};
     juce::TextButton sizeButton{"Size"};
+    /** Plays the selected BANK row's preview (or the active patch's); pressed again, stops. */
+    juce::TextButton previewButton{"Preview"};
 
     /** The recall options' menu: "Send When the Project Opens", "Send at Every Start". */
     juce::PopupMenu recallMenu() const;
@@ -66,6 +68,7 @@ private:
     void fillOutputList();
     void outputChosen();
     void chooseLibrary();
+    void playOrStopPreview();
 
     QorvPluginProcessor& plugin;
     std::unique_ptr<juce::FileChooser> libraryChooser;

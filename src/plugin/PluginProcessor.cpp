@@ -48,7 +48,10 @@ bool QorvPluginProcessor::isBusesLayoutSupported (const BusesLayout& layouts) co
            layouts.getMainOutputChannelSet() == juce::AudioChannelSet::stereo();
 }
 
-void QorvPluginProcessor::prepareToPlay (double, int) {}
+void QorvPluginProcessor::prepareToPlay (double sampleRate, int)
+{
+    sampleRateForAudio.store (sampleRate);
+}
 
 int32_t QorvPluginProcessor::queryIAudioProcessor (const Steinberg::TUID interfaceId, void** object)
 {
@@ -62,6 +65,11 @@ void QorvPluginProcessor::processBlock (juce::AudioBuffer<float>& audio, juce::M
 {
     juce::ScopedNoDenormals noDenormals;
     audio.clear();
+    // A preview, when one plays, is the plugin's only sound.
+    previewPlayback.render (audio.getArrayOfWritePointers(),
+                            audio.getNumChannels(),
+                            audio.getNumSamples(),
+                            sampleRateForAudio.load (std::memory_order_relaxed));
 
     bool playing = false;
     if (auto* head = getPlayHead())
@@ -124,6 +132,7 @@ void QorvPluginProcessor::processBlock (juce::AudioBuffer<float>& audio, juce::M
 
 void QorvPluginProcessor::timerCallback()
 {
+    previewPlayback.collect(); // the clips the audio thread is done with are freed here
     const auto now = EditSession::Clock::now();
     auto& session = editor->session();
     const bool host = throughHost.load();
@@ -247,7 +256,29 @@ bool QorvPluginProcessor::loadLibrary (const std::string& path, std::string& why
     // The BANK list picks the project's patch; loading alone changes nothing the synthesizer holds.
     editor->session().openLibrary (std::move (library), path, EditSession::FirstPatch::leftAlone);
     options.libraryPath = path;
+    libraryPreviews.follow (path);
     optionsChanged();
+    return true;
+}
+
+bool QorvPluginProcessor::playPreview (const PatchModel& patch, std::string& whyNot)
+{
+    libraryPreviews.follow (options.libraryPath);
+    const PreviewInfo* info = libraryPreviews.find (patch.data);
+    VorbisFile::Decoded decoded;
+    if (info == nullptr || libraryPreviews.folder() == nullptr)
+    {
+        whyNot = "No preview of \"" + patch.name + "\"";
+        return false;
+    }
+    if (!libraryPreviews.folder()->load (info->fileName(), decoded, whyNot))
+        return false;
+    auto clip = std::make_unique<PreviewPlayback::Clip>();
+    clip->samples = std::move (decoded.samples);
+    clip->sampleRate = decoded.sampleRate;
+    clip->gain = static_cast<float> (std::pow (10.0, info->gain / 20.0)); // level-matched
+    clip->fileName = info->fileName();
+    previewPlayback.play (std::move (clip));
     return true;
 }
 

@@ -5,6 +5,8 @@
 #include "plugin/HostParameters.h"
 #include "plugin/InstanceRegistry.h"
 #include "plugin/Vst3CompleteSysex.h"
+#include "previews/LibraryPreviews.h"
+#include "previews/PreviewPlayback.h"
 #include "session/PatchRecall.h"
 
 #include <juce_audio_processors/juce_audio_processors.h>
@@ -78,6 +80,16 @@ public:
     /** Loads a library whose BANK list picks the project's patch; false, with why, when it cannot be read. */
     bool loadLibrary (const std::string& path, std::string& whyNot);
 
+    /** Plays the preview of the patch's sound through the plugin's output, so a
+        project can be auditioned with the synthesizer off; false, with why,
+        when the library's folder holds none. Decoded here, on the message
+        thread; the audio callback only plays what it is handed. */
+    bool playPreview (const PatchModel& patch, std::string& whyNot);
+    void stopPreview() { previewPlayback.stop(); }
+    bool isPlayingPreview() const { return previewPlayback.isPlaying(); }
+    /** The previews of the library loaded, for the BANK list's marks. */
+    const LibraryPreviews& previews() const { return libraryPreviews; }
+
     /** The window's size, one of the panel's four magnifications; not kept in the project. */
     int sizeIndex = 2;
 
@@ -143,6 +155,11 @@ private:
     mutable std::mutex stateLock;
     std::vector<uint8_t> stateSnapshot;
     int projectOpenCountdown = 0; // timer ticks until "Send When the Project Opens" sends
+
+    // Previews: decoded on the message thread, played by the audio thread.
+    LibraryPreviews libraryPreviews;
+    PreviewPlayback previewPlayback;
+    std::atomic<double> sampleRateForAudio{48000.0};
 
     std::shared_ptr<std::atomic<bool>> alive = std::make_shared<std::atomic<bool>> (true);
 

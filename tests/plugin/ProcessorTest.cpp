@@ -2,12 +2,16 @@
 // code the plugin is built from: what the window does to the host's view of
 // the parameters, and what the options do.
 
+#include "TempFolder.h"
 #include "UiTestSupport.h"
+#include "files/QorvFileIO.h"
 #include "plugin/PluginEditor.h"
 #include "plugin/PluginProcessor.h"
+#include "previews/PreviewFolder.h"
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <vector>
 
 namespace
@@ -112,4 +116,43 @@ TEST_F (ProcessorTest, ARefusedStateSaysSoInStatusAndASecondInstanceOnOneDeviceA
     EXPECT_EQ (second.notice(), "Another Qorv plugin sends to Juno-106 on channel 1");
     second.setChannel (1);
     EXPECT_EQ (second.notice(), "") << "on another channel they do not meet";
+}
+
+TEST_F (ProcessorTest, ThePreviewOfTheSelectedRowPlaysThroughThePluginsOutputLevelMatched)
+{
+    TempFolder folder;
+    LibraryModel library;
+    PatchModel heard, unheard;
+    heard.name = "Heard";
+    heard.data[5] = 40;
+    unheard.name = "Unheard";
+    unheard.data[5] = 90;
+    library.replacePatches ({heard, unheard});
+    const std::string path = folder.path ("Set.106");
+    ASSERT_TRUE (QorvFileIO::save (path, library));
+    PreviewInfo info;
+    info.bytes = heard.data;
+    info.gain = -6.0;
+    ASSERT_TRUE (PreviewFolder (PreviewFolder::folderFor (path)).store (info, std::vector<float> (48000, 0.5f)));
+    std::string whyNot;
+    ASSERT_TRUE (processor.loadLibrary (path, whyNot)) << whyNot;
+
+    QorvPluginEditor editor (processor);
+    processor.prepareToPlay (48000.0, 256);
+    juce::AudioBuffer<float> audio (2, 256);
+    juce::MidiBuffer midi;
+    editor.panel.bank.showRow (0);
+    editor.previewButton.onClick();
+    processor.processBlock (audio, midi);
+    // Vorbis keeps a constant within a hair; the gain brings it 6 dB down.
+    EXPECT_NEAR (audio.getSample (0, 100), 0.5f * std::pow (10.0f, -6.0f / 20.0f), 0.02f);
+    EXPECT_EQ (audio.getSample (0, 100), audio.getSample (1, 100));
+    EXPECT_TRUE (processor.isPlayingPreview());
+    editor.previewButton.onClick(); // pressed again: stops
+    processor.processBlock (audio, midi);
+    EXPECT_EQ (audio.getMagnitude (0, 256), 0.0f);
+
+    editor.panel.bank.showRow (1);
+    editor.previewButton.onClick();
+    EXPECT_EQ (editor.panel.patchBar.statusLabel.getText(), "No preview of \"Unheard\"");
 }
