@@ -146,7 +146,8 @@ bool read (const uint8_t* data, size_t size, std::vector<Entry>& entries, std::s
             return refuse ("Its table of contents is damaged.");
         const uint32_t flags = get16 (data + at + 8), method = get16 (data + at + 10), crc = get32 (data + at + 16);
         const size_t packed = get32 (data + at + 20), unpacked = get32 (data + at + 24);
-        const size_t nameLength = get16 (data + at + 28), extraLength = get16 (data + at + 30), commentLength = get16 (data + at + 32);
+        const size_t nameLength = get16 (data + at + 28), extraLength = get16 (data + at + 30),
+                     commentLength = get16 (data + at + 32);
         const size_t local = get32 (data + at + 42);
         if (at + 46 + nameLength + extraLength + commentLength > centralOffset + centralSize)
             return refuse ("Its table of contents is damaged.");
@@ -250,7 +251,9 @@ bool unpack (const uint8_t* data, size_t size, Unpacked& unpacked, std::string& 
     {
         if (entry.name == result.name + ".106")
             continue;
-        const std::string file = entry.name.compare (0, folderPrefix.size(), folderPrefix) == 0 ? entry.name.substr (folderPrefix.size()) : "";
+        const std::string file = entry.name.compare (0, folderPrefix.size(), folderPrefix) == 0
+                                     ? entry.name.substr (folderPrefix.size())
+                                     : "";
         if (!PreviewInfo::parseFileName (file))
         {
             whyNot = "It holds " + entry.name + ", which is neither its library nor one of its previews.";
