@@ -1,5 +1,5 @@
-#include "files/QorvFileIO.h"
 #include "previews/PreviewArchive.h"
+#include "files/QorvFileIO.h"
 #include "previews/PreviewFolder.h"
 
 #include "TempFolder.h"
@@ -27,9 +27,8 @@ PatchModel patchWith (uint8_t first)
 
 TEST (PreviewArchiveTest, EntriesComeBackAsTheyWentInAndUnzipReadsTheArchive)
 {
-    const std::vector<PreviewArchive::Entry> entries = {{"a.106", bytesOf ("library")},
-                                                        {"a.previews/x.ogg", std::vector<uint8_t> (70000, 7)},
-                                                        {"empty", {}}};
+    const std::vector<PreviewArchive::Entry> entries = {
+        {"a.106", bytesOf ("library")}, {"a.previews/x.ogg", std::vector<uint8_t> (70000, 7)}, {"empty", {}}};
     const auto zip = PreviewArchive::write (entries);
     std::vector<PreviewArchive::Entry> read;
     std::string whyNot;

@@ -242,7 +242,8 @@ TEST_F (VoiceCheckTest, TheQuickCheckBeforeALongRecordingFindsADeadVoiceInSecond
     VoiceCheck quick (sound, sound, VoiceCheck::quickSettings());
     EXPECT_LT (quick.seconds(), 8.0);
     quick.start (sound.now);
-    ASSERT_TRUE (runClock (sound, [&] (auto now) { quick.tick (now); }, [&] { return quick.phase() == VoiceCheck::Phase::finished; }));
+    ASSERT_TRUE (runClock (
+        sound, [&] (auto now) { quick.tick (now); }, [&] { return quick.phase() == VoiceCheck::Phase::finished; }));
     EXPECT_EQ (faultsOf (quick.report()), (Faults{{5, Fault::dead}}));
 }
 
