@@ -59,6 +59,13 @@ std::vector<double> LoopbackSynthesizer::startDelays() const
     return delays;
 }
 
+void LoopbackSynthesizer::play (const SynthModel::PatchBytes& patch, int note)
+{
+    const std::lock_guard<std::mutex> guard (lock);
+    model.setPatch (patch);
+    model.noteOn (note);
+}
+
 int LoopbackSynthesizer::dumpsReceived() const
 {
     const std::lock_guard<std::mutex> guard (lock);

@@ -37,6 +37,9 @@ public:
     /** Empty when the MIDI port and the sound card opened; why not otherwise. */
     const std::string& problem() const { return failed; }
 
+    /** Plays a patch's note at once, as if the messages had come by MIDI. */
+    void play (const SynthModel::PatchBytes& patch, int note);
+
     /** The start delays of the notes so far, in seconds, in their order. */
     std::vector<double> startDelays() const;
     /** Patch dumps received so far. */

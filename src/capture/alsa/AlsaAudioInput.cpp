@@ -11,8 +11,6 @@
 
 namespace
 {
-/** Ten seconds at 48 kHz: the reader may be busy (encoding, writing) for a while between reads. */
-constexpr size_t ringFrames = 480000;
 constexpr int pollTimeoutMs = 200;
 
 std::string alsaError (int error)
@@ -44,7 +42,7 @@ struct AlsaAudioInput::Pcm
     std::string id;
 };
 
-AlsaAudioInput::AlsaAudioInput() : ring (ringFrames) {}
+AlsaAudioInput::AlsaAudioInput (double waitingSeconds) : ring (static_cast<size_t> (waitingSeconds * 48000.0)) {}
 
 AlsaAudioInput::~AlsaAudioInput()
 {

@@ -20,7 +20,9 @@
 class AlsaAudioInput final : public AudioInput
 {
 public:
-    AlsaAudioInput();
+    /** Captured audio waits up to `waitingSeconds` for the reader: ten seconds
+        covers a reader busy encoding and writing; tests make it shorter. */
+    explicit AlsaAudioInput (double waitingSeconds = 10.0);
     ~AlsaAudioInput() override;
 
     std::vector<Device> devices() const override;
