@@ -73,6 +73,20 @@ TEST_F (CommandLineTest, AWrongCommandLineIsAUsageErrorThatSaysWhatIsWrong)
          "--timeout wants a number of seconds above 0, not '0'"},
         {{"restore", "Brass.syx", "--to", "1:0", "--from", "1:0", "--rows", "1-2"},
          "--rows wants FIRST-LAST from 1 to 1 (the patches as qorv list numbers them), not '1-2'"},
+        {{"record", "--to", "16:0", "--from", "hw:0"}, "record: name one LIBRARY to record"},
+        {{"record", "Brass.syx", "--from", "hw:0"}, "record: name the output to the synthesizer with --to PORT"},
+        {{"record", "Brass.syx", "--to", "16:0"},
+         "record: name the audio input the synthesizer is connected to with --from PCM"},
+        {{"record", "Brass.syx", "--to", "1:0", "--from", "hw:0", "--rows", "1", "--missing"},
+         "--rows and --missing do not go together"},
+        {{"record", "Brass.syx", "--to", "1:0", "--from", "hw:0", "--note", "128"}, "--note wants 0 to 127"},
+        {{"record", "Brass.syx", "--to", "1:0", "--from", "hw:0", "--rows", "A12"},
+         "--rows wants FIRST-LAST from 1 to 1 (as qorv list numbers the patches) or memory names such as A11-A18, not "
+         "'A12'"},
+        {{"previews", "Brass.syx"}, "previews: say what to do: --verify or --prune"},
+        {{"previews", "Brass.syx", "--verify", "--prune"}, "previews: say what to do: --verify or --prune"},
+        {{"voicecheck", "--to", "16:0"}, "voicecheck: name the audio input"},
+        {{"voicecheck", "--to", "16:0", "--from", "hw:0", "extra"}, "voicecheck: takes no operands"},
     };
     for (const auto& [arguments, message] : cases)
     {
@@ -93,11 +107,30 @@ TEST_F (CommandLineTest, HelpAndVersionGoToStandardOutput)
         const auto result = runQorv (folder.root, {help});
         EXPECT_EQ (result.status, 0);
         EXPECT_EQ (result.out.rfind ("Usage: qorv [FILE...]\n", 0), 0u);
-        for (const std::string command :
-             {"list", "convert", "ports", "send", "capture", "monitor", "control", "restore"})
+        for (const std::string command : {"list",
+                                          "convert",
+                                          "ports",
+                                          "send",
+                                          "capture",
+                                          "monitor",
+                                          "control",
+                                          "restore",
+                                          "record",
+                                          "previews",
+                                          "voicecheck"})
             EXPECT_TRUE (contains (result.out, "\n  " + command + " ")) << command;
     }
-    for (const std::string command : {"list", "convert", "ports", "send", "capture", "monitor", "control", "restore"})
+    for (const std::string command : {"list",
+                                      "convert",
+                                      "ports",
+                                      "send",
+                                      "capture",
+                                      "monitor",
+                                      "control",
+                                      "restore",
+                                      "record",
+                                      "previews",
+                                      "voicecheck"})
     {
         // Help wins over anything else on the line, even a wrong option.
         const auto result = runQorv (folder.root, {command, "--bogus", "--help"});
@@ -211,3 +244,17 @@ TEST_F (CommandLineTest, OutputThatCannotBeWrittenFailsTheCommand)
     EXPECT_EQ (line, "qorv: standard output: No space left on device");
 }
 } // namespace
+
+TEST_F (CommandLineTest, PreviewsVerifyNamesEachFileThatIsNotThePreviewItsNameSays)
+{
+    const std::string name = std::string (36, 'a') + "-note60-1s.ogg";
+    std::filesystem::create_directory (folder.path ("Brass.previews"));
+    writeBytes (folder.path ("Brass.previews/" + name), {'O', 'g', 'g', 'S', 0});
+    const auto result = runQorv (folder.root, {"previews", "Brass.syx", "--verify"});
+    EXPECT_EQ (result.status, 1);
+    EXPECT_TRUE (contains (result.err, "Brass.previews/" + name + ": It is not an Ogg Vorbis file.")) << result.err;
+    EXPECT_TRUE (contains (result.out, "1 file in Brass.previews checked: 1 not.")) << result.out;
+    const auto none = runQorv (folder.root, {"previews", "Other.106", "--verify"});
+    EXPECT_EQ (none.status, 0);
+    EXPECT_EQ (none.out, "No previews in Other.previews.\n");
+}
