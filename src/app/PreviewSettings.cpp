@@ -104,7 +104,7 @@ void MainWindow::openRecordWindow()
         };
         recordWindow = std::make_unique<RecordWindow> (
             editor->session(), editor->engine(), previewCommands.previews(), *this, std::move (selected), maker);
-        recordWindow->content().onPreviewStored = [this] { mainComponent->bank.libraryList.refresh(); };
+        recordWindow->content().onPreviewStored = [this] { previewCommands.refresh(); };
         recordWindow->onClose = [this]
         {
             juce::MessageManager::callAsync (

@@ -282,7 +282,11 @@ void RecordComponent::start (bool continuing)
         note ("Save the library first: its previews are kept in a folder beside its file.");
         return;
     }
-    previews.follow (session.currentFile());
+    // The run writes into a folder of its own: the library may be replaced
+    // while it runs, and its previews still belong beside the file they were asked for.
+    recording.reset(); // the last run lets go of its folder first
+    runFolder = std::make_unique<PreviewFolder> (PreviewFolder::folderFor (session.currentFile()));
+    runFolder->refresh();
     auto phrase = chosenPhrase();
     std::vector<int> rows = chosenRows();
     bool onlyMissing = rowsChoice.getSelectedId() == missingRows;
@@ -299,7 +303,8 @@ void RecordComponent::start (bool continuing)
         onlyMissing = true;
     }
     previews.phrase = phrase;
-    auto items = RecordingRun::plan (session.library().patches, rows, previews.folder(), phrase, onlyMissing);
+    runPhrase = phrase;
+    auto items = RecordingRun::plan (session.library().patches, rows, runFolder.get(), phrase, onlyMissing);
     if (items.empty())
     {
         note ("Nothing to record: every row asked for has its preview.");
@@ -365,11 +370,11 @@ void RecordComponent::beginRun (std::vector<RecordingRun::Item> items, bool with
     options.take = store.takeSettings();
     options.take.phrase = chosenPhrase();
     if (withStore)
-        options.take.phrase = previews.phrase;
+        options.take.phrase = runPhrase;
     options.inputId =
         inputChoice.getSelectedId() > 0 ? devices[static_cast<size_t> (inputChoice.getSelectedId() - 1)].id : "";
     recording = std::make_unique<RecordingRun> (
-        *input, synthOutput, withStore ? previews.folder() : nullptr, std::move (items), options);
+        *input, synthOutput, withStore ? runFolder.get() : nullptr, std::move (items), options);
     recording->onChange = [this] (RecordingRun::Event event) { runChanged (event); };
     if (!testing)
         note ("Recording " + juce::String (recording->items().size()) + " sounds, " + options.take.phrase.name() + ".");

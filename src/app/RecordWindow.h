@@ -139,6 +139,8 @@ private:
     std::unique_ptr<AudioInput> input;
     std::vector<AudioInput::Device> devices;
     EngineSynthOutput synthOutput{engine};
+    std::unique_ptr<PreviewFolder> runFolder; // declared before the run, which writes into it
+    Phrase runPhrase;
     std::unique_ptr<RecordingRun> recording;
     bool testing = false;
     std::unique_ptr<VoiceCheck> quickCheck;

@@ -329,3 +329,17 @@ TEST_F (PreviewWindowsTest, SelectingARowCanSendItOrPlayItsPreviewAndTheChoiceIs
     EXPECT_EQ (window->previewCommands.selectingDoes(), PreviewCommands::Selecting::playsPreview);
     EXPECT_FALSE (window->previewCommands.isLevelMatched());
 }
+
+TEST_F (PreviewWindowsTest, ARunGoesOnIntoItsOwnFolderWhenTheLibraryIsReplacedMeanwhile)
+{
+    auto& record = openRecord();
+    record.startButton.triggerClick();
+    ASSERT_TRUE (
+        pumpMessagesUntil ([&record] { return record.run() != nullptr && record.run()->doneCount() == 1; }, 30000));
+    window->fileCommands.newLibrary();
+    EXPECT_EQ (session().currentFile(), "");
+    ASSERT_TRUE (runEnds (record));
+    PreviewFolder stored (folder.path ("Bank.previews"));
+    stored.refresh();
+    EXPECT_EQ (stored.previews().size(), 3u);
+}
