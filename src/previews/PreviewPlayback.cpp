@@ -7,53 +7,60 @@ PreviewPlayback::PreviewPlayback() = default;
 PreviewPlayback::~PreviewPlayback()
 {
     collect();
-    while (Clip* waiting = toAudio.pop())
-        delete waiting;
+    delete requested.exchange (nullptr);
     delete current;
+}
+
+void PreviewPlayback::ask (std::unique_ptr<Clip> clip)
+{
+    collect();
+    clip->request = ++lastRequest;
+    // The callback either takes a request or never sees it: one still here is ours to free.
+    delete requested.exchange (clip.release(), std::memory_order_acq_rel);
 }
 
 void PreviewPlayback::play (std::unique_ptr<Clip> clip)
 {
-    collect();
     if (clip == nullptr)
         return;
     lastName = clip->fileName;
-    // A full queue means the callback has not run for a while: the clip is simply not played.
-    if (toAudio.push (clip.get()))
-    {
-        clip.release();
-        playing.store (true, std::memory_order_release);
-    }
+    lastWasPlay = !clip->samples.empty();
+    ask (std::move (clip));
 }
 
 void PreviewPlayback::stop()
 {
-    collect();
-    auto silence = std::make_unique<Clip>();
-    if (toAudio.push (silence.get()))
-        silence.release();
-    playing.store (false, std::memory_order_release);
+    lastWasPlay = false;
+    ask (std::make_unique<Clip>());
+}
+
+bool PreviewPlayback::isPlaying() const
+{
+    return lastWasPlay && finished.load (std::memory_order_acquire) != lastRequest;
 }
 
 void PreviewPlayback::collect()
 {
-    while (Clip* done = fromAudio.pop())
-        delete done;
+    while (Clip* old = done.pop())
+        delete old;
 }
 
 void PreviewPlayback::render (float* const* channels, int channelCount, int frames, double outputRate) noexcept
 {
-    while (Clip* incoming = toAudio.pop())
+    if (Clip* incoming = requested.exchange (nullptr, std::memory_order_acq_rel))
     {
-        // The one it replaces goes back to the message thread to be freed.
+        // The one it replaces goes back to the message thread to be freed. The
+        // message thread collects before every request and only the latest
+        // request is ever taken, so the queue back never holds more than two.
         if (current != nullptr)
-            fromAudio.push (current);
+            done.push (current);
         current = incoming;
         position = 0.0;
     }
     if (current == nullptr || current->samples.empty() || outputRate <= 0.0)
     {
-        playing.store (false, std::memory_order_release);
+        if (current != nullptr)
+            finished.store (current->request, std::memory_order_release);
         return;
     }
     const auto& samples = current->samples;
@@ -64,7 +71,7 @@ void PreviewPlayback::render (float* const* channels, int channelCount, int fram
         const auto at = static_cast<size_t> (position);
         if (at + 1 >= count)
         {
-            playing.store (false, std::memory_order_release);
+            finished.store (current->request, std::memory_order_release);
             position = static_cast<double> (count);
             break;
         }
