@@ -9,8 +9,10 @@ target_link_libraries(qorv_juce
 if(QORV_SCOPE STREQUAL "all")
     find_package(PNG REQUIRED)
     find_package(JPEG REQUIRED)
+    # The audio devices only to play previews; capture goes through ALSA itself.
     target_link_libraries(qorv_juce
         PRIVATE juce::juce_data_structures juce::juce_graphics juce::juce_gui_basics
+                juce::juce_audio_basics juce::juce_audio_devices
         PUBLIC PNG::PNG JPEG::JPEG)
 endif()
 

@@ -1,6 +1,7 @@
 # The Debian package: `cpack -G DEB` in the build folder makes
 # qorv_<version>_<arch>.deb from what cmake/QorvInstall.cmake installs.
-# dpkg-shlibdeps (dpkg-dev) works out the libraries the binary links; the
+# dpkg-shlibdeps (dpkg-dev) works out the libraries the binary links (ALSA,
+# libvorbis and libebur128 for the previews among them); the
 # package adds what the program needs at run time that the linker never sees.
 # Debian's own triggers (shared-mime-info, desktop-file-utils,
 # hicolor-icon-theme) register the file types, the desktop entry and the

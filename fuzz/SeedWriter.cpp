@@ -7,6 +7,9 @@
 #include "files/QorvFileIO.h"
 #include "files/SyxFileIO.h"
 #include "midi/protocol/JunoMessages.h"
+#include "previews/Preview.h"
+#include "previews/PreviewArchive.h"
+#include "previews/VorbisFile.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -116,6 +119,25 @@ int main (int argc, char** argv)
     // Six fields, each ended by a backslash and another character, then the sizes.
     const std::string progress = "/home/me/Factory.106\\nB11\\n1-3,5,9-12\\ncdsc----\\nB15\\n0a1b2c3d\\n\x40\x02\x10";
     ok &= writeSeed (root / "progress", "stopped", Bytes (progress.begin(), progress.end()));
+
+    // A library with one preview, as an archive, and the preview alone.
+    {
+        PreviewInfo info;
+        info.title = "Brass";
+        info.bytes = brass.data;
+        info.frames = 4800;
+        std::vector<float> audio (info.frames);
+        for (size_t i = 0; i < audio.size(); ++i)
+            audio[i] = static_cast<float> ((i % 100) / 100.0 - 0.5);
+        Bytes ogg;
+        std::string whyNot;
+        ok &= VorbisFile::encode (audio.data(), audio.size(), 48000, info.toTags(), ogg, whyNot);
+        ok &= writeSeed (root / "previews", "preview.ogg", ogg);
+        ok &= writeSeed (root / "previews",
+                         "library.zip",
+                         PreviewArchive::write ({{"Brass.106", libraryImage ("Brass", {brass})},
+                                                 {"Brass.previews/" + info.fileName(), ogg}}));
+    }
 
     PluginState project;
     project.active = brass;

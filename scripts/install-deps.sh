@@ -8,6 +8,8 @@ run_packages=(
     juce-modules-source libasound2-dev libfreetype-dev libfontconfig1-dev
     libx11-dev libxrandr-dev libxinerama-dev libxcursor-dev libxext-dev libxcomposite-dev
     zlib1g-dev fonts-dejavu-core zenity xvfb xauth
+    # Previews: Ogg Vorbis files, and their loudness by EBU R128.
+    libvorbis-dev libebur128-dev
 )
 test_packages=(
     libgtest-dev googletest libbenchmark-dev clang libclang-rt-14-dev clang-format git

@@ -46,6 +46,25 @@ public:
         static constexpr const char* restoreStates = "RESTORE_STATES";
         static constexpr const char* restoreNext = "RESTORE_NEXT";
         static constexpr const char* restoreFingerprint = "RESTORE_FINGERPRINT";
+
+        // The previews: what selecting a row does, the playback level, the
+        // input recorded from, and where a recording stands while unfinished.
+        static constexpr const char* previewSelecting = "PREVIEW_SELECTING";
+        static constexpr const char* previewLevelMatched = "PREVIEW_LEVEL_MATCHED";
+        static constexpr const char* recordInput = "RECORD_INPUT";
+        static constexpr const char* recordLibrary = "RECORD_LIBRARY";
+        static constexpr const char* recordRows = "RECORD_ROWS";
+        static constexpr const char* recordPhrase = "RECORD_PHRASE";
+        // A take's steps, for calibrating against the instrument; never
+        // written by Qorv, read when present (see the README).
+        static constexpr const char* takeQuietMarginDb = "TAKE_QUIET_MARGIN_DB";
+        static constexpr const char* takeQuietLimitSeconds = "TAKE_QUIET_LIMIT_S";
+        static constexpr const char* takeFlushMs = "TAKE_FLUSH_MS";
+        static constexpr const char* takeSettleMs = "TAKE_SETTLE_MS";
+        static constexpr const char* takeTailQuietMs = "TAKE_TAIL_QUIET_MS";
+        static constexpr const char* takeTailLimitSeconds = "TAKE_TAIL_LIMIT_S";
+        static constexpr const char* takeOnsetMarginDb = "TAKE_ONSET_MARGIN_DB";
+        static constexpr const char* takeOnsetLowestDb = "TAKE_ONSET_LOWEST_DB";
     };
 
     static constexpr const char* folderName = "org.qorv.Qorv";

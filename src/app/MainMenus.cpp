@@ -69,12 +69,14 @@ juce::PopupMenu MainWindow::fileMenu() const
     importMenu.addItem (importPresetId, "Juno Editor Preset (.jep)...");
     importMenu.addItem (mergeLibraryId, "Patches from other Library (.106)...");
     importMenu.addItem (importFolderId, "Folder...");
+    importMenu.addItem (importArchiveId, "Library with Previews (.zip)...");
     menu.addSubMenu ("Import", importMenu);
 
     juce::PopupMenu exportMenu;
     exportMenu.addItem (exportActivePatchId, "Active Patch as .syx...");
     exportMenu.addItem (exportAllPatchesId, "All Patches as .syx files...");
     exportMenu.addItem (exportBankId, "Library as SysEx Bank (.syx)...");
+    exportMenu.addItem (exportArchiveId, "Library with Previews (.zip)...");
     menu.addSubMenu ("Export", exportMenu);
 
     // Linux has no application menu to hold Quit, so the File menu does.
@@ -199,6 +201,19 @@ juce::PopupMenu MainWindow::midiMenu()
     menu.addItem (syncCCId, "Sync to Control Changes", true, session.syncsControlChanges());
     menu.addSeparator();
     menu.addItem (writeLibraryId, "Write Library to Synthesizer...");
+    menu.addSeparator();
+    menu.addItem (recordPreviewsId, "Record Previews...");
+    menu.addItem (checkVoicesId, "Check Voices...");
+    const auto selecting = previewCommands.selectingDoes();
+    menu.addItem (selectingPlaysPreviewId,
+                  "Selecting a row plays its preview",
+                  true,
+                  selecting == PreviewCommands::Selecting::playsPreview);
+    menu.addItem (selectingSendsId,
+                  "Selecting a row sends it to the synthesizer",
+                  true,
+                  selecting == PreviewCommands::Selecting::sendsToSynthesizer);
+    menu.addItem (levelMatchedId, "Play Previews Level-Matched", true, previewCommands.isLevelMatched());
     return menu;
 }
 
@@ -233,7 +248,19 @@ void MainWindow::menuItemSelected (int menuItemID, int)
             files.saveLibrary();
             return;
         case saveLibraryAsId:
-            files.chooseSaveLibraryAs();
+            // Into another folder, the previews can come along.
+            files.chooseSaveLibraryAs (
+                [window = SafePointer<MainWindow> (this), old = panel.session().currentFile()] (bool saved)
+                {
+                    if (window != nullptr && saved)
+                        window->previewArchive.offerToCopyPreviews (old);
+                });
+            return;
+        case importArchiveId:
+            previewArchive.chooseImport();
+            return;
+        case exportArchiveId:
+            previewArchive.chooseExport();
             return;
         case importSysexId:
             files.chooseSysexToImport();
@@ -274,6 +301,25 @@ void MainWindow::menuItemSelected (int menuItemID, int)
         case writeLibraryId:
             openRestoreWindow();
             return;
+        case recordPreviewsId:
+            openRecordWindow();
+            return;
+        case checkVoicesId:
+            openVoiceCheckWindow();
+            return;
+        case selectingPlaysPreviewId:
+        case selectingSendsId:
+        {
+            using Selecting = PreviewCommands::Selecting;
+            const auto chosen =
+                menuItemID == selectingPlaysPreviewId ? Selecting::playsPreview : Selecting::sendsToSynthesizer;
+            // Choosing the ticked one again leaves selecting to select only, as it always did.
+            previewCommands.setSelecting (previewCommands.selectingDoes() == chosen ? Selecting::selects : chosen);
+            break;
+        }
+        case levelMatchedId:
+            previewCommands.setLevelMatched (!previewCommands.isLevelMatched());
+            break;
         case clearRecentId:
             recentLibraries.clear();
             break;
@@ -351,6 +397,12 @@ void MainWindow::openDeviceItem (int menuItemID)
         engine.openController (devices[index].endpoint);
     else
         engine.openOutput (devices[index].endpoint);
+}
+
+void MainWindow::sessionChanged (SessionChange change)
+{
+    if (change == SessionChange::libraryReplaced || change == SessionChange::fileStateChanged)
+        previewCommands.libraryChanged();
 }
 
 void MainWindow::controllersChanged (ControllerTranslator::Change change)

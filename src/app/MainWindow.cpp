@@ -42,6 +42,13 @@ MainWindow::MainWindow (const juce::String& name, AppState& state, std::unique_p
       fileCommands (mainComponent->session(), [this] (const juce::String& message) { showStatus (message); }),
       controllerMapCommands (editor->controllers(),
                              [this] (const juce::String& message) { mainComponent->showStatusMessage (message); }),
+      previewCommands (mainComponent->session(),
+                       mainComponent->bank,
+                       [this] (const juce::String& message) { mainComponent->showStatusMessage (message); }),
+      previewArchive (mainComponent->session(),
+                      fileCommands,
+                      previewCommands.previews(),
+                      [this] (const juce::String& message) { showStatus (message); }),
       exploreWindows (*mainComponent, *this)
 {
     setUsingNativeTitleBar (true);
@@ -69,6 +76,8 @@ MainWindow::MainWindow (const juce::String& name, AppState& state, std::unique_p
 MainWindow::~MainWindow()
 {
     restoreWindow.reset(); // it gives the engine's received dumps back to the panel
+    recordWindow.reset();
+    voiceCheckWindow.reset();
     editor->removeListener (*this);
     mainComponent->midiEngine.onDevicesChanged = nullptr;
     setMenuBar (nullptr);
@@ -232,6 +241,16 @@ bool MainWindow::keyPressed (const juce::KeyPress& key)
     if (isCtrl (key, 'g'))
     {
         mainComponent->bank.findNext();
+        return true;
+    }
+    if (key == juce::KeyPress::spaceKey)
+    {
+        previewCommands.playSelected();
+        return true;
+    }
+    if (key == juce::KeyPress::escapeKey && previewCommands.isPlaying())
+    {
+        previewCommands.stop();
         return true;
     }
     return DocumentWindow::keyPressed (key);

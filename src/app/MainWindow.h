@@ -4,8 +4,12 @@
 #include "app/ControllerMapCommands.h"
 #include "app/ExploreWindows.h"
 #include "app/FileCommands.h"
+#include "app/PreviewArchiveCommands.h"
+#include "app/PreviewCommands.h"
 #include "app/RecentLibraries.h"
+#include "app/RecordWindow.h"
 #include "app/RestoreWindow.h"
+#include "app/VoiceCheckWindow.h"
 #include "midi/MidiPlatform.h"
 #include "ui/MainComponent.h"
 
@@ -24,6 +28,7 @@
 class MainWindow : public juce::DocumentWindow,
                    public juce::MenuBarModel,
                    public RestoreProgressStore,
+                   public RecordSettingsStore,
                    private EditorModel::Listener
 {
 public:
@@ -43,9 +48,11 @@ public:
         importPresetId = 21,
         mergeLibraryId = 22,
         importFolderId = 23,
+        importArchiveId = 24,
         exportActivePatchId = 30,
         exportAllPatchesId = 31,
         exportBankId = 32,
+        exportArchiveId = 35,
         firstRecentId = 40,
         lastRecentId = 49,
         clearRecentId = 50,
@@ -64,6 +71,11 @@ public:
         importMapId = 507,
         passNotesId = 508,
         writeLibraryId = 550,
+        recordPreviewsId = 551,
+        checkVoicesId = 552,
+        selectingPlaysPreviewId = 553,
+        selectingSendsId = 554,
+        levelMatchedId = 555,
         inputOffId = 601,
         firstInputId = 602,
         lastInputId = 699,
@@ -150,6 +162,17 @@ public:
     std::optional<RestoreProgress> loadRestoreProgress() const override;
     void storeRestoreProgress (const std::optional<RestoreProgress>& progress) override;
 
+    /** MIDI > Record Previews... and MIDI > Check Voices...: open the window, or bring it to the front. */
+    void openRecordWindow();
+    void openVoiceCheckWindow();
+    std::optional<Place> loadRecordingPlace() const override;
+    void storeRecordingPlace (const std::optional<Place>& place) override;
+    std::string recordingInput() const override;
+    void storeRecordingInput (const std::string& deviceId) override;
+    TakeSettings takeSettings() const override;
+    /** What the audio windows capture from: the sound card through ALSA; tests replace it. */
+    RecordComponent::InputMaker makeAudioInput;
+
     /** Asks the application to quit, once nothing unsaved stands in the way; tests replace it. */
     std::function<void()> requestQuit;
 
@@ -178,10 +201,15 @@ private:
     juce::PopupMenu viewMenu() const;
     juce::PopupMenu midiMenu();
     juce::PopupMenu controllersMenu() const;
+    /** The previews' options, from and into the settings. */
+    void loadPreviewSettings();
+    void savePreviewSettings();
     /** Keeps the controller map and its options in the settings as soon as they change: they are the user's work. */
     void storeControllerSettings();
     void openDeviceItem (int menuItemID);
     void controllersChanged (ControllerTranslator::Change change) override;
+    /** The BANK list's previews follow the library's file. */
+    void sessionChanged (SessionChange change) override;
     int menuBarHeight() const;
     /** STATUS, or during start-up the notices shown once the window is. */
     void showStatus (const juce::String& message);
@@ -208,6 +236,10 @@ public:
     FileCommands fileCommands;
     ControllerMapCommands controllerMapCommands;
     RecentLibraries recentLibraries;
+    /** The BANK list's previews and their playback. */
+    PreviewCommands previewCommands;
+    /** A library with its previews as one .zip file, and copying them on Save Library as. */
+    PreviewArchiveCommands previewArchive;
     /** Said in STATUS when the window is shown: what start-up did and could not do. */
     juce::StringArray startUpNotices;
     /** While true, what is said in STATUS waits in startUpNotices. */
@@ -216,6 +248,9 @@ public:
     std::unique_ptr<RestoreWindow> restoreWindow;
     /** Morph, Breed and Find Similar, beside the panel. */
     ExploreWindows exploreWindows;
+    /** Open while previews are recorded, or the voices checked; gone before the panel. */
+    std::unique_ptr<RecordWindow> recordWindow;
+    std::unique_ptr<VoiceCheckWindow> voiceCheckWindow;
 
 private:
     /** Warnings start-up gave, shown once the window is: one shown before it would end up behind it. */

@@ -105,6 +105,7 @@ void MainWindow::loadState()
     session.setSyncControlChanges (settings.getBoolValue (AppState::Keys::syncCC, false));
 
     recentLibraries.restoreFrom (settings, AppState::Keys::recentLibraries);
+    loadPreviewSettings();
     if (appState.problem.isNotEmpty())
         startUpNotices.add (appState.problem);
 }
@@ -164,6 +165,7 @@ void MainWindow::saveState()
                            currentFile.empty() ? juce::String() : RecentLibraries::toStored (currentFile));
     recentLibraries.storeIn (settings, AppState::Keys::recentLibraries);
     storeControllerSettings();
+    savePreviewSettings();
     if (sessionOpened)
     {
         // Sound edits not yet stored with SAVE come back at the next start.

@@ -26,4 +26,7 @@ int morphCommand (const std::vector<std::string>& words, Console& console);
 int breedCommand (const std::vector<std::string>& words, Console& console);
 int similarCommand (const std::vector<std::string>& words, Console& console);
 int duplicatesCommand (const std::vector<std::string>& words, Console& console);
+int recordCommand (const std::vector<std::string>& words, Console& console);
+int previewsCommand (const std::vector<std::string>& words, Console& console);
+int voicecheckCommand (const std::vector<std::string>& words, Console& console);
 } // namespace QorvCli

@@ -22,6 +22,10 @@ given). The commands work without the window or a display:
   breed PARENT... -o OUT            new patches bred from one to three parents
   similar LIBRARY NAME              the patches that sound nearest to one
   duplicates LIBRARY                the patches that sound the same or nearly
+  record LIB.106 --to P --from PCM  record a preview of each patch from the
+                                    synthesizer's audio output
+  previews LIB.106 --verify|--prune check or tidy a library's previews
+  voicecheck --to PORT --from PCM   check the health of the synthesizer's voices
 
   qorv COMMAND --help               a command's options
   qorv --version                    the version
@@ -79,12 +83,16 @@ file; a .106 there that is not a library is left alone.
   --bank                every patch into one .syx file
   --channel N           the MIDI channel (1-16) of the dumps written; 1 if not given
 )help"},
-        {"ports", R"help(Usage: qorv ports
+        {"ports", R"help(Usage: qorv ports [--audio]
 
 Lists the MIDI inputs and outputs of the ALSA sequencer: each one's address
 (client:port) and its name as the MIDI menu shows it. Either may name a PORT
-for send, capture, monitor, control and restore. Without an ALSA sequencer it
-says so, and the status is 1.
+for send, capture, monitor, control, restore and record. Without an ALSA
+sequencer it says so, and the status is 1.
+
+  --audio   the sound cards' inputs instead, by the ALSA id qorv record
+            --from takes (hw:CARD=Loopback,DEV=1, default, pipewire), each
+            with its description
 )help"},
         {"send", R"help(Usage: qorv send FILE --to PORT [--patch NAME|INDEX] [--channel N]
 
@@ -292,6 +300,77 @@ duplicates with their distance: erasing those leaves no two patches within D.
                exactly the same, 4 if not given (VCF Freq one step apart)
   --json       one JSON array of groups: "index", "name" and "duplicates"
                (each with "index", "name", "distance")
+)help"},
+        {"record", R"help(Usage: qorv record LIBRARY.106 --to PORT --from PCM [--rows FIRST-LAST|--missing]
+                   [--note N] [--hold SECONDS] [--settle MS] [--channel N]
+
+Records a preview of each patch from the synthesizer's audio output, so the
+library can be heard without the synthesizer. For each patch it waits until
+the input is quiet, sends the patch with Release and VCA Level at 0 (a voice
+still ringing would otherwise take on the next sound), then the patch, plays
+the note, records until the sound has died away (4 s at most), finds where
+the sound starts, keeps 5 ms before it and 50 ms after it ends, and measures
+its loudness (EBU R128) and true peak. Each preview is an Ogg Vorbis file in
+the folder beside the library (Strings.previews for Strings.106), named after
+the patch's 18 bytes and the phrase, so identical patches are recorded once;
+its tags hold the patch, the phrase, the flags, the date, the input and the
+gain to -20 LUFS. Every file is written whole or not at all.
+
+A take during which the capture lost audio, or whose sound starts more than
+30 ms away from the others', is taken again (three takes in all). A patch that
+gives no audio is named and not stored; three patches in a row that should
+sound and give none stop the run: check the cable and the input's level.
+
+The status is 0 when every patch asked for was recorded or named as giving no
+audio, 1 otherwise (with the failed patches listed). After Ctrl+C, the same
+command with --missing records only what is missing.
+
+  --to PORT         the output to the synthesizer, as for qorv send
+  --from PCM        the audio input the synthesizer's output is connected to,
+                    by its ALSA id, as qorv ports --audio lists them
+  --rows ROWS       only these patches: FIRST-LAST counted from 1 as qorv list
+                    numbers them (1-8,12 will do), or memory names (A11-A18)
+  --missing         only the patches that have no preview of this phrase yet
+  --note N          the note played (0-127); 60 if not given
+  --hold SECONDS    how long it is held; 1 if not given
+  --settle MS       how long to wait after a patch has crossed the MIDI cable
+                    before the note; 60 if not given
+  --channel N       the MIDI channel (1-16) of the synthesizer; 1 if not given
+)help"},
+        {"previews", R"help(Usage: qorv previews LIBRARY.106 --verify|--prune
+
+Looks after the previews recorded for a library, in the folder beside it
+(Strings.previews for Strings.106).
+
+  --verify   decodes every file and checks it against its name and its tags;
+             names each file that is not the preview its name says (damaged,
+             cut short, renamed, or no preview at all). Status 1 when any is.
+  --prune    removes the previews of sounds no patch of the library has any
+             more (after patches were edited or erased)
+)help"},
+        {"voicecheck", R"help(Usage: qorv voicecheck --to PORT --from PCM [--channel N] [--json]
+
+Checks the health of the synthesizer's six voices from its audio output, in
+about 35 seconds. A test patch whose filter whistles by itself (waves off,
+resonance high, keyboard follow 0, VCA Gate) plays 18 single notes on
+different keys; the voices take them in turn, and their own pitch and level
+tell which voice played which (voice 1 played the first note). Then the
+filter at a second point, a resonance ramp on each voice, a pass with the
+resonance at 0 (the output should be silent) and a six-note chord.
+
+For each voice it reports, against the median of the voices: the level (dead
+below -20 dB, weak below -3 dB), the filter's tuning in cents at both points
+(off-tune beyond 25 cents between them, off-scale when the interval differs
+by more than 5 %), where the resonance starts to whistle, clicks a second
+(crackle above 2), noise and a thump at the gate with the resonance at 0,
+each verdict with its number and the median; and how many voices the chord
+sounds. When the voices sound alike they cannot be told apart, and it says so.
+The status is 0 when the check was done, whatever it found.
+
+  --to PORT     the output to the synthesizer, as for qorv send
+  --from PCM    the audio input the synthesizer's output is connected to
+  --channel N   the MIDI channel (1-16) of the synthesizer; 1 if not given
+  --json        the report as one JSON object
 )help"},
     };
 } // namespace

@@ -1,5 +1,6 @@
 // qorv ports and qorv send: the MIDI devices, and one patch to the synthesizer.
 
+#include "capture/alsa/AlsaAudioInput.h"
 #include "cli/Arguments.h"
 #include "cli/Commands.h"
 #include "cli/Console.h"
@@ -35,9 +36,19 @@ namespace
 
 int portsCommand (const std::vector<std::string>& words, Console& console)
 {
-    const Arguments arguments (words, {});
+    const Arguments arguments (words, {{"audio", 0, false}});
     if (!arguments.operands().empty())
         throw UsageError ("takes no operands");
+    if (arguments.has ("audio"))
+    {
+        // The sound cards' inputs by ALSA id, for qorv record --from.
+        const auto devices = AlsaAudioInput().devices();
+        console.print (devices.empty() ? "Audio inputs: none" : "Audio inputs:");
+        for (const auto& device : devices)
+            console.print ("  " + displayText (device.id) +
+                           (device.description.empty() ? "" : "  " + displayText (device.description)));
+        return console.finish() ? exitSuccess : exitFailure;
+    }
 
     MessageLoop loop;
     MidiEngine engine;

@@ -27,7 +27,10 @@ namespace
     class StopWhenDone final : private juce::Timer
     {
     public:
-        explicit StopWhenDone (const std::function<bool()>& condition) : done (condition) { startTimer (50); }
+        StopWhenDone (const std::function<bool()>& condition, std::chrono::milliseconds interval) : done (condition)
+        {
+            startTimer (static_cast<int> (interval.count()));
+        }
         ~StopWhenDone() override { stopTimer(); }
 
     private:
@@ -41,11 +44,11 @@ namespace
     };
 } // namespace
 
-void MessageLoop::runUntil (const std::function<bool()>& done)
+void MessageLoop::runUntil (const std::function<bool()>& done, std::chrono::milliseconds interval)
 {
     if (done())
         return;
-    const StopWhenDone stop (done);
+    const StopWhenDone stop (done, interval);
     juce::MessageManager::getInstance()->runDispatchLoop();
 }
 

@@ -4,6 +4,7 @@
 #include "midi/MidiEngine.h"
 
 #include <atomic>
+#include <chrono>
 #include <csignal>
 #include <functional>
 #include <optional>
@@ -22,9 +23,11 @@ public:
     ~MessageLoop();
 
     /** Runs what the engine posts until `done` says so; it is asked every
-        50 ms, and the loop sleeps in between while nothing comes. Once only:
-        the loop stays stopped afterwards. */
-    void runUntil (const std::function<bool()>& done);
+        `interval` (50 ms unless a command keeps time more finely), and the
+        loop sleeps in between while nothing comes. Once only: the loop stays
+        stopped afterwards. */
+    void runUntil (const std::function<bool()>& done,
+                   std::chrono::milliseconds interval = std::chrono::milliseconds (50));
 
     MessageLoop (const MessageLoop&) = delete;
     MessageLoop& operator= (const MessageLoop&) = delete;

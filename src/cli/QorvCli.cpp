@@ -36,6 +36,9 @@ namespace
         {"breed", &breedCommand},
         {"similar", &similarCommand},
         {"duplicates", &duplicatesCommand},
+        {"record", &recordCommand},
+        {"previews", &previewsCommand},
+        {"voicecheck", &voicecheckCommand},
     };
 
     Command findCommand (const std::string& name)

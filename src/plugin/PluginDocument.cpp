@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <cmath>
 
 namespace
 {
@@ -82,6 +83,7 @@ void PluginDocument::post (std::weak_ptr<PluginDocument> document, std::function
 
 void PluginDocument::timerCallback()
 {
+    shared.preview.collect(); // the clips the audio thread is done with are freed here
     applyWaitingRestore();
     const auto now = EditSession::Clock::now();
     auto& session = editor->session();
@@ -228,7 +230,29 @@ bool PluginDocument::loadLibrary (const std::string& path, std::string& whyNot)
     // The BANK list picks the project's patch; loading alone changes nothing the synthesizer holds.
     editor->session().openLibrary (std::move (library), path, EditSession::FirstPatch::leftAlone);
     options.libraryPath = path;
+    libraryPreviews.follow (path);
     optionsChanged();
+    return true;
+}
+
+bool PluginDocument::playPreview (const PatchModel& patch, std::string& whyNot)
+{
+    libraryPreviews.follow (options.libraryPath);
+    const PreviewInfo* info = libraryPreviews.find (patch.data);
+    if (info == nullptr || libraryPreviews.folder() == nullptr)
+    {
+        whyNot = "No preview of \"" + patch.name + "\"";
+        return false;
+    }
+    VorbisFile::Decoded decoded;
+    if (!libraryPreviews.folder()->load (info->fileName(), decoded, whyNot))
+        return false;
+    auto clip = std::make_unique<PreviewPlayback::Clip>();
+    clip->samples = std::move (decoded.samples);
+    clip->sampleRate = decoded.sampleRate;
+    clip->gain = static_cast<float> (std::pow (10.0, info->gain / 20.0)); // level-matched
+    clip->fileName = info->fileName();
+    shared.preview.play (std::move (clip));
     return true;
 }
 
@@ -319,6 +343,7 @@ void PluginDocument::openProjectLibrary (const std::string& path)
     if (QorvFileIO::load (path, library, whyNot))
     {
         editor->session().openLibrary (std::move (library), path, EditSession::FirstPatch::leftAlone);
+        libraryPreviews.follow (path);
         return;
     }
     // The path stays in the project: the library may be back next time.

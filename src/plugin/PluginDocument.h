@@ -4,6 +4,8 @@
 #include "files/PluginState.h"
 #include "plugin/HostParameters.h"
 #include "plugin/InstanceRegistry.h"
+#include "previews/LibraryPreviews.h"
+#include "previews/PreviewPlayback.h"
 #include "session/HostMidiLine.h"
 #include "session/PatchRecall.h"
 #include "session/ProjectState.h"
@@ -28,6 +30,8 @@ struct PluginShared
     ProjectState project;
     std::atomic<bool> throughHost{false};
     std::atomic<bool> patchWanted{false}; // the audio thread asks the message thread to send the patch its own way
+    PreviewPlayback preview;              // the message thread asks, the audio thread plays
+    std::atomic<double> sampleRate{48000.0};
 };
 
 /** The message thread's half of a plugin instance: the editor model (the
@@ -68,6 +72,16 @@ public:
     void sendNow();
     /** Loads a library whose BANK list picks the project's patch; false, with why, when it cannot be read. */
     bool loadLibrary (const std::string& path, std::string& whyNot);
+
+    /** Plays the preview of the patch's sound through the plugin's output, so a
+        project can be auditioned with the synthesizer off; false, with why,
+        when the library's folder holds none. Decoded here, on the message
+        thread; the audio callback only plays what it is handed. */
+    bool playPreview (const PatchModel& patch, std::string& whyNot);
+    void stopPreview() { shared.preview.stop(); }
+    bool isPlayingPreview() const { return shared.preview.isPlaying(); }
+    /** The previews of the library loaded, for the BANK list's marks. */
+    const LibraryPreviews& previews() const { return libraryPreviews; }
 
     /** The instance is used (the host prepares it to play, or its window
         opens), not only made to be scanned: the control port opens now, if chosen. */
@@ -122,6 +136,7 @@ private:
     std::unique_ptr<EditorModel> editor;
     InstanceRegistry::Binding binding;
     juce::String currentNotice;
+    LibraryPreviews libraryPreviews;
     bool used = false;
     bool takingHostMoves = false; // the session follows the host: its parameters need not be told
     bool wasThroughHost = false;

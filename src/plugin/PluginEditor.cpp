@@ -49,6 +49,7 @@ QorvPluginEditor::QorvPluginEditor (QorvPluginProcessor& processorToShow)
                                                                           &recallButton,
                                                                           &loadButton,
                                                                           &controlButton,
+                                                                          &previewButton,
                                                                           &sizeButton,
                                                                           &panel})
         addAndMakeVisible (child);
@@ -84,6 +85,8 @@ QorvPluginEditor::QorvPluginEditor (QorvPluginProcessor& processorToShow)
     };
     loadButton.onClick = [this] { chooseLibrary(); };
     controlButton.onClick = [this] { plugin.setControlPort (controlButton.getToggleState()); };
+    previewButton.onClick = [this] { playOrStopPreview(); };
+    panel.bank.libraryList.previews = &plugin.previews();
     plugin.onOptionsChanged = [this] { showOptions(); };
 
     setWantsKeyboardFocus (true);
@@ -111,7 +114,7 @@ void QorvPluginEditor::resized()
         c.setBounds (strip.removeFromLeft (width));
         strip.removeFromLeft (4);
     };
-    const int spare = juce::jmax (0, strip.getWidth() - 740);
+    const int spare = juce::jmax (0, strip.getWidth() - 806);
     take (outputList, 170 + spare / 2);
     take (channelList, 64);
     take (wayList, 130 + spare / 4);
@@ -119,6 +122,7 @@ void QorvPluginEditor::resized()
     take (recallButton, 58);
     take (loadButton, 102 + spare / 4);
     take (controlButton, 96);
+    take (previewButton, 62);
     take (sizeButton, juce::jmax (40, strip.getWidth()));
 }
 
@@ -129,6 +133,22 @@ void QorvPluginEditor::applySize (int index)
     panel.setTransform (juce::AffineTransform::scale (factor).translated (0.0f, static_cast<float> (stripHeight)));
     setSize (static_cast<int> (factor * MainComponent::panelWidth),
              stripHeight + static_cast<int> (factor * MainComponent::panelHeight));
+}
+
+void QorvPluginEditor::playOrStopPreview()
+{
+    if (plugin.isPlayingPreview())
+    {
+        plugin.stopPreview();
+        return;
+    }
+    const auto& session = panel.session();
+    const int row = panel.bank.libraryList.selectedRow();
+    const PatchModel& patch =
+        session.isRow (row) ? session.library().patches[static_cast<size_t> (row)] : session.activePatch();
+    std::string whyNot;
+    if (!plugin.playPreview (patch, whyNot))
+        panel.showStatusMessage (juce::String::fromUTF8 (whyNot.c_str()));
 }
 
 juce::PopupMenu QorvPluginEditor::recallMenu() const

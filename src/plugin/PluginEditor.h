@@ -48,6 +48,8 @@ public:
     juce::TextButton loadButton{"Load Library..."};
     juce::TextButton controlButton{"Qorv Control"};
     juce::TextButton sizeButton{"Size"};
+    /** Plays the selected BANK row's preview (or the active patch's); pressed again, stops. */
+    juce::TextButton previewButton{"Preview"};
 
     /** The recall options' menu: "Send When the Project Opens", "Send at Every Start". */
     juce::PopupMenu recallMenu() const;
@@ -74,6 +76,7 @@ private:
     void fillOutputList();
     void outputChosen();
     void chooseLibrary();
+    void playOrStopPreview();
 
     PluginDocument& plugin;
     /** The devices as the output list shows them now: a choice picks from these, whatever came or went since. */

@@ -54,8 +54,9 @@ bool QorvPluginProcessor::isBusesLayoutSupported (const BusesLayout& layouts) co
            layouts.getMainOutputChannelSet() == juce::AudioChannelSet::stereo();
 }
 
-void QorvPluginProcessor::prepareToPlay (double, int)
+void QorvPluginProcessor::prepareToPlay (double sampleRate, int)
 {
+    shared.sampleRate.store (sampleRate);
     // A host prepares what it will play, not what it only scans.
     PluginDocument::post (documentLink(), [] (PluginDocument& document) { document.startUsing(); });
 }
@@ -72,6 +73,11 @@ void QorvPluginProcessor::processBlock (juce::AudioBuffer<float>& audio, juce::M
 {
     juce::ScopedNoDenormals noDenormals;
     audio.clear();
+    // A preview, when one plays, is the plugin's only sound.
+    shared.preview.render (audio.getArrayOfWritePointers(),
+                           audio.getNumChannels(),
+                           audio.getNumSamples(),
+                           shared.sampleRate.load (std::memory_order_relaxed));
 
     bool playing = false;
     if (auto* head = getPlayHead())

@@ -48,16 +48,40 @@ void LibraryListBox::paintListBoxItem (int rowNumber, juce::Graphics& g, int wid
     if (rowIsSelected)
         g.fillAll (selectedBand);
 
+    const auto& patch = library.patches[static_cast<size_t> (rowNumber)];
+    int nameWidth = width - 4;
+    if (const PreviewInfo* preview = previews != nullptr ? previews->find (patch.data) : nullptr)
+    {
+        nameWidth -= previewMarkWidth;
+        paintPreviewMark (
+            g, *preview, {width - previewMarkWidth, 0, previewMarkWidth, height}, rowNumber == playingRow);
+    }
     g.setFont (juce::Font (
         juce::Font::getDefaultMonospacedFontName(), 11.0f, rowIsSelected ? juce::Font::bold : juce::Font::plain));
     g.setColour (rowIsSelected ? selectedRed : PanelText::displayRed);
-    g.drawText (toDisplayString (library.patches[static_cast<size_t> (rowNumber)].name),
-                4,
-                0,
-                width - 4,
-                height,
-                juce::Justification::centredLeft,
-                true);
+    g.drawText (toDisplayString (patch.name), 4, 0, nameWidth, height, juce::Justification::centredLeft, true);
+}
+
+void LibraryListBox::paintPreviewMark (juce::Graphics& g,
+                                       const PreviewInfo& preview,
+                                       juce::Rectangle<int> area,
+                                       bool playing)
+{
+    // The waveform, one line per point, then the play mark at the right.
+    const auto wave = area.withTrimmedRight (12).reduced (2, 2).toFloat();
+    g.setColour (PanelText::displayRed.withAlpha (playing ? 0.9f : 0.55f));
+    const float step = wave.getWidth() / static_cast<float> (preview.waveform.size());
+    for (size_t i = 0; i < preview.waveform.size(); ++i)
+    {
+        const float half = std::max (0.5f, wave.getHeight() / 2.0f * static_cast<float> (preview.waveform[i]) / 255.0f);
+        const float x = wave.getX() + step * static_cast<float> (i);
+        g.drawVerticalLine (static_cast<int> (x), wave.getCentreY() - half, wave.getCentreY() + half);
+    }
+    juce::Path mark;
+    const auto box = area.removeFromRight (12).toFloat().reduced (2.0f, 4.0f);
+    mark.addTriangle (box.getX(), box.getY(), box.getX(), box.getBottom(), box.getRight(), box.getCentreY());
+    g.setColour (playing ? selectedRed : PanelText::displayRed.withAlpha (0.8f));
+    g.fillPath (mark);
 }
 
 void LibraryListBox::listBoxItemClicked (int row, const juce::MouseEvent& event)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "patch/LibraryModel.h"
+#include "previews/LibraryPreviews.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
@@ -42,7 +43,17 @@ public:
     std::function<void (int)> onReturnKey;
     const LibraryModel& library;
     juce::ListBox listBox;
+    /** The previews whose rows show a play mark and a small waveform; none when null. */
+    const LibraryPreviews* previews = nullptr;
+    /** The row whose preview is playing, its mark lit; -1 for none. */
+    int playingRow = -1;
+
+    /** Room a row with a preview keeps for its waveform and play mark. */
+    static constexpr int previewMarkWidth = 46;
 
 private:
+    static void
+    paintPreviewMark (juce::Graphics& g, const PreviewInfo& preview, juce::Rectangle<int> area, bool playing);
+
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (LibraryListBox)
 };

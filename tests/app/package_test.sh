@@ -37,7 +37,8 @@ field() { dpkg-deb -f "$deb" "$1"; }
 names() { field "$1" | tr ',|' '\n\n' | sed 's/(.*)//; s/^ *//; s/ *$//' | sed '/^$/d'; }
 declares() { names Depends | grep -qx "$1"; }
 [ "$(field Depends | grep -o 'libasound2 ([^)]*)')" ] || fail "no versioned libasound2 dependency: the libraries were not computed"
-for p in zenity libasound2 libfreetype6; do
+# The previews: Vorbis files and loudness by EBU R128.
+for p in zenity libasound2 libfreetype6 libvorbisenc2 libvorbisfile3 libebur128-1; do
     declares "$p" || fail "Depends lacks $p"
 done
 

@@ -94,6 +94,20 @@ TEST_F (CommandLineTest, AWrongCommandLineIsAUsageErrorThatSaysWhatIsWrong)
         {{"similar", "Brass.syx", "Brass", "--count", "0"}, "--count wants a whole number from 1"},
         {{"duplicates"}, "duplicates: name one LIBRARY"},
         {{"duplicates", "Brass.syx", "--within", "-1"}, "--within wants a whole number from 0"},
+        {{"record", "--to", "16:0", "--from", "hw:0"}, "record: name one LIBRARY to record"},
+        {{"record", "Brass.syx", "--from", "hw:0"}, "record: name the output to the synthesizer with --to PORT"},
+        {{"record", "Brass.syx", "--to", "16:0"},
+         "record: name the audio input the synthesizer is connected to with --from PCM"},
+        {{"record", "Brass.syx", "--to", "1:0", "--from", "hw:0", "--rows", "1", "--missing"},
+         "--rows and --missing do not go together"},
+        {{"record", "Brass.syx", "--to", "1:0", "--from", "hw:0", "--note", "128"}, "--note wants 0 to 127"},
+        {{"record", "Brass.syx", "--to", "1:0", "--from", "hw:0", "--rows", "A12"},
+         "--rows wants FIRST-LAST from 1 to 1 (as qorv list numbers the patches) or memory names such as A11-A18, not "
+         "'A12'"},
+        {{"previews", "Brass.syx"}, "previews: say what to do: --verify or --prune"},
+        {{"previews", "Brass.syx", "--verify", "--prune"}, "previews: say what to do: --verify or --prune"},
+        {{"voicecheck", "--to", "16:0"}, "voicecheck: name the audio input"},
+        {{"voicecheck", "--to", "16:0", "--from", "hw:0", "extra"}, "voicecheck: takes no operands"},
     };
     for (const auto& [arguments, message] : cases)
     {
@@ -125,7 +139,10 @@ TEST_F (CommandLineTest, HelpAndVersionGoToStandardOutput)
                                           "morph",
                                           "breed",
                                           "similar",
-                                          "duplicates"})
+                                          "duplicates",
+                                          "record",
+                                          "previews",
+                                          "voicecheck"})
             EXPECT_TRUE (contains (result.out, "\n  " + command + " ")) << command;
     }
     for (const std::string command : {"list",
@@ -139,7 +156,10 @@ TEST_F (CommandLineTest, HelpAndVersionGoToStandardOutput)
                                       "morph",
                                       "breed",
                                       "similar",
-                                      "duplicates"})
+                                      "duplicates",
+                                      "record",
+                                      "previews",
+                                      "voicecheck"})
     {
         // Help wins over anything else on the line, even a wrong option.
         const auto result = runQorv (folder.root, {command, "--bogus", "--help"});
@@ -253,3 +273,17 @@ TEST_F (CommandLineTest, OutputThatCannotBeWrittenFailsTheCommand)
     EXPECT_EQ (line, "qorv: standard output: No space left on device");
 }
 } // namespace
+
+TEST_F (CommandLineTest, PreviewsVerifyNamesEachFileThatIsNotThePreviewItsNameSays)
+{
+    const std::string name = std::string (36, 'a') + "-note60-1s.ogg";
+    std::filesystem::create_directory (folder.path ("Brass.previews"));
+    writeBytes (folder.path ("Brass.previews/" + name), {'O', 'g', 'g', 'S', 0});
+    const auto result = runQorv (folder.root, {"previews", "Brass.syx", "--verify"});
+    EXPECT_EQ (result.status, 1);
+    EXPECT_TRUE (contains (result.err, "Brass.previews/" + name + ": It is not an Ogg Vorbis file.")) << result.err;
+    EXPECT_TRUE (contains (result.out, "1 file in Brass.previews checked: 1 not.")) << result.out;
+    const auto none = runQorv (folder.root, {"previews", "Other.106", "--verify"});
+    EXPECT_EQ (none.status, 0);
+    EXPECT_EQ (none.out, "No previews in Other.previews.\n");
+}

@@ -3,16 +3,20 @@
 // the parameters, and what the options do.
 
 #include "SequencerTestSupport.h"
+#include "TempFolder.h"
 #include "UiTestSupport.h"
+#include "files/QorvFileIO.h"
 #include "midi/protocol/JunoMessages.h"
 #include "plugin/PluginEditor.h"
 #include "plugin/PluginProcessor.h"
+#include "previews/PreviewFolder.h"
 
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <thread>
 #include <vector>
@@ -390,4 +394,43 @@ TEST_F (ProcessorTest, ALibraryThatCannotBeReadSaysWhyAndAPipeIsNeverWaitedOn)
     processor.setStateInformation (bytes.data(), static_cast<int> (bytes.size()));
     EXPECT_EQ (processor.document().notice(), "Library not found: Gone.106");
     folder.deleteRecursively();
+}
+
+TEST_F (ProcessorTest, ThePreviewOfTheSelectedRowPlaysThroughThePluginsOutputLevelMatched)
+{
+    TempFolder folder;
+    LibraryModel library;
+    PatchModel heard, unheard;
+    heard.name = "Heard";
+    heard.data[5] = 40;
+    unheard.name = "Unheard";
+    unheard.data[5] = 90;
+    library.replacePatches ({heard, unheard});
+    const std::string path = folder.path ("Set.106");
+    ASSERT_TRUE (QorvFileIO::save (path, library));
+    PreviewInfo info;
+    info.bytes = heard.data;
+    info.gain = -6.0;
+    ASSERT_TRUE (PreviewFolder (PreviewFolder::folderFor (path)).store (info, std::vector<float> (48000, 0.5f)));
+    std::string whyNot;
+    ASSERT_TRUE (processor.document().loadLibrary (path, whyNot)) << whyNot;
+
+    QorvPluginEditor editor (processor);
+    processor.prepareToPlay (48000.0, 256);
+    juce::AudioBuffer<float> audio (2, 256);
+    juce::MidiBuffer midi;
+    editor.panel.bank.showRow (0);
+    editor.previewButton.onClick();
+    processor.processBlock (audio, midi);
+    // Vorbis keeps a constant within a hair; the gain brings it 6 dB down.
+    EXPECT_NEAR (audio.getSample (0, 100), 0.5f * std::pow (10.0f, -6.0f / 20.0f), 0.02f);
+    EXPECT_EQ (audio.getSample (0, 100), audio.getSample (1, 100));
+    EXPECT_TRUE (processor.document().isPlayingPreview());
+    editor.previewButton.onClick(); // pressed again: stops
+    processor.processBlock (audio, midi);
+    EXPECT_EQ (audio.getMagnitude (0, 256), 0.0f);
+
+    editor.panel.bank.showRow (1);
+    editor.previewButton.onClick();
+    EXPECT_EQ (editor.panel.patchBar.statusLabel.getText(), "No preview of \"Unheard\"");
 }

@@ -37,11 +37,13 @@ TEST_F (ShellTest, FileMenuItemsAndIds)
                (std::vector<MenuEntry>{menuItem (20, "Binary Sysex (.syx)..."),
                                        menuItem (21, "Juno Editor Preset (.jep)..."),
                                        menuItem (22, "Patches from other Library (.106)..."),
-                                       menuItem (23, "Folder...")}));
+                                       menuItem (23, "Folder..."),
+                                       menuItem (24, "Library with Previews (.zip)...")}));
     EXPECT_EQ (entriesOf (submenuOf (file, "Export")),
                (std::vector<MenuEntry>{menuItem (30, "Active Patch as .syx..."),
                                        menuItem (31, "All Patches as .syx files..."),
-                                       menuItem (32, "Library as SysEx Bank (.syx)...")}));
+                                       menuItem (32, "Library as SysEx Bank (.syx)..."),
+                                       menuItem (35, "Library with Previews (.zip)...")}));
 
     juce::PopupMenu::MenuItemIterator it (file);
     while (it.next() && it.getItem().itemID != Id::quitId)
@@ -85,7 +87,13 @@ TEST_F (ShellTest, MidiMenuListsDevicesAndTicksByEndpoint)
                                        menuItem (501, "Sync to Manual Mode", false),
                                        menuItem (502, "Sync to Control Changes", true),
                                        menuSeparator(),
-                                       menuItem (550, "Write Library to Synthesizer...")}));
+                                       menuItem (550, "Write Library to Synthesizer..."),
+                                       menuSeparator(),
+                                       menuItem (551, "Record Previews..."),
+                                       menuItem (552, "Check Voices..."),
+                                       menuItem (553, "Selecting a row plays its preview", false),
+                                       menuItem (554, "Selecting a row sends it to the synthesizer", false),
+                                       menuItem (555, "Play Previews Level-Matched", true)}));
     EXPECT_EQ (entriesOf (submenuOf (menu, "Device")),
                (std::vector<MenuEntry>{menuHeader ("Input"),
                                        menuItem (601, "Disabled", false),

@@ -106,6 +106,8 @@ TEST_F (ShellTest, FirstRunUsesTheDefaultsAndSavesEveryKeyInOrder)
                                      {"CONTROLLER_DEFAULT_MAP", "1"},
                                      {"CONTROLLER_SOFT_TAKEOVER", "0"},
                                      {"CONTROLLER_THRU", "1"},
+                                     {"PREVIEW_SELECTING", "select"},
+                                     {"PREVIEW_LEVEL_MATCHED", "1"},
                                      {"ACTIVE_PATCH", "00000000007f000000007f00000000002a19 Init"},
                                      {"STORED_PATCH", "00000000007f000000007f00000000002a19 Init"}}));
 }
