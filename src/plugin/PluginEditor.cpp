@@ -114,13 +114,14 @@ void QorvPluginEditor::resized()
         c.setBounds (strip.removeFromLeft (width));
         strip.removeFromLeft (4);
     };
-    const int spare = juce::jmax (0, strip.getWidth() - 806);
-    take (outputList, 170 + spare / 2);
+    // Wider sizes give the lists the room; the smallest takes it from them, so Size stays in the window.
+    const int spare = strip.getWidth() - 808;
+    take (outputList, juce::jmax (110, 170 + spare / 2));
     take (channelList, 64);
-    take (wayList, 130 + spare / 4);
+    take (wayList, juce::jmax (100, 130 + spare / 4));
     take (sendButton, 50);
     take (recallButton, 58);
-    take (loadButton, 102 + spare / 4);
+    take (loadButton, juce::jmax (80, 102 + spare / 4));
     take (controlButton, 96);
     take (previewButton, 62);
     take (sizeButton, juce::jmax (40, strip.getWidth()));
