@@ -62,10 +62,13 @@ struct Hosting
     Playing playing;
 };
 
+// Made in main, so it ends before the statics JUCE makes as it runs: one of
+// those, the list of what is deleted at shutdown, must outlive it.
+Hosting* currentHosting = nullptr;
+
 Hosting& hosting()
 {
-    static Hosting shared;
-    return shared;
+    return *currentHosting;
 }
 
 void timeCallback (benchmark::State& state, const char* bundle, bool automate)
@@ -133,6 +136,8 @@ int main (int argc, char** argv)
     // Windows are made as in a program JUCE knows to be one: X errors ignored, Xlib set up for threads.
     juce::JUCEApplicationBase::createInstance = []() -> juce::JUCEApplicationBase* { return nullptr; };
     benchmark::Initialize (&argc, argv);
+    Hosting shared;
+    currentHosting = &shared;
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     return 0;
