@@ -9,6 +9,7 @@
 #include "LoopbackSynthesizer.h"
 #include "QorvProcess.h"
 #include "TakeTestSupport.h"
+#include "TonePatch.h"
 #include "files/QorvFileIO.h"
 #include "previews/PreviewFolder.h"
 
@@ -41,33 +42,20 @@ public:
     std::string root;
 };
 
-PatchModel tonePatch (const std::string& name, uint8_t vcfFreq, uint8_t release = 10)
-{
-    PatchModel patch;
-    patch.name = name;
-    patch.data.fill (0);
-    patch.data[5] = vcfFreq;
-    patch.data[10] = 110;
-    patch.data[13] = 127;
-    patch.data[14] = release;
-    patch.data[PatchBits::dcoFlagsIndex] = PatchBits::range8 | PatchBits::sawBit | PatchBits::chorusOffBits;
-    return patch;
-}
-
 /** Eight rows: one twice, one silent, one whose release rings on for 5 s. */
 std::vector<PatchModel> testPatches()
 {
-    PatchModel silent = tonePatch ("Silent", 70);
+    PatchModel silent = tonePatch ("Silent", 70, 110, 10);
     silent.data[PatchBits::dcoFlagsIndex] = PatchBits::range8 | PatchBits::chorusOffBits;
-    PatchModel copy = tonePatch ("Low copy", 20);
-    return {tonePatch ("Low", 20),
-            tonePatch ("Long", 40, 127),
-            tonePatch ("Mid", 60),
+    PatchModel copy = tonePatch ("Low copy", 20, 110, 10);
+    return {tonePatch ("Low", 20, 110, 10),
+            tonePatch ("Long", 40, 110, 127),
+            tonePatch ("Mid", 60, 110, 10),
             copy,
             silent,
-            tonePatch ("High", 100),
-            tonePatch ("Bright", 80),
-            tonePatch ("Top", 120)};
+            tonePatch ("High", 100, 110, 10),
+            tonePatch ("Bright", 80, 110, 10),
+            tonePatch ("Top", 120, 110, 10)};
 }
 
 std::string writeLibrary (const std::string& path)

@@ -3,6 +3,7 @@
 
 #include "TakeTestSupport.h"
 #include "TempFolder.h"
+#include "TonePatch.h"
 
 #include <gtest/gtest.h>
 
@@ -14,20 +15,6 @@ using namespace std::chrono_literals;
 using Event = RecordingRun::Event;
 using State = RecordingRun::ItemState;
 using Sent = MemorySound::Sent;
-
-/** A patch whose marker tone is at `vcfFreq`: saw on, full sustain, a short release. */
-PatchModel tonePatch (const std::string& name, uint8_t vcfFreq)
-{
-    PatchModel patch;
-    patch.name = name;
-    patch.data.fill (0);
-    patch.data[5] = vcfFreq;
-    patch.data[10] = 100;
-    patch.data[13] = 127;
-    patch.data[14] = 8;
-    patch.data[PatchBits::dcoFlagsIndex] = PatchBits::range8 | PatchBits::sawBit | PatchBits::chorusOffBits;
-    return patch;
-}
 
 PatchModel silentPatch (const std::string& name, uint8_t vcfFreq = 50)
 {

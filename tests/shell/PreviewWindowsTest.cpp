@@ -6,6 +6,7 @@
 #include "FactoryPatches.h"
 #include "MemorySound.h"
 #include "ShellFixture.h"
+#include "TonePatch.h"
 #include "files/QorvFileIO.h"
 #include "previews/PreviewFolder.h"
 
@@ -60,27 +61,14 @@ private:
     size_t taken = 0;
 };
 
-/** A plain patch whose marker tone is at `vcfFreq`. */
-PatchModel tonePatch (const std::string& name, uint8_t vcfFreq)
-{
-    PatchModel patch;
-    patch.name = name;
-    patch.data.fill (0);
-    patch.data[5] = vcfFreq;
-    patch.data[10] = 100;
-    patch.data[13] = 127;
-    patch.data[14] = 6;
-    patch.data[PatchBits::dcoFlagsIndex] = PatchBits::range8 | PatchBits::sawBit | PatchBits::chorusOffBits;
-    return patch;
-}
-
 class PreviewWindowsTest : public ShellTest
 {
 protected:
     PreviewWindowsTest()
     {
         LibraryModel library;
-        library.replacePatches ({tonePatch ("A Bass", 20), tonePatch ("B Lead", 60), tonePatch ("C Pad", 90)});
+        library.replacePatches (
+            {tonePatch ("A Bass", 20, 100, 6), tonePatch ("B Lead", 60, 100, 6), tonePatch ("C Pad", 90, 100, 6)});
         EXPECT_TRUE (QorvFileIO::save (libraryPath, library));
         startWithTheSynthesizer();
     }

@@ -7,6 +7,7 @@
 #include "LoopbackSynthesizer.h"
 #include "MessageLoop.h"
 #include "TempFolder.h"
+#include "TonePatch.h"
 #include "app/MainWindow.h"
 #include "files/QorvFileIO.h"
 #include "previews/PreviewFolder.h"
@@ -25,28 +26,16 @@ using namespace std::chrono_literals;
 const std::string virMidi = "Virtual Raw MIDI 0-0 VirMIDI 0-0";
 const std::string fromLoopback = "hw:CARD=Loopback,DEV=1";
 
-PatchModel tonePatch (const std::string& name, uint8_t vcfFreq)
-{
-    PatchModel patch;
-    patch.name = name;
-    patch.data.fill (0);
-    patch.data[5] = vcfFreq;
-    patch.data[10] = 110;
-    patch.data[13] = 127;
-    patch.data[14] = 10;
-    patch.data[PatchBits::dcoFlagsIndex] = PatchBits::range8 | PatchBits::sawBit | PatchBits::chorusOffBits;
-    return patch;
-}
-
 class RecordWindowSequencerTest : public testing::Test
 {
 protected:
     RecordWindowSequencerTest()
     {
         ::setenv ("XDG_CONFIG_HOME", configHome.root.c_str(), 1);
-        PatchModel copy = tonePatch ("Low again", 20);
+        PatchModel copy = tonePatch ("Low again", 20, 110, 10);
         LibraryModel library;
-        library.replacePatches ({tonePatch ("Low", 20), tonePatch ("Mid", 60), copy, tonePatch ("High", 100)});
+        library.replacePatches (
+            {tonePatch ("Low", 20, 110, 10), tonePatch ("Mid", 60, 110, 10), copy, tonePatch ("High", 100, 110, 10)});
         EXPECT_TRUE (QorvFileIO::save (libraryPath, library));
         state = std::make_unique<AppState>();
         window = std::make_unique<MainWindow> ("Qorv", *state); // the ALSA sequencer, the ALSA capture
