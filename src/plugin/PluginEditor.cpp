@@ -98,7 +98,7 @@ QorvPluginEditor::~QorvPluginEditor()
 {
     plugin.onOptionsChanged = nullptr;
     // Once the host has taken the window down too, nothing keeps the X server's connection.
-    juce::MessageManager::callAsync ([] { XConnection::closeWhileNoWindowIsOpen(); });
+    XConnection::closeOnceTheWindowHasGone();
 }
 
 void QorvPluginEditor::paint (juce::Graphics& g)

@@ -21,15 +21,23 @@ namespace
 
 void closeWhileNoWindowIsOpen()
 {
-    if (!noWindowIsOpen())
+    if (noWindowIsOpen())
+        // Made again, and connected, the next time a window needs it.
+        juce::XWindowSystem::deleteInstance();
+}
+
+void closeOnceTheWindowHasGone()
+{
+    if (juce::XWindowSystem::getInstanceWithoutCreating() == nullptr)
         return;
-    // JUCE's event loop gathers every ready descriptor's callback first and
-    // then calls them in the order of their numbers, so a close made from the
-    // message queue's callback would leave the X connection's own callback,
-    // gathered in that same round, reading a display already closed. The close
-    // is made instead from a descriptor numbered above the connection's: in a
-    // round that finds both ready, the connection's reading goes first, and
-    // closing unregisters it from every later round.
+    // JUCE's event loop gathers the callbacks of every descriptor it finds
+    // ready, then calls them in the order of their numbers. A close made from
+    // the message queue's callback could leave the connection's own callback,
+    // gathered in the same round, reading a display already closed (a window
+    // going leaves events to read). So the close is made from a descriptor
+    // numbered above the connection's: in a round that finds both ready the
+    // connection's reading goes first, and the close takes it out of every
+    // later round.
     const int connection =
         juce::X11Symbols::getInstance()->xConnectionNumber (juce::XWindowSystem::getInstance()->getDisplay());
     const int made = ::eventfd (0, EFD_CLOEXEC | EFD_NONBLOCK);
@@ -45,9 +53,7 @@ void closeWhileNoWindowIsOpen()
                                                   juce::LinuxEventLoop::unregisterFdCallback (wake);
                                                   ::close (wake);
                                                   // A window may have opened meanwhile; then it stays.
-                                                  if (noWindowIsOpen())
-                                                      // Made again, and connected, the next time a window needs it.
-                                                      juce::XWindowSystem::deleteInstance();
+                                                  closeWhileNoWindowIsOpen();
                                               });
     ::eventfd_write (wake, 1);
 }

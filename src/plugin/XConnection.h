@@ -8,6 +8,10 @@
 namespace XConnection
 {
 /** Closes JUCE's connection if no window of this plugin's JUCE is on the
-    screen. Message thread. */
+    screen: at once, for an instance made before any window was. Message thread. */
 void closeWhileNoWindowIsOpen();
+/** The same once the message thread is past the round it is in, for a
+    window that has just gone: X still has that window's last events for it
+    to read. Message thread. */
+void closeOnceTheWindowHasGone();
 } // namespace XConnection
