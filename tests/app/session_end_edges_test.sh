@@ -55,9 +55,23 @@ ended_within() {
 
 echo "--- a second signal while the work is being kept"
 export XDG_CONFIG_HOME=$work/stuck
-LD_PRELOAD=$hang_library "$qorv" "My Bank.106" Extra.syx 2>/dev/null &
+LD_PRELOAD=$hang_library "$qorv" "My Bank.106" Extra.syx 2>"$work/stuck.err" &
 pid=$!
-wait_for_title "qorv - My Bank *" || fail "the window never showed the changed library"
+if ! wait_for_title "qorv - My Bank *"; then
+    # Say what became of the program, for whoever reads the failure.
+    fail "the window never showed the changed library"
+    if kill -0 "$pid" 2>/dev/null; then
+        echo "the program is still running; its windows: $(xdotool search --name . getwindowname %@ 2>/dev/null | tr '\n' '|')"
+    else
+        set +e
+        wait "$pid"
+        echo "the program ended with status $?"
+        set -e
+    fi
+    echo "its standard error:"
+    cat "$work/stuck.err"
+    exit 1
+fi
 kill -TERM "$pid"
 sleep 2
 kill -0 "$pid" 2>/dev/null || fail "the hung write did not hold the program: nothing is tested"
