@@ -138,4 +138,16 @@ double parseSeconds (const std::string& option, const std::string& text)
         throw UsageError ("--" + option + " wants a number of seconds above 0, not '" + text + "'");
     return seconds;
 }
+
+SynthesizerWiring requireSynthesizerWiring (const Arguments& arguments)
+{
+    const auto outputPort = arguments.value ("to");
+    const auto inputDevice = arguments.value ("from");
+    if (!outputPort)
+        throw UsageError ("name the output to the synthesizer with --to PORT (qorv ports lists them)");
+    if (!inputDevice)
+        throw UsageError (
+            "name the audio input the synthesizer is connected to with --from PCM (qorv ports --audio lists them)");
+    return {*outputPort, *inputDevice};
+}
 } // namespace QorvCli

@@ -57,4 +57,15 @@ int parseChannel (const std::optional<std::string>& text);
 int parseCount (const std::string& option, const std::string& text, int minimum);
 /** A number of seconds above 0, fractions allowed; throws UsageError naming the option. */
 double parseSeconds (const std::string& option, const std::string& text);
+
+/** Where a command that plays the synthesizer and listens to it reaches it:
+    the MIDI output to it (--to) and the audio input from it (--from). */
+struct SynthesizerWiring
+{
+    std::string outputPort;
+    std::string inputDevice;
+};
+/** Both, from options named "to" and "from"; throws UsageError naming the
+    one missing and how to list what may be named. */
+SynthesizerWiring requireSynthesizerWiring (const Arguments& arguments);
 } // namespace QorvCli

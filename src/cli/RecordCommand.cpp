@@ -159,13 +159,7 @@ int recordCommand (const std::vector<std::string>& words, Console& console)
                                 {"channel", 0, true}});
     if (arguments.operands().size() != 1)
         throw UsageError ("name one LIBRARY to record");
-    const auto outputPort = arguments.value ("to");
-    const auto inputDevice = arguments.value ("from");
-    if (!outputPort)
-        throw UsageError ("name the output to the synthesizer with --to PORT (qorv ports lists them)");
-    if (!inputDevice)
-        throw UsageError (
-            "name the audio input the synthesizer is connected to with --from PCM (qorv ports --audio lists them)");
+    const auto wiring = requireSynthesizerWiring (arguments);
     if (arguments.has ("rows") && arguments.has ("missing"))
         throw UsageError ("--rows and --missing do not go together");
     RecordingRun::Options options;
@@ -212,18 +206,18 @@ int recordCommand (const std::vector<std::string>& words, Console& console)
 
     MessageLoop loop;
     MidiEngine engine;
-    const auto output = findPort (engine, PortDirection::output, *outputPort, console);
+    const auto output = findPort (engine, PortDirection::output, wiring.outputPort, console);
     if (!output)
         return exitFailure;
     AlsaAudioInput input;
-    if (!input.open (*inputDevice, whyNot))
+    if (!input.open (wiring.inputDevice, whyNot))
     {
-        console.error (*inputDevice, whyNot);
+        console.error (wiring.inputDevice, whyNot);
         return exitFailure;
     }
     engine.setMidiChannel (channel);
     engine.openOutput (output->endpoint);
-    options.inputId = *inputDevice;
+    options.inputId = wiring.inputDevice;
 
     EngineSynthOutput synthesizer (engine);
     RecordingRun run (input, synthesizer, &folder, std::move (items), options);
@@ -239,7 +233,7 @@ int recordCommand (const std::vector<std::string>& words, Console& console)
     console.print ("Recording " + counted (run.items().size(), "sound", "sounds") + " of " + displayText (path) +
                    " into " + displayText (folder.path()) + ": out through " + displayText (output->name) + " (" +
                    addressOf (output->endpoint) + ") on channel " + std::to_string (channel + 1) + ", in from " +
-                   displayText (*inputDevice) + ", " + phrase.name() + ". Ctrl+C stops.");
+                   displayText (wiring.inputDevice) + ", " + phrase.name() + ". Ctrl+C stops.");
     StopSignals signals;
     run.start (Clock::now());
     // Every step's time is a least wait; ticking every 5 ms keeps them close to it.
@@ -290,7 +284,7 @@ int recordCommand (const std::vector<std::string>& words, Console& console)
     if (!timings.empty())
         console.print (timingsText (timings));
     if (!run.stopText().empty())
-        console.error (*inputDevice, run.stopText());
+        console.error (wiring.inputDevice, run.stopText());
     if (run.phase() == RecordingRun::Phase::stopped)
         console.print ("To go on from here, run the same command with --missing in place of --rows.");
     const bool complete = run.phase() == RecordingRun::Phase::finished && failed.empty();

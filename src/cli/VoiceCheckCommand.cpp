@@ -17,26 +17,20 @@ int voicecheckCommand (const std::vector<std::string>& words, Console& console)
     const Arguments arguments (words, {{"to", 0, true}, {"from", 0, true}, {"channel", 0, true}, {"json", 0, false}});
     if (!arguments.operands().empty())
         throw UsageError ("takes no operands");
-    const auto outputPort = arguments.value ("to");
-    const auto inputDevice = arguments.value ("from");
-    if (!outputPort)
-        throw UsageError ("name the output to the synthesizer with --to PORT (qorv ports lists them)");
-    if (!inputDevice)
-        throw UsageError (
-            "name the audio input the synthesizer is connected to with --from PCM (qorv ports --audio lists them)");
+    const auto wiring = requireSynthesizerWiring (arguments);
     const int channel = parseChannel (arguments.value ("channel"));
     const bool json = arguments.has ("json");
 
     MessageLoop loop;
     MidiEngine engine;
-    const auto output = findPort (engine, PortDirection::output, *outputPort, console);
+    const auto output = findPort (engine, PortDirection::output, wiring.outputPort, console);
     if (!output)
         return exitFailure;
     AlsaAudioInput input;
     std::string whyNot;
-    if (!input.open (*inputDevice, whyNot))
+    if (!input.open (wiring.inputDevice, whyNot))
     {
-        console.error (*inputDevice, whyNot);
+        console.error (wiring.inputDevice, whyNot);
         return exitFailure;
     }
     engine.setMidiChannel (channel);
@@ -45,7 +39,7 @@ int voicecheckCommand (const std::vector<std::string>& words, Console& console)
     VoiceCheck check (input, synthesizer, VoiceCheck::Settings{});
     if (!json)
         console.note ("checking the voices through " + displayText (output->name) + " (" +
-                      addressOf (output->endpoint) + "), in from " + displayText (*inputDevice) + ": about " +
+                      addressOf (output->endpoint) + "), in from " + displayText (wiring.inputDevice) + ": about " +
                       std::to_string (static_cast<int> (std::lround (check.seconds()))) + " seconds; Ctrl+C stops");
 
     StopSignals signals;
@@ -68,7 +62,7 @@ int voicecheckCommand (const std::vector<std::string>& words, Console& console)
     input.close();
     if (!check.problem().empty())
     {
-        console.error (*inputDevice, check.problem());
+        console.error (wiring.inputDevice, check.problem());
         return exitFailure;
     }
     if (json)
