@@ -45,17 +45,19 @@ public:
 /** Eight rows: one twice, one silent, one whose release rings on for 5 s. */
 std::vector<PatchModel> testPatches()
 {
-    PatchModel silent = tonePatch ("Silent", 70, 110, 10);
+    const auto tone = [] (const std::string& name, uint8_t vcfFreq, uint8_t release = 10)
+    { return tonePatch (name, vcfFreq, 110, release); };
+    PatchModel silent = tone ("Silent", 70);
     silent.data[PatchBits::dcoFlagsIndex] = PatchBits::range8 | PatchBits::chorusOffBits;
-    PatchModel copy = tonePatch ("Low copy", 20, 110, 10);
-    return {tonePatch ("Low", 20, 110, 10),
-            tonePatch ("Long", 40, 110, 127),
-            tonePatch ("Mid", 60, 110, 10),
+    PatchModel copy = tone ("Low copy", 20);
+    return {tone ("Low", 20),
+            tone ("Long", 40, 127),
+            tone ("Mid", 60),
             copy,
             silent,
-            tonePatch ("High", 100, 110, 10),
-            tonePatch ("Bright", 80, 110, 10),
-            tonePatch ("Top", 120, 110, 10)};
+            tone ("High", 100),
+            tone ("Bright", 80),
+            tone ("Top", 120)};
 }
 
 std::string writeLibrary (const std::string& path)

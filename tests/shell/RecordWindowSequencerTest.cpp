@@ -17,12 +17,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <set>
-#include <thread>
 
 namespace
 {
-using namespace std::chrono_literals;
-
 const std::string virMidi = "Virtual Raw MIDI 0-0 VirMIDI 0-0";
 const std::string fromLoopback = "hw:CARD=Loopback,DEV=1";
 
